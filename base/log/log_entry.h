@@ -1,0 +1,34 @@
+#pragma once
+// The logger's own copy of one record, and the text of its line.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/log/log_level.h"
+#include "base/log/log_time.h"
+
+namespace base {
+
+class LogRecord;
+
+struct LogEntry {
+  LogTimestamp time;
+  uint32_t thread_id = 0;
+  std::string file;  // base name of the record's source path
+  int32_t line = 0;
+  std::string function;
+  LogLevel level = LevelFromNumber(kLogInfo);
+  std::string message;
+
+  // Copies everything but the text from `record`; the caller moves the text in.
+  static LogEntry FromRecord(const LogRecord& record, LogTimestamp time, uint32_t thread_id);
+};
+
+// The part of `path` after its last '/', '\' or '('; the whole path when it has none.
+std::string_view FileBaseName(std::string_view path);
+
+// Appends "\n[time][tid][LEVEL][file(line)]function\tmessage" to `out`.
+void AppendLogLine(const LogEntry& entry, std::string& out);
+std::string FormatLogLine(const LogEntry& entry);
+
+}  // namespace base

@@ -1,0 +1,75 @@
+#pragma once
+// The logger interface every part of the program writes through, and the process's logger.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace base {
+
+class LogRecord;
+
+class ILogger {
+ public:
+  virtual ~ILogger() = default;
+
+  // Sets the logger up: files, directories and, unless `synchronous`, the worker thread.
+  virtual bool Init(bool timestamp_in_name, const wchar_t* app_name, const wchar_t* log_dir,
+                    const wchar_t* prefix, const wchar_t* subdir, bool synchronous, bool encrypt,
+                    bool mem_log, uint64_t reserved_size, uint32_t reserved_count) = 0;
+  virtual void Uninit() = 0;
+  // Sets the lowest level number written to the text log.
+  virtual void SetLevel(int level) = 0;
+  virtual bool QueryLevel(int* out) = 0;
+  virtual int GetLevel() = 0;
+  // True when a record of `level` would reach the text log or the memory log.
+  virtual bool IsEnabled(int level) = 0;
+  // Takes the record's text (leaving it empty) and delivers it.
+  virtual void Write(LogRecord& record) = 0;
+  virtual bool DumpToFile(const std::wstring& path) = 0;
+  virtual void Flush() = 0;
+  virtual void FlushFile() = 0;
+  virtual const std::wstring& GetLogDir() = 0;
+};
+
+class logger final : public ILogger {
+ public:
+  // Thresholds and flags of one initialisation. They are read without a lock by every log
+  // statement, so they are relaxed atomics.
+  struct InnerData {
+    std::atomic<int32_t> file_level{3};    // NOTICE
+    std::atomic<int32_t> memory_level{1};  // TRACE
+    std::atomic<bool> initialised{false};
+    std::wstring log_dir;
+  };
+
+  logger();
+  ~logger() override;
+
+  bool Init(bool timestamp_in_name, const wchar_t* app_name, const wchar_t* log_dir,
+            const wchar_t* prefix, const wchar_t* subdir, bool synchronous, bool encrypt,
+            bool mem_log, uint64_t reserved_size, uint32_t reserved_count) override;
+  void Uninit() override;
+  void SetLevel(int level) override;
+  bool QueryLevel(int* out) override;
+  int GetLevel() override;
+  bool IsEnabled(int level) override;
+  void Write(LogRecord& record) override;
+  bool DumpToFile(const std::wstring& path) override;
+  void Flush() override;
+  void FlushFile() override;
+  const std::wstring& GetLogDir() override;
+
+ private:
+  // Replaced only by Init and Uninit, which run on the main thread while no other thread logs.
+  std::shared_ptr<InnerData> data_;
+};
+
+// The process's one logger (a function-local static), unless a test has put another in its place.
+ILogger* GetLogger();
+
+// Makes GetLogger return `replacement` (null restores the process's logger) and returns the
+// previous replacement. For tests that observe the records a component writes.
+ILogger* ReplaceLoggerForTesting(ILogger* replacement);
+
+}  // namespace base

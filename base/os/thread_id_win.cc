@@ -1,0 +1,9 @@
+#include "base/os/thread_id.h"
+
+#include "base/os/win/windows_types.h"
+
+namespace base::os {
+
+uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+
+}  // namespace base::os

@@ -1,0 +1,75 @@
+#pragma once
+// One move-only owner for every kind of Win32 resource. A kind is a traits struct with the
+// handle type, its empty value and its release call; release tests and clears, so a second
+// release does nothing. The thread's last error survives a release, so the error of the call
+// that failed is still there to report.
+#include <utility>
+
+#include "base/os/win/windows_types.h"
+
+namespace base::win {
+
+template <typename Traits>
+class ScopedResource {
+ public:
+  using Handle = typename Traits::Handle;
+
+  ScopedResource() = default;
+  explicit ScopedResource(Handle handle) : handle_(handle) {}
+  ScopedResource(ScopedResource&& other) noexcept : handle_(other.release()) {}
+  ScopedResource& operator=(ScopedResource&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ScopedResource(const ScopedResource&) = delete;
+  ScopedResource& operator=(const ScopedResource&) = delete;
+  ~ScopedResource() { reset(); }
+
+  Handle get() const { return handle_; }
+  bool valid() const { return handle_ != Traits::Empty(); }
+  explicit operator bool() const { return valid(); }
+
+  Handle release() { return std::exchange(handle_, Traits::Empty()); }
+
+  void reset(Handle handle = Traits::Empty()) {
+    const Handle old = std::exchange(handle_, handle);
+    if (old != Traits::Empty()) {
+      const DWORD last_error = GetLastError();
+      Traits::Release(old);
+      SetLastError(last_error);
+    }
+  }
+
+ private:
+  Handle handle_ = Traits::Empty();
+};
+
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Empty() { return nullptr; }
+  static void Release(Handle h) { FreeLibrary(h); }
+};
+using ScopedModule = ScopedResource<ModuleTraits>;
+
+struct LocalMemoryTraits {
+  using Handle = void*;
+  static Handle Empty() { return nullptr; }
+  static void Release(Handle h) { LocalFree(h); }
+};
+using ScopedLocalMemory = ScopedResource<LocalMemoryTraits>;
+
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return nullptr; }
+  static void Release(Handle h) { CloseHandle(h); }
+};
+using ScopedHandle = ScopedResource<KernelHandleTraits>;
+
+// A procedure found by name, as the function type it is known to have.
+template <typename Function>
+Function ProcedureAs(FARPROC procedure) {
+  // Through the generic function pointer type, which the compiler accepts without a warning.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(procedure));
+}
+
+}  // namespace base::win

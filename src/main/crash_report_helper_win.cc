@@ -1,0 +1,41 @@
+#include "src/main/crash_report_helper.h"
+
+#include "base/os/win/windows_types.h"
+#include "src/main/host_environment.h"
+
+namespace corvane {
+namespace {
+
+class Win32CrashLibraryOps final : public CrashLibraryOps {
+ public:
+  std::wstring ExecutablePath() override { return corvane::ExecutablePath(); }
+
+  void* LoadLibraryAt(const std::wstring& path, uint32_t* error) override {
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (module == nullptr) *error = GetLastError();
+    return module;
+  }
+
+  void* FindExport(void* module, const char* name) override {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+  }
+
+  void FreeLibraryModule(void* module) override { FreeLibrary(static_cast<HMODULE>(module)); }
+};
+
+// Touched by the start-up thread only: loaded once at start, unloaded once at exit.
+CrashReportHelper& ProcessCrashHelper() {
+  static Win32CrashLibraryOps ops;
+  static CrashReportHelper helper(ops);
+  return helper;
+}
+
+}  // namespace
+
+std::wstring ResolveCrashDllPath() { return ProcessCrashHelper().ResolveDllPath(); }
+
+void LoadCrashReportHelper(const std::wstring& version) { ProcessCrashHelper().Load(version); }
+
+void UnloadCrashReportHelper() { ProcessCrashHelper().Unload(); }
+
+}  // namespace corvane

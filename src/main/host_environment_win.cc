@@ -1,0 +1,60 @@
+#include "src/main/host_environment.h"
+
+#include <vector>
+
+#include "base/os/win/scoped_resource.h"
+
+#include <shellapi.h>
+
+namespace corvane {
+
+std::wstring ExecutablePath(uint32_t* written) {
+  wchar_t buffer[kExecutablePathCapacity] = {};
+  const DWORD count = GetModuleFileNameW(nullptr, buffer, kExecutablePathCapacity);
+  if (written != nullptr) *written = count;
+  return buffer;
+}
+
+std::wstring VexoraPathFromCommandLine(const wchar_t* command_line) {
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(command_line, &count);
+  if (argv == nullptr) return {};
+  const base::win::ScopedLocalMemory owner(argv);
+  return FindVexoraArgument(std::vector<std::wstring>(argv, argv + count));
+}
+
+std::wstring GetVexoraPath() { return VexoraPathFromCommandLine(GetCommandLineW()); }
+
+std::wstring GetParentInstallDir() {
+  uint32_t written = 0;
+  const std::wstring path = ExecutablePath(&written);
+  if (written == 0 || written >= kExecutablePathCapacity) return {};  // none, or truncated
+  std::wstring parent = ParentOfExecutableDirectory(path);
+  if (parent.empty()) return {};
+  const DWORD attributes = GetFileAttributesW(parent.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return {};
+  }
+  return parent;
+}
+
+std::wstring ReadFileVersionString(const std::wstring& path) {
+  const std::wstring kUnknown = L"0.0.0.0";
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+  if (size == 0) return kUnknown;
+  std::vector<unsigned char> info(size, 0);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return kUnknown;
+  void* record = nullptr;
+  UINT record_size = 0;
+  if (!VerQueryValueW(info.data(), L"\\", &record, &record_size) || record == nullptr ||
+      record_size < sizeof(VS_FIXEDFILEINFO)) {
+    return kUnknown;
+  }
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(record);
+  return FormatFileVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+}
+
+std::wstring GetModuleVersionString() { return ReadFileVersionString(ExecutablePath()); }
+
+}  // namespace corvane

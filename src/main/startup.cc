@@ -1,0 +1,97 @@
+#include "src/main/startup.h"
+
+#include <optional>
+
+#include "base/log/log_record.h"
+#include "base/strings/utf.h"
+#include "src/main/host_environment.h"
+
+namespace corvane {
+namespace {
+
+constexpr char kLogSource[] = "src/main";
+constexpr int kExitStartupFailed = 1;
+
+void StartLogger(base::ILogger* logger, const std::optional<std::wstring>& log_dir) {
+  if (logger == nullptr) return;
+  // Without a directory the logger picks its default one beside the executable.
+  logger->Init(/*timestamp_in_name=*/true, L"corvane", log_dir ? log_dir->c_str() : nullptr,
+               /*prefix=*/L"app", /*subdir=*/L"", /*synchronous=*/false, /*encrypt=*/true,
+               /*mem_log=*/true, /*reserved_size=*/10485760, /*reserved_count=*/48);
+  logger->SetLevel(base::kLogInfo);
+}
+
+// Creates, starts and runs the overlay; returns the exit code. The caller destroys the app.
+int RunOverlay(const LaunchArgs& args, StartupOps& ops) {
+  if (!ops.StartupGdiplus()) {
+    LOG_ERROR("Failed to initialize GDI+");
+    return kExitStartupFailed;
+  }
+  if (!ops.InitApp(args)) {
+    // Shutdown is not called for an app whose Init failed: its destructor releases the rest.
+    LOG_ERROR("Failed to initialize OverlayApp");
+    ops.ShutdownGdiplus();
+    return kExitStartupFailed;
+  }
+  const int exit_code = ops.RunApp();
+  ops.ShutdownApp();
+  ops.ShutdownGdiplus();
+  LOG_NOTICE("Corvane exit with code {}", exit_code);
+  return exit_code;
+}
+
+}  // namespace
+
+void MakeProcessDpiAware(StartupOps& ops) {
+  if (ops.SetProcessDpiAwarenessContext(kDpiAwarenessContextPerMonitorV2) ==
+      StartupOps::OptionalCall::kSucceeded) {
+    return;
+  }
+  const bool shcore_loaded = ops.LoadShcore();
+  if (shcore_loaded &&
+      ops.SetProcessDpiAwareness(kProcessPerMonitorDpiAware) ==
+          StartupOps::OptionalCall::kSucceeded) {
+    ops.FreeShcore();
+    return;
+  }
+  ops.SetProcessDpiAwareLegacy();
+  if (shcore_loaded) ops.FreeShcore();
+}
+
+int RunProcess(const wchar_t* command_line, StartupOps& ops) {
+  // DPI awareness must be declared before any window exists.
+  MakeProcessDpiAware(ops);
+
+  std::wstring host_path = ops.GetVexoraPath();
+  if (host_path.empty()) host_path = ops.GetParentInstallDir();
+  base::ILogger* logger = base::GetLogger();
+  StartLogger(logger, HostLogDirectory(host_path));
+
+  const std::wstring version = ops.GetModuleVersionString();
+  const std::wstring command_line_copy = command_line != nullptr ? command_line : L"";
+  LOG_NOTICE("Corvane starting, version={}, pid={}, cmdline=[{}]", base::WideToUtf8(version),
+             ops.GetProcessId(), base::WideToUtf8(command_line_copy));
+  if (!host_path.empty()) LOG_NOTICE("[boot] vexora_path={}", base::WideToUtf8(host_path));
+
+  ops.LoadCrashReportHelper(version);
+
+  const LaunchArgs args = ParseLaunchArgs(command_line_copy);
+  int exit_code = kExitStartupFailed;
+  bool app_created = false;
+  if (args.game_window == 0) {
+    LOG_ERROR("Missing --hwnd argument");
+  } else {
+    ops.CreateApp();
+    app_created = true;
+    exit_code = RunOverlay(args, ops);
+  }
+
+  // The crash library goes before the logger, so its records can still be written; the app
+  // object goes last, after the logger, so nothing its destructor might log is written.
+  ops.UnloadCrashReportHelper();
+  if (logger != nullptr) logger->Uninit();
+  if (app_created) ops.DestroyApp();
+  return exit_code;
+}
+
+}  // namespace corvane

@@ -1,0 +1,55 @@
+#pragma once
+// The process's ordered start and stop, as logic over the operations it needs. The process
+// entry runs it on the real operations; tests run it on fakes that record the order of calls.
+#include <cstdint>
+#include <string>
+
+#include "src/main/launch_options.h"
+
+namespace corvane {
+
+class StartupOps {
+ public:
+  // The outcome of an optional entry point that is looked up by name.
+  enum class OptionalCall { kMissing, kFailed, kSucceeded };
+
+  virtual ~StartupOps() = default;
+
+  // DPI awareness.
+  virtual OptionalCall SetProcessDpiAwarenessContext(intptr_t context) = 0;  // user32, by name
+  virtual bool LoadShcore() = 0;
+  virtual OptionalCall SetProcessDpiAwareness(int awareness) = 0;  // shcore, by name
+  virtual void FreeShcore() = 0;
+  virtual void SetProcessDpiAwareLegacy() = 0;
+
+  // Host environment.
+  virtual std::wstring GetVexoraPath() = 0;
+  virtual std::wstring GetParentInstallDir() = 0;
+  virtual std::wstring GetModuleVersionString() = 0;
+  virtual uint32_t GetProcessId() = 0;
+
+  // Crash-report library.
+  virtual void LoadCrashReportHelper(const std::wstring& version) = 0;
+  virtual void UnloadCrashReportHelper() = 0;
+
+  // Drawing and the overlay application.
+  virtual bool StartupGdiplus() = 0;
+  virtual void ShutdownGdiplus() = 0;
+  virtual void CreateApp() = 0;
+  virtual bool InitApp(const LaunchArgs& args) = 0;
+  virtual int RunApp() = 0;
+  virtual void ShutdownApp() = 0;
+  virtual void DestroyApp() = 0;
+};
+
+inline constexpr intptr_t kDpiAwarenessContextPerMonitorV2 = -4;
+inline constexpr int kProcessPerMonitorDpiAware = 2;
+
+// Declares the process DPI-aware; the first call that succeeds wins.
+void MakeProcessDpiAware(StartupOps& ops);
+
+// The whole life of the process; returns its exit code: the main loop's (0), or 1 when
+// start-up fails. `command_line` is the text after the program name and may be null.
+int RunProcess(const wchar_t* command_line, StartupOps& ops);
+
+}  // namespace corvane
