@@ -25,8 +25,8 @@ std::string_view FileBaseName(std::string_view path) {
 }
 
 void AppendLogLine(const LogEntry& entry, std::string& out) {
-  fmt::format_to(std::back_inserter(out), "\n[{}][{}][{}][{}({})]{}\t", entry.time,
-                 entry.thread_id, entry.level.text, entry.file, entry.line, entry.function);
+  fmt::format_to(std::back_inserter(out), "\n[{}][{}][{}][{}({})]{}\t", entry.time, entry.thread_id,
+                 entry.level.text, entry.file, entry.line, entry.function);
   out += entry.message;
 }
 

@@ -28,7 +28,7 @@ struct LogLevel {
 // The row for a level number; a number outside 0..6 is shown as WARNING.
 constexpr LogLevel LevelFromNumber(int number) {
   constexpr LogLevel kRows[] = {
-      {0, "DEBUG"},     {50, "TRACE"},  {100, "INFO"},  {200, "NOTICE"},
+      {0, "DEBUG"},     {50, "TRACE"},  {100, "INFO"},   {200, "NOTICE"},
       {500, "WARNING"}, {600, "ERROR"}, {1000, "FATAL"},
   };
   return number >= 0 && number < 7 ? kRows[number] : kRows[kLogWarning];

@@ -61,13 +61,13 @@ class LogRecord {
 }  // namespace base
 
 // Writes one record through `logger_expr`. Arguments are not evaluated when the level is off.
-#define BASE_LOG_TO(logger_expr, source, level, ...)                                  \
-  do {                                                                                \
-    ::base::ILogger* base_log_target = (logger_expr);                                 \
-    if (base_log_target != nullptr && base_log_target->IsEnabled(level)) {            \
+#define BASE_LOG_TO(logger_expr, source, level, ...)                                   \
+  do {                                                                                 \
+    ::base::ILogger* base_log_target = (logger_expr);                                  \
+    if (base_log_target != nullptr && base_log_target->IsEnabled(level)) {             \
       ::base::LogRecord base_log_record(base_log_target, source, __LINE__, "", level); \
-      base_log_record.Format(__VA_ARGS__);                                            \
-    }                                                                                 \
+      base_log_record.Format(__VA_ARGS__);                                             \
+    }                                                                                  \
   } while (false)
 
 #define BASE_LOG(level, ...) BASE_LOG_TO(::base::GetLogger(), kLogSource, level, __VA_ARGS__)

@@ -95,7 +95,8 @@ std::basic_string<Char> ExpandFraction(std::basic_string_view<Char> pattern, int
     int64_t value = nanoseconds;
     for (int k = digits; k < 9; ++k) value /= 10;
     std::basic_string<Char> text(static_cast<size_t>(digits), Char('0'));
-    for (int k = digits - 1; k >= 0; --k, value /= 10) text[k] = static_cast<Char>('0' + value % 10);
+    for (int k = digits - 1; k >= 0; --k, value /= 10)
+      text[k] = static_cast<Char>('0' + value % 10);
     out += text;
   }
   return out;

@@ -10,17 +10,21 @@ std::atomic<ILogger*> g_replacement{nullptr};
 
 logger::logger() : data_(std::make_shared<InnerData>()) {}
 
-logger::~logger() { Uninit(); }
+logger::~logger() {
+  Uninit();
+}
 
-bool logger::Init(bool, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, bool,
-                  bool, bool, uint64_t, uint32_t) {
+bool logger::Init(bool, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, bool, bool,
+                  bool, uint64_t, uint32_t) {
   // The text log, the memory log and the worker thread are not part of this build yet, so the
   // logger stays uninitialised and admits no record.
   os::WriteDebugOutput("logger: the text and memory logs are not available in this build");
   return false;
 }
 
-void logger::Uninit() { data_.reset(); }
+void logger::Uninit() {
+  data_.reset();
+}
 
 void logger::SetLevel(int level) {
   if (data_) data_->file_level.store(level, std::memory_order_relaxed);
@@ -48,7 +52,9 @@ void logger::Write(LogRecord& record) {
   record.TakeText();
 }
 
-bool logger::DumpToFile(const std::wstring&) { return false; }
+bool logger::DumpToFile(const std::wstring&) {
+  return false;
+}
 
 void logger::Flush() {}
 

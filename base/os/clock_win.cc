@@ -15,8 +15,7 @@ CounterReading ReadMonotonicCounter() {
 int64_t ReadSystemFileTime() {
   FILETIME ft{};
   GetSystemTimeAsFileTime(&ft);
-  return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) |
-                              ft.dwLowDateTime);
+  return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
 
 bool ToLocalCalendarTime(int64_t seconds, std::tm* out) {

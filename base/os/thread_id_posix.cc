@@ -5,6 +5,8 @@
 
 namespace base::os {
 
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+uint32_t CurrentThreadId() {
+  return static_cast<uint32_t>(syscall(SYS_gettid));
+}
 
 }  // namespace base::os

@@ -4,6 +4,8 @@
 
 namespace base::os {
 
-uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+uint32_t CurrentThreadId() {
+  return GetCurrentThreadId();
+}
 
 }  // namespace base::os

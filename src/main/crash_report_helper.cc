@@ -36,8 +36,8 @@ void CrashReportHelper::Load(std::wstring_view version) {
     return;
   }
 
-  auto* init = reinterpret_cast<InitCrashReportHelperFn>(
-      ops_.FindExport(module_, "InitCrashReportHelper"));
+  auto* init =
+      reinterpret_cast<InitCrashReportHelperFn>(ops_.FindExport(module_, "InitCrashReportHelper"));
   uninit_ = reinterpret_cast<UninitCrashReportHelperFn>(
       ops_.FindExport(module_, "UninitCrashReportHelper"));
   if (init == nullptr || uninit_ == nullptr) {

@@ -32,10 +32,16 @@ CrashReportHelper& ProcessCrashHelper() {
 
 }  // namespace
 
-std::wstring ResolveCrashDllPath() { return ProcessCrashHelper().ResolveDllPath(); }
+std::wstring ResolveCrashDllPath() {
+  return ProcessCrashHelper().ResolveDllPath();
+}
 
-void LoadCrashReportHelper(const std::wstring& version) { ProcessCrashHelper().Load(version); }
+void LoadCrashReportHelper(const std::wstring& version) {
+  ProcessCrashHelper().Load(version);
+}
 
-void UnloadCrashReportHelper() { ProcessCrashHelper().Unload(); }
+void UnloadCrashReportHelper() {
+  ProcessCrashHelper().Unload();
+}
 
 }  // namespace corvane

@@ -23,7 +23,9 @@ std::wstring VexoraPathFromCommandLine(const wchar_t* command_line) {
   return FindVexoraArgument(std::vector<std::wstring>(argv, argv + count));
 }
 
-std::wstring GetVexoraPath() { return VexoraPathFromCommandLine(GetCommandLineW()); }
+std::wstring GetVexoraPath() {
+  return VexoraPathFromCommandLine(GetCommandLineW());
+}
 
 std::wstring GetParentInstallDir() {
   uint32_t written = 0;
@@ -55,6 +57,8 @@ std::wstring ReadFileVersionString(const std::wstring& path) {
   return FormatFileVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
 }
 
-std::wstring GetModuleVersionString() { return ReadFileVersionString(ExecutablePath()); }
+std::wstring GetModuleVersionString() {
+  return ReadFileVersionString(ExecutablePath());
+}
 
 }  // namespace corvane

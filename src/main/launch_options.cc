@@ -10,7 +10,8 @@ std::wstring ExtractOption(std::wstring_view command_line, std::wstring_view opt
   size_t begin = at + option.size();
   while (begin < command_line.size() && command_line[begin] == L' ') ++begin;
   const size_t end = command_line.find(L' ', begin);
-  return std::wstring(command_line.substr(begin, end == std::wstring_view::npos ? end : end - begin));
+  return std::wstring(
+      command_line.substr(begin, end == std::wstring_view::npos ? end : end - begin));
 }
 
 uintptr_t ParseWindowHandle(const std::wstring& text) {

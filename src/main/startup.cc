@@ -48,9 +48,8 @@ void MakeProcessDpiAware(StartupOps& ops) {
     return;
   }
   const bool shcore_loaded = ops.LoadShcore();
-  if (shcore_loaded &&
-      ops.SetProcessDpiAwareness(kProcessPerMonitorDpiAware) ==
-          StartupOps::OptionalCall::kSucceeded) {
+  if (shcore_loaded && ops.SetProcessDpiAwareness(kProcessPerMonitorDpiAware) ==
+                           StartupOps::OptionalCall::kSucceeded) {
     ops.FreeShcore();
     return;
   }

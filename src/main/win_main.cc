@@ -19,8 +19,8 @@ class Win32StartupOps final : public StartupOps {
   OptionalCall SetProcessDpiAwarenessContext(intptr_t context) override {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");  // already loaded; never loaded here
     if (user32 == nullptr) return OptionalCall::kMissing;
-    auto set_context = ProcedureAs<BOOL(WINAPI*)(HANDLE)>(
-        GetProcAddress(user32, "SetProcessDpiAwarenessContext"));
+    auto set_context =
+        ProcedureAs<BOOL(WINAPI*)(HANDLE)>(GetProcAddress(user32, "SetProcessDpiAwarenessContext"));
     if (set_context == nullptr) return OptionalCall::kMissing;
     return set_context(reinterpret_cast<HANDLE>(context)) ? OptionalCall::kSucceeded
                                                           : OptionalCall::kFailed;

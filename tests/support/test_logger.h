@@ -36,9 +36,17 @@ class TestLogger final : public base::ILogger {
   bool Init(bool timestamp_in_name, const wchar_t* app_name, const wchar_t* log_dir,
             const wchar_t* prefix, const wchar_t* subdir, bool synchronous, bool encrypt,
             bool mem_log, uint64_t reserved_size, uint32_t reserved_count) override {
-    init_args = {timestamp_in_name, app_name ? app_name : L"", prefix ? prefix : L"",
-                 subdir ? subdir : L"", log_dir != nullptr, log_dir ? log_dir : L"",
-                 synchronous, encrypt, mem_log, reserved_size, reserved_count};
+    init_args = {timestamp_in_name,
+                 app_name ? app_name : L"",
+                 prefix ? prefix : L"",
+                 subdir ? subdir : L"",
+                 log_dir != nullptr,
+                 log_dir ? log_dir : L"",
+                 synchronous,
+                 encrypt,
+                 mem_log,
+                 reserved_size,
+                 reserved_count};
     Note("logger.Init");
     return true;
   }

@@ -32,7 +32,9 @@ int32_t FakeInit(CrashHelperConfig* config) {
   return g_calls.init_result;
 }
 
-void FakeUninit() { ++g_calls.uninit; }
+void FakeUninit() {
+  ++g_calls.uninit;
+}
 
 class FakeLibraryOps final : public CrashLibraryOps {
  public:

@@ -31,8 +31,8 @@ TEST(LaunchArgsTest, HandleIsAlwaysHexadecimal) {
 }
 
 TEST(LaunchArgsTest, UnusableHandlesAreZero) {
-  for (const wchar_t* line : {L"", L"--hwnd=1A2B", L"--hwnd", L"--game-id 4 --hwnd",
-                              L"--hwnd   ", L"--hwnd zz", L"--hwnd 0", L"--hwnd 0x"}) {
+  for (const wchar_t* line : {L"", L"--hwnd=1A2B", L"--hwnd", L"--game-id 4 --hwnd", L"--hwnd   ",
+                              L"--hwnd zz", L"--hwnd 0", L"--hwnd 0x"}) {
     EXPECT_EQ(ParseLaunchArgs(line).game_window, 0u) << line;
   }
 }

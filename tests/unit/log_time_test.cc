@@ -32,9 +32,8 @@ TEST(LogTimeTest, CounterToNanosecondsIsExact) {
   EXPECT_EQ(base::CounterToNanoseconds(3, 3), 1000000000);
   // 2^62 counts at 3 GHz would overflow counter * 1e9 done naively.
   const int64_t big = int64_t{1} << 62;
-  EXPECT_EQ(base::CounterToNanoseconds(big, 3000000000), big / 3000000000 * 1000000000 +
-                                                              big % 3000000000 * 1000000000 /
-                                                                  3000000000);
+  EXPECT_EQ(base::CounterToNanoseconds(big, 3000000000),
+            big / 3000000000 * 1000000000 + big % 3000000000 * 1000000000 / 3000000000);
   EXPECT_EQ(base::CounterToNanoseconds(5, 0), 0);
 }
 
@@ -68,7 +67,8 @@ TEST(LogTimeTest, DefaultPatternsTruncateToMilliseconds) {
   // Seconds are the same in every time zone (offsets are whole minutes).
   const LogTimestamp t{1741064767, 999999900};
   const std::string narrow = FormatLogTime<char>(t);
-  EXPECT_TRUE(std::regex_match(narrow, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:07\.999)"))) << narrow;
+  EXPECT_TRUE(std::regex_match(narrow, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:07\.999)")))
+      << narrow;
   const std::wstring wide = FormatLogTime<wchar_t>(t);
   ASSERT_EQ(wide.size(), 23u);
   EXPECT_EQ(wide.find(L':'), std::wstring::npos);

@@ -116,15 +116,14 @@ TEST_F(StartupTest, NormalRunInOrder) {
   ops_.vexora_path = L"D:\\Games\\Host";
   const int exit_code = RunProcess(L"--hwnd 1A2B --game-id 42 vx=D:\\Games\\Host", ops_);
   EXPECT_EQ(exit_code, 0);
-  EXPECT_EQ(journal_,
-            Events({"dpi.context -4", "env.vexora_path", "logger.Init", "logger.SetLevel 2",
-                          "env.version",
-                          "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
-                          "cmdline=[--hwnd 1A2B --game-id 42 vx=D:\\Games\\Host]",
-                          "log NOTICE [boot] vexora_path=D:\\Games\\Host", "crash.load 1.2.3.4",
-                          "app.create", "gdiplus.start", "app.init", "app.run", "app.shutdown",
-                          "gdiplus.stop", "log NOTICE Corvane exit with code 0", "crash.unload",
-                          "logger.Uninit", "app.destroy"}));
+  EXPECT_EQ(journal_, Events({"dpi.context -4", "env.vexora_path", "logger.Init",
+                              "logger.SetLevel 2", "env.version",
+                              "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
+                              "cmdline=[--hwnd 1A2B --game-id 42 vx=D:\\Games\\Host]",
+                              "log NOTICE [boot] vexora_path=D:\\Games\\Host", "crash.load 1.2.3.4",
+                              "app.create", "gdiplus.start", "app.init", "app.run", "app.shutdown",
+                              "gdiplus.stop", "log NOTICE Corvane exit with code 0", "crash.unload",
+                              "logger.Uninit", "app.destroy"}));
   EXPECT_EQ(ops_.init_args.game_window, 0x1A2Bu);
   EXPECT_EQ(ops_.init_args.game_id, 42u);
 }
@@ -171,7 +170,8 @@ TEST_F(StartupTest, MissingHandleEndsWithOneAndCreatesNothing) {
     EXPECT_EQ(RunProcess(line, ops_), 1) << line;
     EXPECT_EQ(FromLogger(), Events({"logger.Init", "logger.SetLevel 2", "env.version",
                                     "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
-                                    "cmdline=[" + Narrow(line) + "]",
+                                    "cmdline=[" +
+                                        Narrow(line) + "]",
                                     "crash.load 1.2.3.4", "log ERROR Missing --hwnd argument",
                                     "crash.unload", "logger.Uninit"}))
         << Narrow(line);
@@ -182,8 +182,7 @@ TEST_F(StartupTest, NullCommandLineShowsEmptyBrackets) {
   EXPECT_EQ(RunProcess(nullptr, ops_), 1);
   EXPECT_EQ(logger_.Texts(base::kLogNotice)[0],
             "Corvane starting, version=1.2.3.4, pid=4242, cmdline=[]");
-  EXPECT_EQ(logger_.Texts(base::kLogError),
-            std::vector<std::string>{"Missing --hwnd argument"});
+  EXPECT_EQ(logger_.Texts(base::kLogError), std::vector<std::string>{"Missing --hwnd argument"});
 }
 
 TEST_F(StartupTest, GdiplusFailure) {

@@ -22,7 +22,9 @@ TEST(UtfTest, Utf16RoundTripWithSurrogatePairs) {
 
 TEST(UtfTest, LoneSurrogateBecomesReplacementCharacter) {
   const std::u16string lone = {u'a', char16_t(0xD800), u'b'};
-  EXPECT_EQ(base::WideToUtf8(base::Utf16ToWide(lone)), "a\xef\xbf\xbd" "b");
+  EXPECT_EQ(base::WideToUtf8(base::Utf16ToWide(lone)),
+            "a\xef\xbf\xbd"
+            "b");
 }
 
 }  // namespace

@@ -70,8 +70,7 @@ extern "C" __declspec(dllexport) int32_t InitCrashReportHelper(const void* confi
       ReadAt<uint16_t>(record, 0), Utf16ToAscii(ReadAt<const char16_t*>(record, 8)).c_str(),
       Utf16ToAscii(ReadAt<const char16_t*>(record, 16)).c_str(), ReadAt<uint32_t>(record, 76),
       ReadAt<uint32_t>(record, 96), ReadAt<uint32_t>(record, 200), ReadAt<uint32_t>(record, 204),
-      static_cast<unsigned long long>(ReadAt<uint64_t>(record, 208)),
-      ReadAt<uint32_t>(record, 216),
+      static_cast<unsigned long long>(ReadAt<uint64_t>(record, 208)), ReadAt<uint32_t>(record, 216),
       static_cast<unsigned long long>(ReadAt<uint64_t>(record, 224)),
       static_cast<unsigned long long>(ReadAt<uint64_t>(record, 232)),
       Utf16ToAscii(ReadAt<const char16_t*>(record, 240)).c_str(),
@@ -81,5 +80,7 @@ extern "C" __declspec(dllexport) int32_t InitCrashReportHelper(const void* confi
 }
 
 #ifndef CRASH_HELPER_INIT_ONLY
-extern "C" __declspec(dllexport) void UninitCrashReportHelper() { AppendLine("uninit"); }
+extern "C" __declspec(dllexport) void UninitCrashReportHelper() {
+  AppendLine("uninit");
+}
 #endif
