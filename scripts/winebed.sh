@@ -4,6 +4,7 @@
 #   winebed.sh up     start Xvfb and a persistent wineserver; make the prefix on first use
 #   winebed.sh down   stop them again
 #   winebed.sh env    print the environment (export lines) for running programs in the bed
+#   winebed.sh screenshot FILE.png   save the whole virtual display
 #
 # Nothing depends on a display the machine already has. The bed lives in $CORVANE_WINEBED
 # (default: build/wine in the repository). Concurrent callers are serialised with a lock.
@@ -114,11 +115,18 @@ case "${1:-}" in
     echo "export WINEDLLOVERRIDES='$WINEDLLOVERRIDES'"
     if [ -n "${DISPLAY:-}" ]; then echo "export DISPLAY='$DISPLAY'"; fi
     ;;
+  screenshot)
+    [ -n "${2:-}" ] || { echo "usage: winebed.sh screenshot FILE.png" >&2; exit 2; }
+    export_env
+    [ -n "${DISPLAY:-}" ] || { log "the bed is not up"; exit 1; }
+    import -display "$DISPLAY" -window root "$2"
+    log "screenshot saved to $2"
+    ;;
   -h | --help)
-    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
     ;;
   *)
-    echo "usage: winebed.sh up|down|env" >&2
+    echo "usage: winebed.sh up|down|env|screenshot FILE.png" >&2
     exit 2
     ;;
 esac
