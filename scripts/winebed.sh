@@ -25,7 +25,8 @@ export_env() {
 }
 
 xvfb_running() {
-  [ -f "$bed/xvfb.pid" ] && kill -0 "$(cat "$bed/xvfb.pid")" 2>/dev/null && [ -f "$bed/display" ]
+  [ -f "$bed/xvfb.pid" ] && kill -0 "$(cat "$bed/xvfb.pid")" 2>/dev/null && [ -f "$bed/display" ] &&
+    xdpyinfo -display "$(cat "$bed/display")" >/dev/null 2>&1
 }
 
 start_xvfb() {

@@ -36,12 +36,14 @@ check "--hwnd=1A2B exits 1" 1 "$(run --hwnd=1A2B)"
 check "--hwnd at the end exits 1" 1 "$(run --game-id 42 --hwnd)"
 check "--hwnd followed by spaces exits 1" 1 "$(run '--hwnd   ')"
 check "--hwnd 0 exits 1" 1 "$(run --hwnd 0 --game-id 42)"
+# A handle that names no window: GDI+ starts and stops, and the overlay cannot start.
+check "--hwnd of no window exits 1" 1 "$(run --hwnd 1A2B --game-id 42)"
 
 # Each run above loaded the library once and unloaded it once, in that order, with the
 # version of the executable.
 expected_init="init size=248 app=corvane version=$version v76=8191 v96=0 v200=11 v204=4 v208=10000001 v216=0 v224=0 v232=4 v240=1 reserved_zero=1"
 calls=$(tr -d '\r' <"$work/calls.txt" 2>/dev/null)
-expected_calls=$(for _ in 1 2 3 4 5; do printf '%s\nuninit\n' "$expected_init"; done)
+expected_calls=$(for _ in 1 2 3 4 5 6; do printf '%s\nuninit\n' "$expected_init"; done)
 check "crash library: one init then one uninit per run" "$expected_calls" "$calls"
 
 # Without the library start-up goes on the same way.
