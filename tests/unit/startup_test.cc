@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "base/strings/utf.h"
 #include "src/main/startup.h"
 #include "tests/support/test_logger.h"
 
@@ -17,12 +18,6 @@ using Events = std::vector<std::string>;
 
 constexpr char kStarting[] =
     "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, cmdline=[--hwnd 1A2B]";
-
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  for (; *text != 0; ++text) out += static_cast<char>(*text);
-  return out;
-}
 
 // Notes every call in the journal it shares with the test logger.
 class FakeStartupOps final : public StartupOps {
@@ -171,10 +166,10 @@ TEST_F(StartupTest, MissingHandleEndsWithOneAndCreatesNothing) {
     EXPECT_EQ(FromLogger(), Events({"logger.Init", "logger.SetLevel 2", "env.version",
                                     "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
                                     "cmdline=[" +
-                                        Narrow(line) + "]",
+                                        base::WideToUtf8(line) + "]",
                                     "crash.load 1.2.3.4", "log ERROR Missing --hwnd argument",
                                     "crash.unload", "logger.Uninit"}))
-        << Narrow(line);
+        << base::WideToUtf8(line);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/strings/utf.h"
 #include "src/main/crash_report_helper.h"
 #include "tests/support/test_logger.h"
 #include "tests/win/win_test_paths.h"
@@ -17,12 +18,6 @@ using corvane::testing::TestExecutableDirectory;
 using corvane::testing::TestLogger;
 
 constexpr wchar_t kDllName[] = L"crash_report_helper.dll";
-
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += static_cast<char>(c);
-  return out;
-}
 
 class CrashReportHelperWinTest : public ::testing::Test {
  protected:
@@ -49,18 +44,18 @@ class CrashReportHelperWinTest : public ::testing::Test {
     const std::wstring build = BuildDirectory();
     ASSERT_FALSE(build.empty()) << "CORVANE_BUILD_DIR is not set";
     const std::wstring source = build + L"\\test_crash_helpers\\" + variant + L"\\" + kDllName;
-    ASSERT_TRUE(CopyFileW(source.c_str(), dll_path_.c_str(), FALSE)) << Narrow(source);
+    ASSERT_TRUE(CopyFileW(source.c_str(), dll_path_.c_str(), FALSE)) << base::WideToUtf8(source);
   }
 
   std::vector<std::string> LibraryCalls() const {
-    std::ifstream file(Narrow(calls_path_));
+    std::ifstream file(base::WideToUtf8(calls_path_));
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);) lines.push_back(line);
     return lines;
   }
 
   std::string ExpectedPath() const {
-    return Narrow(TestExecutableDirectory()) + "\\..\\crash_x64\\crash_report_helper.dll";
+    return base::WideToUtf8(TestExecutableDirectory()) + "\\..\\crash_x64\\crash_report_helper.dll";
   }
 
   TestLogger logger_;
@@ -69,7 +64,7 @@ class CrashReportHelperWinTest : public ::testing::Test {
 };
 
 TEST_F(CrashReportHelperWinTest, PathIsBesideTheExecutablesDirectory) {
-  EXPECT_EQ(Narrow(corvane::ResolveCrashDllPath()), ExpectedPath());
+  EXPECT_EQ(base::WideToUtf8(corvane::ResolveCrashDllPath()), ExpectedPath());
 }
 
 TEST_F(CrashReportHelperWinTest, MissingLibraryIsOneWarningWithTheErrorCode) {
