@@ -11,8 +11,9 @@ packages=(
   # Windows cross-build (MinGW-w64, posix threads) and its static libraries
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
-  # Wine test bed: Wine, a virtual X server, the overlay's font, screenshots
-  wine64 wine xvfb x11-utils fonts-wqy-microhei imagemagick
+  # Wine test bed: Wine, a virtual X server, the overlay's font, screenshots, and a
+  # compositing manager so that layered windows blend over what lies below them
+  wine64 wine xvfb x11-utils fonts-wqy-microhei imagemagick xcompmgr
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Wine test bed: a virtual X display and a Wine prefix of the build's own.
 #
-#   winebed.sh up     start Xvfb and a persistent wineserver; make the prefix on first use
+#   winebed.sh up     start Xvfb, a compositing manager and a persistent wineserver; make the
+#                     prefix on first use
 #   winebed.sh down   stop them again
 #   winebed.sh env    print the environment (export lines) for running programs in the bed
 #   winebed.sh screenshot FILE.png   save the whole virtual display
@@ -52,6 +53,23 @@ start_xvfb() {
   return 1
 }
 
+# Without a compositing manager the X server shows a layered window's premultiplied pixels as
+# they are, as if over black; xcompmgr blends them over what lies below, as Windows does.
+compositor_running() {
+  [ -f "$bed/xcompmgr.pid" ] && kill -0 "$(cat "$bed/xcompmgr.pid")" 2>/dev/null
+}
+
+start_compositor() {
+  xcompmgr -d "$(cat "$bed/display")" >"$bed/xcompmgr.log" 2>&1 9>&- &
+  echo $! >"$bed/xcompmgr.pid"
+  sleep 0.3
+  if ! compositor_running; then
+    log "could not start xcompmgr (see $bed/xcompmgr.log)"
+    return 1
+  fi
+  log "xcompmgr on $(cat "$bed/display")"
+}
+
 init_prefix() {
   [ -f "$prefix/.corvane-ready" ] && return 0
   log "initialising Wine prefix $prefix (once; this takes a minute)"
@@ -89,6 +107,7 @@ up() {
     rm -f "$bed/warm"
     start_xvfb
   fi
+  compositor_running || start_compositor
   export_env
   init_prefix
   # One server for the whole run instead of one per program: faster and steadier.
@@ -101,6 +120,10 @@ down() {
   flock 9
   export_env
   wineserver -k 2>/dev/null || true
+  if [ -f "$bed/xcompmgr.pid" ]; then
+    kill "$(cat "$bed/xcompmgr.pid")" 2>/dev/null || true
+    rm -f "$bed/xcompmgr.pid"
+  fi
   if [ -f "$bed/xvfb.pid" ]; then
     kill "$(cat "$bed/xvfb.pid")" 2>/dev/null || true
     rm -f "$bed/xvfb.pid" "$bed/display" "$bed/warm"
@@ -124,7 +147,7 @@ case "${1:-}" in
     log "screenshot saved to $2"
     ;;
   -h | --help)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
     ;;
   *)
     echo "usage: winebed.sh up|down|env|screenshot FILE.png" >&2
