@@ -1,0 +1,81 @@
+#include "src/window/text_layout.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace corvane {
+
+bool IsLineBreak(const TextSegment& segment) {
+  return segment.text.size() == 1 && segment.text[0] == u'\n';
+}
+
+int MulDivRounded(int a, int b, int c) {
+  if (c == 0) return -1;
+  int64_t product = static_cast<int64_t>(a) * b;
+  int64_t divisor = c;
+  if (divisor < 0) {
+    product = -product;
+    divisor = -divisor;
+  }
+  const int64_t half = divisor / 2;
+  const int64_t result = product >= 0 ? (product + half) / divisor : (product - half) / divisor;
+  return result > INT_MAX || result < -INT_MAX ? -1 : static_cast<int>(result);
+}
+
+int PhysicalPixels(int logical, int dpi) {
+  const int physical = MulDivRounded(logical, dpi, kReferenceDpi);
+  return physical < 1 ? logical : physical;
+}
+
+int LineHeight(float font_height, int min_line_height) {
+  return std::max(static_cast<int>(font_height + 0.5f), min_line_height);
+}
+
+TextBox MeasureTextBox(std::span<const TextSegment> segments, TextMeasurer& measurer,
+                       int min_line_height) {
+  TextBox box;
+  box.line_height = LineHeight(measurer.FontHeight(), min_line_height);
+  box.lines = 1;
+  int line_width = 0;
+  int max_width = 0;
+  for (const TextSegment& segment : segments) {
+    if (IsLineBreak(segment)) {
+      max_width = std::max(max_width, line_width);
+      line_width = 0;
+      ++box.lines;
+    } else {
+      line_width += static_cast<int>(measurer.RunWidth(segment.text) + 0.5f);
+    }
+  }
+  box.width = std::max(std::max(line_width, max_width) + 2 * kHorizontalMargin, 1);
+  box.height = std::max(box.line_height * box.lines + 2 * kVerticalMargin, 1);
+  return box;
+}
+
+void PaintTextBox(std::span<const TextSegment> segments, const TextBox& box, uint8_t alpha,
+                  TextPainter& painter) {
+  painter.FillBackground(box.width, box.height, BackgroundArgb(alpha));
+  float pen_x = kHorizontalMargin;
+  float pen_y = kVerticalMargin;
+  for (const TextSegment& segment : segments) {
+    if (IsLineBreak(segment)) {
+      pen_x = kHorizontalMargin;
+      pen_y += static_cast<float>(box.line_height);
+    } else {
+      pen_x += painter.DrawRun(segment.text, pen_x, pen_y, OpaqueArgbFromColorref(segment.color));
+    }
+  }
+}
+
+uint32_t BackgroundArgb(uint8_t alpha) {
+  return (static_cast<uint32_t>(alpha) << 24) | kBackgroundRgb;
+}
+
+uint32_t OpaqueArgbFromColorref(uint32_t colorref) {
+  const uint32_t red = colorref & 0xFF;
+  const uint32_t green = (colorref >> 8) & 0xFF;
+  const uint32_t blue = (colorref >> 16) & 0xFF;
+  return 0xFF000000u | (red << 16) | (green << 8) | blue;
+}
+
+}  // namespace corvane

@@ -1,0 +1,160 @@
+// The text box's arithmetic: line breaks, widths, heights, pen positions, colours.
+#include "src/window/text_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/support/fake_text_drawing.h"
+
+namespace corvane {
+namespace {
+
+using testing::FakeMeasurer;
+using testing::FakePainter;
+using testing::RunWidths;
+
+const RunWidths kWidths = {
+    {u"FPS ", 30.4f}, {u"60", 15.5f}, {u"GPU ", 31.6f}, {u"37.3%", 40.2f}, {u" | ", 12.25f}};
+
+std::vector<TextSegment> Segments(std::initializer_list<std::u16string> texts,
+                                  uint32_t color = 0x00FFFFFF) {
+  std::vector<TextSegment> segments;
+  for (const std::u16string& text : texts) segments.push_back({text, color});
+  return segments;
+}
+
+TEST(LineBreakTest, OnlyASingleNewlineBreaks) {
+  EXPECT_TRUE(IsLineBreak({u"\n", 0}));
+  EXPECT_FALSE(IsLineBreak({u"\n\n", 0}));
+  EXPECT_FALSE(IsLineBreak({u" \n", 0}));
+  EXPECT_FALSE(IsLineBreak({u"\r", 0}));
+  EXPECT_FALSE(IsLineBreak({u"", 0}));
+}
+
+TEST(LineHeightTest, RoundedSpacingOrTheMinimum) {
+  EXPECT_EQ(LineHeight(27.6f, 23), 28);  // font_px 21: spacing wins
+  EXPECT_EQ(LineHeight(20.4f, 23), 23);  // the minimum wins
+  EXPECT_EQ(LineHeight(27.5f, 23), 28);  // half rounds up
+  EXPECT_EQ(LineHeight(27.49f, 23), 27);
+  EXPECT_EQ(LineHeight(0.0f, 16), 16);  // a failed query
+}
+
+TEST(MulDivRoundedTest, RoundsHalfAwayFromZeroLikeWin32) {
+  EXPECT_EQ(MulDivRounded(14, 96, 96), 14);
+  EXPECT_EQ(MulDivRounded(14, 120, 96), 18);  // 17.5
+  EXPECT_EQ(MulDivRounded(14, 144, 96), 21);
+  EXPECT_EQ(MulDivRounded(13, 120, 96), 16);    // 16.25
+  EXPECT_EQ(MulDivRounded(-14, 120, 96), -18);  // away from zero
+  EXPECT_EQ(MulDivRounded(14, 120, -96), -18);
+  EXPECT_EQ(MulDivRounded(-14, -120, -96), -18);
+  EXPECT_EQ(MulDivRounded(14, 96, 0), -1);
+  EXPECT_EQ(MulDivRounded(0x7FFFFFFF, 4, 2), -1);                            // does not fit
+  EXPECT_EQ(MulDivRounded(0x40000000, 0x40000000, 0x40000000), 0x40000000);  // 64-bit product
+}
+
+TEST(PhysicalPixelsTest, ScalesByTheScreenDpi) {
+  EXPECT_EQ(PhysicalPixels(14, 96), 14);
+  EXPECT_EQ(PhysicalPixels(14, 120), 18);
+  EXPECT_EQ(PhysicalPixels(14, 144), 21);
+  // A result below one pixel keeps the logical size.
+  EXPECT_EQ(PhysicalPixels(14, 0), 14);
+  EXPECT_EQ(PhysicalPixels(1, 40), 1);
+}
+
+TEST(MeasureTextBoxTest, OneLineSumsRoundedRunWidths) {
+  FakeMeasurer measurer(20.4f, kWidths);
+  const auto segments = Segments({u"FPS ", u"60", u" | ", u"GPU ", u"37.3%"});
+  const TextBox box = MeasureTextBox(segments, measurer, 16);
+  // 30 + 16 + 12 + 32 + 40
+  EXPECT_EQ(box.lines, 1);
+  EXPECT_EQ(box.line_height, 20);
+  EXPECT_EQ(box.width, 130 + 16);
+  EXPECT_EQ(box.height, 20 + 8);
+  EXPECT_EQ(measurer.measured.size(), 5u);
+  EXPECT_EQ(measurer.font_height_calls, 1);
+}
+
+TEST(MeasureTextBoxTest, TwoLinesTakeTheWiderOne) {
+  FakeMeasurer measurer(27.6f, kWidths);
+  const auto segments = Segments({u"FPS ", u"60", u"\n", u"GPU ", u"37.3%"});
+  const TextBox box = MeasureTextBox(segments, measurer, 23);
+  EXPECT_EQ(box.lines, 2);
+  EXPECT_EQ(box.line_height, 28);
+  EXPECT_EQ(box.width, 72 + 16);  // the second line: 32 + 40
+  EXPECT_EQ(box.height, 2 * 28 + 8);
+  // Line breaks are never measured.
+  EXPECT_EQ(measurer.measured, (std::vector<std::u16string>{u"FPS ", u"60", u"GPU ", u"37.3%"}));
+
+  // The wider line first.
+  FakeMeasurer again(27.6f, kWidths);
+  const TextBox reversed =
+      MeasureTextBox(Segments({u"GPU ", u"37.3%", u"\n", u"FPS ", u"60"}), again, 23);
+  EXPECT_EQ(reversed.width, 72 + 16);
+}
+
+TEST(MeasureTextBoxTest, TrailingAndDoubleBreaksAddLines) {
+  FakeMeasurer measurer(10.0f, kWidths);
+  EXPECT_EQ(MeasureTextBox(Segments({u"FPS ", u"\n"}), measurer, 16).lines, 2);
+  const TextBox box = MeasureTextBox(Segments({u"FPS ", u"\n", u"\n", u"60"}), measurer, 16);
+  EXPECT_EQ(box.lines, 3);
+  EXPECT_EQ(box.height, 3 * 16 + 8);
+  EXPECT_EQ(box.width, 30 + 16);
+}
+
+TEST(MeasureTextBoxTest, FailedMeasurementsGiveTheEmptyBox) {
+  FakeMeasurer measurer(0.0f, {});  // no font: nothing measures, no line spacing
+  const TextBox box = MeasureTextBox(Segments({u"FPS ", u"60", u" | ", u"CPU "}), measurer, 16);
+  EXPECT_EQ(box.width, 16);
+  EXPECT_EQ(box.height, 16 + 8);
+}
+
+TEST(PaintTextBoxTest, BackgroundThenRunsAtTheirPens) {
+  FakePainter painter(kWidths);
+  const TextBox box{28, 2, 88, 64};
+  auto segments = Segments({u"FPS ", u"60", u"\n", u"GPU ", u"37.3%"}, 0x000000FF);
+  segments[1].color = 0x00332211;
+  PaintTextBox(segments, box, 204, painter);
+
+  ASSERT_EQ(painter.fills.size(), 1u);
+  EXPECT_EQ(painter.fills[0].width, 88);
+  EXPECT_EQ(painter.fills[0].height, 64);
+  EXPECT_EQ(painter.fills[0].argb, 0xCC232328u);
+
+  ASSERT_EQ(painter.runs.size(), 4u);  // the line break is not drawn
+  EXPECT_EQ(painter.runs[0].text, u"FPS ");
+  EXPECT_FLOAT_EQ(painter.runs[0].x, 8.0f);
+  EXPECT_FLOAT_EQ(painter.runs[0].y, 4.0f);
+  EXPECT_EQ(painter.runs[0].argb, 0xFFFF0000u);  // red from the low byte
+  // Advanced by the unrounded width.
+  EXPECT_FLOAT_EQ(painter.runs[1].x, 8.0f + 30.4f);
+  EXPECT_FLOAT_EQ(painter.runs[1].y, 4.0f);
+  EXPECT_EQ(painter.runs[1].argb, 0xFF112233u);
+  // The second line starts at the left margin, one line height lower.
+  EXPECT_FLOAT_EQ(painter.runs[2].x, 8.0f);
+  EXPECT_FLOAT_EQ(painter.runs[2].y, 4.0f + 28.0f);
+  EXPECT_FLOAT_EQ(painter.runs[3].x, 8.0f + 31.6f);
+  EXPECT_FLOAT_EQ(painter.runs[3].y, 32.0f);
+}
+
+TEST(PaintTextBoxTest, DoubleBreakLeavesAnEmptyLine) {
+  FakePainter painter(kWidths);
+  PaintTextBox(Segments({u"FPS ", u"\n", u"\n", u"60"}), TextBox{20, 3, 46, 68}, 0, painter);
+  ASSERT_EQ(painter.runs.size(), 2u);
+  EXPECT_FLOAT_EQ(painter.runs[1].x, 8.0f);
+  EXPECT_FLOAT_EQ(painter.runs[1].y, 4.0f + 40.0f);
+  EXPECT_EQ(painter.fills[0].argb, 0x00232328u);
+}
+
+TEST(ColourTest, BackgroundAndTextConversions) {
+  EXPECT_EQ(BackgroundArgb(0), 0x00232328u);
+  EXPECT_EQ(BackgroundArgb(255), 0xFF232328u);
+  EXPECT_EQ(OpaqueArgbFromColorref(0x000000FF), 0xFFFF0000u);
+  EXPECT_EQ(OpaqueArgbFromColorref(0x00FF0000), 0xFF0000FFu);
+  EXPECT_EQ(OpaqueArgbFromColorref(0x00808080), 0xFF808080u);
+  // A stray top byte does not reach the alpha.
+  EXPECT_EQ(OpaqueArgbFromColorref(0x12FFFFFF), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace corvane
