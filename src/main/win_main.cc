@@ -1,12 +1,10 @@
 // Process entry of Corvane.exe: wires the real Windows operations into the start-up sequence.
 #include "base/os/win/scoped_resource.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
-
 #include "src/main/crash_report_helper.h"
 #include "src/main/host_environment.h"
 #include "src/main/startup.h"
+#include "src/window/overlay_window.h"
 #include "base/os/debug_output.h"
 
 namespace corvane {
@@ -51,15 +49,8 @@ class Win32StartupOps final : public StartupOps {
   }
   void UnloadCrashReportHelper() override { corvane::UnloadCrashReportHelper(); }
 
-  bool StartupGdiplus() override {
-    Gdiplus::GdiplusStartupInput input;
-    return Gdiplus::GdiplusStartup(&gdiplus_token_, &input, nullptr) == Gdiplus::Ok;
-  }
-
-  void ShutdownGdiplus() override {
-    if (gdiplus_token_ != 0) Gdiplus::GdiplusShutdown(gdiplus_token_);
-    gdiplus_token_ = 0;
-  }
+  bool StartupGdiplus() override { return OverlayWindow::StartupGdiplus(); }
+  void ShutdownGdiplus() override { OverlayWindow::ShutdownGdiplus(); }
 
   // The overlay application is not part of this build yet: Init reports that it cannot run,
   // so a usable --hwnd still ends in the start-up failure path with exit code 1.
@@ -74,7 +65,6 @@ class Win32StartupOps final : public StartupOps {
 
  private:
   base::win::ScopedModule shcore_;
-  ULONG_PTR gdiplus_token_ = 0;
 };
 
 }  // namespace

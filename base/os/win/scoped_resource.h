@@ -7,6 +7,10 @@
 
 #include "base/os/win/windows_types.h"
 
+// GDI+ needs <objidl.h> first and the full <windows.h>.
+#include <objidl.h>
+#include <gdiplus.h>
+
 namespace base::win {
 
 template <typename Traits>
@@ -64,6 +68,29 @@ struct KernelHandleTraits {
   static void Release(Handle h) { CloseHandle(h); }
 };
 using ScopedHandle = ScopedResource<KernelHandleTraits>;
+
+// Windows, GDI and GDI+ objects of the overlay: a handle type and the call that releases it.
+template <typename T, auto kRelease>
+struct PointerTraits {
+  using Handle = T;
+  static Handle Empty() { return nullptr; }
+  static void Release(Handle h) { kRelease(h); }
+};
+using ScopedWindow = ScopedResource<PointerTraits<HWND, &DestroyWindow>>;
+using ScopedMemoryDc = ScopedResource<PointerTraits<HDC, &DeleteDC>>;
+using ScopedBitmap = ScopedResource<PointerTraits<HBITMAP, &DeleteObject>>;
+namespace gdiplus_flat = Gdiplus::DllExports;
+using ScopedGpFontFamily =
+    ScopedResource<PointerTraits<Gdiplus::GpFontFamily*, &gdiplus_flat::GdipDeleteFontFamily>>;
+using ScopedGpFont = ScopedResource<PointerTraits<Gdiplus::GpFont*, &gdiplus_flat::GdipDeleteFont>>;
+using ScopedGpStringFormat =
+    ScopedResource<PointerTraits<Gdiplus::GpStringFormat*, &gdiplus_flat::GdipDeleteStringFormat>>;
+using ScopedGpBitmap =
+    ScopedResource<PointerTraits<Gdiplus::GpBitmap*, &gdiplus_flat::GdipDisposeImage>>;
+using ScopedGpGraphics =
+    ScopedResource<PointerTraits<Gdiplus::GpGraphics*, &gdiplus_flat::GdipDeleteGraphics>>;
+using ScopedGpBrush =
+    ScopedResource<PointerTraits<Gdiplus::GpSolidFill*, &gdiplus_flat::GdipDeleteBrush>>;
 
 // A procedure found by name, as the function type it is known to have.
 template <typename Function>

@@ -1,0 +1,123 @@
+#include "src/window/gdiplus_text.h"
+
+namespace corvane {
+namespace {
+
+namespace gdip = Gdiplus::DllExports;
+
+// Lines are at least this much higher than the font's pixel size.
+constexpr int kExtraLineHeight = 2;
+constexpr Gdiplus::REAL kFontHeightDpi = 96.0f;
+
+const WCHAR* Wide(std::u16string_view text) {
+  return reinterpret_cast<const WCHAR*>(text.data());
+}
+
+float MeasuredWidth(Gdiplus::GpGraphics* graphics, Gdiplus::GpFont* font,
+                    Gdiplus::GpStringFormat* format, std::u16string_view text) {
+  const Gdiplus::RectF layout(0, 0, 0, 0);
+  Gdiplus::RectF bounds(0, 0, 0, 0);
+  const Gdiplus::GpStatus status =
+      gdip::GdipMeasureString(graphics, Wide(text), static_cast<INT>(text.size()), font, &layout,
+                              format, &bounds, nullptr, nullptr);
+  return status == Gdiplus::Ok ? bounds.Width : 0.0f;
+}
+
+GdiplusCanvas MakeCanvas(int width, int height) {
+  GdiplusCanvas canvas;
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  gdip::GdipCreateBitmapFromScan0(width, height, 0, PixelFormat32bppPARGB, nullptr, &bitmap);
+  canvas.bitmap.reset(bitmap);
+  if (!canvas.bitmap) return canvas;
+  Gdiplus::GpGraphics* graphics = nullptr;
+  gdip::GdipGetImageGraphicsContext(bitmap, &graphics);
+  canvas.graphics.reset(graphics);
+  if (canvas.graphics) {
+    gdip::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintAntiAliasGridFit);
+  }
+  return canvas;
+}
+
+}  // namespace
+
+base::win::ScopedGpStringFormat MakeTextFormat() {
+  Gdiplus::GpStringFormat* generic = nullptr;  // process-wide: read and copied, never deleted
+  gdip::GdipStringFormatGetGenericTypographic(&generic);
+  Gdiplus::GpStringFormat* copy = nullptr;
+  gdip::GdipCloneStringFormat(generic, &copy);
+  base::win::ScopedGpStringFormat format(copy);
+  INT flags = 0;
+  if (format && gdip::GdipGetStringFormatFlags(copy, &flags) == Gdiplus::Ok) {
+    gdip::GdipSetStringFormatFlags(copy, flags | Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+  }
+  return format;
+}
+
+GdiplusCanvas MakeMeasuringCanvas() {
+  return MakeCanvas(1, 1);
+}
+
+GdiplusCanvas MakePaintingCanvas(int width, int height) {
+  GdiplusCanvas canvas = MakeCanvas(width, height);
+  if (Gdiplus::GpGraphics* graphics = canvas.graphics.get()) {
+    gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
+    gdip::GdipSetCompositingMode(graphics, Gdiplus::CompositingModeSourceOver);
+    gdip::GdipSetCompositingQuality(graphics, Gdiplus::CompositingQualityHighQuality);
+    gdip::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHighQuality);
+  }
+  return canvas;
+}
+
+float GdiplusMeasurer::FontHeight() {
+  Gdiplus::REAL height = 0;
+  return gdip::GdipGetFontHeightGivenDPI(font_, kFontHeightDpi, &height) == Gdiplus::Ok ? height
+                                                                                        : 0.0f;
+}
+
+float GdiplusMeasurer::RunWidth(std::u16string_view text) {
+  return MeasuredWidth(graphics_, font_, format_, text);
+}
+
+void GdiplusPainter::FillBackground(int width, int height, uint32_t argb) {
+  Gdiplus::GpSolidFill* fill = nullptr;
+  gdip::GdipCreateSolidFill(argb, &fill);
+  base::win::ScopedGpBrush brush(fill);
+  if (brush) gdip::GdipFillRectangleI(graphics_, fill, 0, 0, width, height);
+}
+
+float GdiplusPainter::DrawRun(std::u16string_view text, float x, float y, uint32_t argb) {
+  Gdiplus::GpSolidFill* fill = nullptr;
+  gdip::GdipCreateSolidFill(argb, &fill);
+  base::win::ScopedGpBrush brush(fill);
+  // A zero-sized layout rectangle: no wrapping, no clipping.
+  const Gdiplus::RectF layout(x, y, 0, 0);
+  gdip::GdipDrawString(graphics_, Wide(text), static_cast<INT>(text.size()), font_, &layout,
+                       format_, fill);
+  return MeasuredWidth(graphics_, font_, format_, text);
+}
+
+PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
+                              int font_px, uint8_t alpha) {
+  const base::win::ScopedGpStringFormat format = MakeTextFormat();
+  TextBox box;
+  {
+    GdiplusCanvas measuring = MakeMeasuringCanvas();
+    GdiplusMeasurer measurer(measuring.graphics.get(), font, format.get());
+    box = MeasureTextBox(segments, measurer, font_px + kExtraLineHeight);
+  }
+  PaintedBitmap painted;
+  GdiplusCanvas painting = MakePaintingCanvas(box.width, box.height);
+  if (!painting.graphics) return painted;
+  {
+    GdiplusPainter painter(painting.graphics.get(), font, format.get());
+    PaintTextBox(segments, box, alpha, painter);
+  }
+  painting.graphics.reset();  // flushes the drawing into the bitmap
+  HBITMAP bitmap = nullptr;
+  gdip::GdipCreateHBITMAPFromBitmap(painting.bitmap.get(), &bitmap, 0);
+  painted.bitmap.reset(bitmap);
+  if (painted.bitmap) painted.size = {box.width, box.height};
+  return painted;
+}
+
+}  // namespace corvane

@@ -1,0 +1,69 @@
+#pragma once
+// The text box measured and painted with GDI+ (flat interface): the measurer and painter of
+// the layout code, and the whole paint of one box into a GDI bitmap for a layered window.
+#include <span>
+#include <string_view>
+
+#include "base/os/win/scoped_resource.h"
+#include "src/window/render_cache.h"
+#include "src/window/text_layout.h"
+
+namespace corvane {
+
+// Every measurement and drawing uses a copy of the generic typographic format that also
+// measures trailing spaces (such as the one after each label).
+base::win::ScopedGpStringFormat MakeTextFormat();
+
+// A premultiplied ARGB bitmap with a graphics on it. The graphics goes first.
+struct GdiplusCanvas {
+  base::win::ScopedGpBitmap bitmap;
+  base::win::ScopedGpGraphics graphics;
+};
+
+// 1 x 1, for measuring only.
+GdiplusCanvas MakeMeasuringCanvas();
+// For painting: anti-aliased, high-quality, source-over.
+GdiplusCanvas MakePaintingCanvas(int width, int height);
+
+class GdiplusMeasurer final : public TextMeasurer {
+ public:
+  GdiplusMeasurer(Gdiplus::GpGraphics* graphics, Gdiplus::GpFont* font,
+                  Gdiplus::GpStringFormat* format)
+      : graphics_(graphics), font_(font), format_(format) {}
+
+  float FontHeight() override;
+  float RunWidth(std::u16string_view text) override;
+
+ private:
+  Gdiplus::GpGraphics* graphics_;
+  Gdiplus::GpFont* font_;
+  Gdiplus::GpStringFormat* format_;
+};
+
+class GdiplusPainter final : public TextPainter {
+ public:
+  GdiplusPainter(Gdiplus::GpGraphics* graphics, Gdiplus::GpFont* font,
+                 Gdiplus::GpStringFormat* format)
+      : graphics_(graphics), font_(font), format_(format) {}
+
+  void FillBackground(int width, int height, uint32_t argb) override;
+  float DrawRun(std::u16string_view text, float x, float y, uint32_t argb) override;
+
+ private:
+  Gdiplus::GpGraphics* graphics_;
+  Gdiplus::GpFont* font_;
+  Gdiplus::GpStringFormat* format_;
+};
+
+struct PaintedBitmap {
+  base::win::ScopedBitmap bitmap;  // null when GDI+ could not make one
+  BitmapSize size;
+};
+
+// Measures the runs, paints them on the box at the given background opacity and turns the
+// result into a 32-bit premultiplied GDI bitmap. A null font measures and draws nothing: the
+// empty box of a font family that is not installed.
+PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
+                              int font_px, uint8_t alpha);
+
+}  // namespace corvane

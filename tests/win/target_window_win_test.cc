@@ -1,0 +1,150 @@
+// Queries on the game's window and the drive of its process, through the real Win32 calls.
+#include "src/window/target_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/strings/utf.h"
+#include "src/main/host_environment.h"
+#include "tests/win/test_windows.h"
+
+namespace corvane {
+namespace {
+
+using testing::PumpFor;
+using testing::TestGameWindow;
+
+constexpr DWORD kFramed = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+
+// Where the client area of a framed window at (x, y) begins on screen.
+POINT ExpectedClientOrigin(HWND window, int x, int y) {
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+  return {x - frame.left, y - frame.top};
+}
+
+TEST(TargetWindowWinTest, UnboundAnswersFalseEverywhere) {
+  TargetWindow target;
+  EXPECT_FALSE(target.IsAlive());
+  EXPECT_FALSE(target.IsMinimized());
+  EXPECT_FALSE(target.IsVisible());
+  EXPECT_FALSE(target.UpdateRect());
+  EXPECT_EQ(target.x(), 0);
+  EXPECT_EQ(target.y(), 0);
+  EXPECT_EQ(target.width(), 0);
+  EXPECT_EQ(target.height(), 0);
+  EXPECT_EQ(GetWindowProcessDrive(target), "_Total");
+  target.Bind(nullptr);
+  EXPECT_FALSE(target.IsAlive());
+}
+
+TEST(TargetWindowWinTest, ClientRectangleInScreenCoordinatesAndStates) {
+  TestGameWindow game(100, 50, 640, 400, RGB(0, 0, 0), kFramed);
+  ASSERT_NE(game.hwnd(), nullptr);
+  PumpFor(50);
+  RECT client{};
+  GetClientRect(game.hwnd(), &client);
+  const POINT origin = ExpectedClientOrigin(game.hwnd(), 100, 50);
+  ASSERT_GT(origin.x, 100) << "the window has no frame";
+  ASSERT_GT(origin.y, 50);
+
+  TargetWindow target;
+  target.Bind(game.hwnd());
+  EXPECT_EQ(target.hwnd(), game.hwnd());
+  EXPECT_EQ(target.x(), origin.x);
+  EXPECT_EQ(target.y(), origin.y);
+  EXPECT_EQ(target.width(), client.right);
+  EXPECT_EQ(target.height(), client.bottom);
+  EXPECT_LT(target.width(), 640);  // the frame is not counted
+  EXPECT_LT(target.height(), 400);
+  EXPECT_TRUE(target.IsAlive());
+  EXPECT_TRUE(target.IsVisible());
+  EXPECT_FALSE(target.IsMinimized());
+
+  // The copy is only renewed by UpdateRect.
+  SetWindowPos(game.hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  PumpFor(30);
+  EXPECT_EQ(target.x(), origin.x);
+  EXPECT_TRUE(target.UpdateRect());
+  const POINT moved = ExpectedClientOrigin(game.hwnd(), 300, 200);
+  EXPECT_EQ(target.x(), moved.x);
+  EXPECT_EQ(target.y(), moved.y);
+
+  ShowWindow(game.hwnd(), SW_MINIMIZE);
+  PumpFor(30);
+  EXPECT_TRUE(target.IsMinimized());
+  ShowWindow(game.hwnd(), SW_RESTORE);
+  PumpFor(30);
+  EXPECT_FALSE(target.IsMinimized());
+  ShowWindow(game.hwnd(), SW_HIDE);
+  EXPECT_FALSE(target.IsVisible());
+  EXPECT_TRUE(target.IsAlive());
+}
+
+TEST(TargetWindowWinTest, ClosedWindowKeepsTheLastRectangle) {
+  TestGameWindow game(120, 80, 320, 240, RGB(0, 0, 0));  // no frame: client = window
+  TargetWindow target;
+  target.Bind(game.hwnd());
+  EXPECT_EQ(target.x(), 120);
+  EXPECT_EQ(target.y(), 80);
+  EXPECT_EQ(target.width(), 320);
+  EXPECT_EQ(target.height(), 240);
+  const HWND gone = game.hwnd();
+  game.Close();
+
+  EXPECT_FALSE(target.IsAlive());
+  EXPECT_FALSE(target.IsVisible());
+  EXPECT_FALSE(target.IsMinimized());
+  EXPECT_FALSE(target.UpdateRect());
+  EXPECT_EQ(target.x(), 120);
+  EXPECT_EQ(target.width(), 320);
+  EXPECT_EQ(GetWindowProcessDrive(target), "_Total");
+
+  // Bound to a handle that names no window: the handle is kept, the rectangle stays zero.
+  TargetWindow late;
+  late.Bind(gone);
+  EXPECT_EQ(late.hwnd(), gone);
+  EXPECT_EQ(late.width(), 0);
+  EXPECT_FALSE(late.IsAlive());
+}
+
+TEST(GameDriveWinTest, DriveOfTheWindowsProcess) {
+  TestGameWindow game(0, 0, 100, 100, RGB(0, 0, 0));
+  TargetWindow target;
+  target.Bind(game.hwnd());
+  const std::wstring exe = ExecutablePath();
+  ASSERT_GT(exe.size(), 2u);
+  EXPECT_EQ(GetWindowProcessDrive(target), base::WideToUtf8(exe.substr(0, 2)));
+  EXPECT_EQ(GetWindowProcessDrive(target)[1], ':');
+
+  // A window of another process: the desktop window belongs to Wine's explorer.exe.
+  wchar_t windows_dir[MAX_PATH] = {};
+  ASSERT_GT(GetWindowsDirectoryW(windows_dir, MAX_PATH), 2u);
+  TargetWindow desktop;
+  desktop.Bind(GetDesktopWindow());
+  DWORD desktop_process = 0;
+  GetWindowThreadProcessId(GetDesktopWindow(), &desktop_process);
+  ASSERT_NE(desktop_process, GetCurrentProcessId());
+  EXPECT_EQ(GetWindowProcessDrive(desktop), base::WideToUtf8(std::wstring(windows_dir, 2)));
+}
+
+TEST(WideToUtf8WinTest, AgreesWithTheSystemConversion) {
+  const std::wstring texts[] = {
+      L"", L"C:", L"\\\\", L"D:\\Spiele\\Gr\u00FC\u00DFe", L"\u6E38\u620F", L"\U0001F3AE pad"};
+  for (const std::wstring& text : texts) {
+    std::string system;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    if (size > 0) {
+      system.resize(static_cast<size_t>(size));
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), system.data(),
+                          size, nullptr, nullptr);
+    }
+    EXPECT_EQ(base::WideToUtf8(text), system);
+  }
+}
+
+}  // namespace
+}  // namespace corvane
