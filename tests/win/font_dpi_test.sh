@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The overlay's font at 96, 120 and 144 DPI: size 14 must become 14, 18 and 21 pixels.
+#   font_dpi_test.sh PROBE.exe BED_DIR
+# The DPI is Wine's LogPixels setting, read when a program starts. It runs in a test bed of
+# its own (BED_DIR), so the shared bed of the other tests keeps 96 DPI whatever happens here.
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: font_dpi_test.sh PROBE.exe BED_DIR" >&2; exit 2; }
+probe=$1
+export CORVANE_WINEBED=$2
+scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
+
+trap '"$scripts/winebed.sh" down' EXIT
+"$scripts/winebed.sh" up
+eval "$("$scripts/winebed.sh" env)"
+
+failures=0
+for case in 96:14 120:18 144:21; do
+  dpi=${case%:*}
+  px=${case#*:}
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  got=$(timeout 60 wine "$probe" | tr -d '\r') || true
+  want="dpi=$dpi font_px=$px font_size=$px.0"
+  if [ "$got" = "$want" ]; then
+    echo "ok: $got"
+  else
+    echo "FAIL at $dpi DPI: got '$got', want '$want'"
+    failures=$((failures + 1))
+  fi
+done
+[ "$failures" -eq 0 ]
