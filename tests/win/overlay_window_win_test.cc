@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/test_logger.h"
+#include "tests/win/counting_window_calls.h"
 #include "tests/win/test_windows.h"
 
 namespace corvane {
@@ -13,14 +14,6 @@ namespace {
 
 using testing::PumpFor;
 using testing::TestGameWindow;
-
-int g_set_window_pos_calls = 0;
-
-BOOL WINAPI CountingSetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy,
-                                 UINT flags) {
-  ++g_set_window_pos_calls;
-  return SetWindowPos(window, after, x, y, cx, cy, flags);
-}
 
 std::wstring ClassNameOf(HWND window) {
   wchar_t name[64] = {};
@@ -205,10 +198,7 @@ TEST_F(OverlayWindowWinTest, FailedCreateLeavesNothingAndStillUnregisters) {
 }
 
 TEST_F(OverlayWindowWinTest, KeepAboveInsertsDirectlyAboveTheGameOnce) {
-  g_set_window_pos_calls = 0;
-  OverlayWindowCalls calls;
-  calls.set_window_pos = &CountingSetWindowPos;
-  OverlayWindow overlay(calls);
+  OverlayWindow overlay(testing::CountingWindowCalls());
   ASSERT_TRUE(overlay.Create(700, 32));
   overlay.Show(true);
 
@@ -218,18 +208,18 @@ TEST_F(OverlayWindowWinTest, KeepAboveInsertsDirectlyAboveTheGameOnce) {
   ASSERT_EQ(GetWindow(game.hwnd(), GW_HWNDPREV), cover.hwnd());
 
   overlay.KeepAbove(game.hwnd());
-  EXPECT_EQ(g_set_window_pos_calls, 1);
+  EXPECT_EQ(testing::g_window_calls.set_window_pos, 1);
   EXPECT_EQ(GetWindow(game.hwnd(), GW_HWNDPREV), overlay.hwnd());
   EXPECT_EQ(GetWindow(overlay.hwnd(), GW_HWNDPREV), cover.hwnd());
 
   overlay.KeepAbove(game.hwnd());  // already there
-  EXPECT_EQ(g_set_window_pos_calls, 1);
+  EXPECT_EQ(testing::g_window_calls.set_window_pos, 1);
 
   // With the game at the top, the overlay goes to the top.
   SetWindowPos(game.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
   ASSERT_EQ(GetWindow(game.hwnd(), GW_HWNDPREV), nullptr);
   overlay.KeepAbove(game.hwnd());
-  EXPECT_EQ(g_set_window_pos_calls, 2);
+  EXPECT_EQ(testing::g_window_calls.set_window_pos, 2);
   EXPECT_EQ(GetWindow(game.hwnd(), GW_HWNDPREV), overlay.hwnd());
   EXPECT_EQ(GetWindow(overlay.hwnd(), GW_HWNDPREV), nullptr);
 
@@ -241,7 +231,7 @@ TEST_F(OverlayWindowWinTest, KeepAboveInsertsDirectlyAboveTheGameOnce) {
   const HWND gone = cover.hwnd();
   cover.Close();
   overlay.KeepAbove(gone);
-  EXPECT_EQ(g_set_window_pos_calls, 2);
+  EXPECT_EQ(testing::g_window_calls.set_window_pos, 2);
 }
 
 TEST(GdiplusLifetimeWinTest, StartAndStopWithTheirRecords) {

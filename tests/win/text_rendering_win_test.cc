@@ -9,6 +9,7 @@
 #include "src/window/gdiplus_text.h"
 #include "src/window/overlay_window.h"
 #include "tests/support/test_logger.h"
+#include "tests/win/counting_window_calls.h"
 #include "tests/win/test_windows.h"
 
 namespace corvane {
@@ -38,15 +39,6 @@ std::vector<TextSegment> FiveRows(uint32_t colorref, bool vertical) {
     segments.push_back({texts[2 * row + 1], colorref});
   }
   return segments;
-}
-
-int g_update_layered_calls = 0;
-
-BOOL WINAPI CountingUpdateLayeredWindow(HWND window, HDC dst, POINT* point, SIZE* size, HDC src,
-                                        POINT* src_point, COLORREF key, BLENDFUNCTION* blend,
-                                        DWORD flags) {
-  ++g_update_layered_calls;
-  return UpdateLayeredWindow(window, dst, point, size, src, src_point, key, blend, flags);
 }
 
 class TextRenderingWinTest : public ::testing::Test {
@@ -205,32 +197,26 @@ TEST_F(TextRenderingWinTest, FamilyNotInstalledGivesTheEmptyBox) {
 }
 
 TEST_F(TextRenderingWinTest, RenderWithoutFontOrRunsDoesNothing) {
-  g_update_layered_calls = 0;
-  OverlayWindowCalls calls;
-  calls.update_layered_window = &CountingUpdateLayeredWindow;
-  OverlayWindow overlay(calls);
+  OverlayWindow overlay(testing::CountingWindowCalls());
   ASSERT_TRUE(overlay.Create(700, 32));
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
   overlay.Render(runs.data(), static_cast<int>(runs.size()), 10, 10, 255);  // no font yet
   overlay.SetFont(kFamily, 14);
   overlay.Render(runs.data(), 0, 10, 10, 255);
   overlay.Render(nullptr, 3, 10, 10, 255);
-  EXPECT_EQ(g_update_layered_calls, 0);
+  EXPECT_EQ(testing::g_window_calls.update_layered_window, 0);
   EXPECT_EQ(overlay.bitmap(), nullptr);
 }
 
 TEST_F(TextRenderingWinTest, QuickPathMakesNoCallAndAMoveMakesOne) {
-  g_update_layered_calls = 0;
-  OverlayWindowCalls calls;
-  calls.update_layered_window = &CountingUpdateLayeredWindow;
-  OverlayWindow overlay(calls);
+  OverlayWindow overlay(testing::CountingWindowCalls());
   ASSERT_TRUE(overlay.Create(700, 32));
   overlay.SetFont(kFamily, 14);
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
   const int count = static_cast<int>(runs.size());
 
   overlay.Render(runs.data(), count, 100, 80, 204);
-  EXPECT_EQ(g_update_layered_calls, 1);
+  EXPECT_EQ(testing::g_window_calls.update_layered_window, 1);
   const HBITMAP first = overlay.bitmap();
   ASSERT_NE(first, nullptr);
   const BitmapSize size = *overlay.render_cache().bitmap();
@@ -242,30 +228,30 @@ TEST_F(TextRenderingWinTest, QuickPathMakesNoCallAndAMoveMakesOne) {
   EXPECT_EQ(rect.bottom - rect.top, size.height);
 
   overlay.Render(runs.data(), count, 100, 80, 204);
-  EXPECT_EQ(g_update_layered_calls, 1);
+  EXPECT_EQ(testing::g_window_calls.update_layered_window, 1);
   EXPECT_EQ(overlay.bitmap(), first);
 
   overlay.Render(runs.data(), count, 120, 90, 204);
-  EXPECT_EQ(g_update_layered_calls, 2);
+  EXPECT_EQ(testing::g_window_calls.update_layered_window, 2);
   EXPECT_EQ(overlay.bitmap(), first);  // moved, not painted
   GetWindowRect(overlay.hwnd(), &rect);
   EXPECT_EQ(rect.left, 120);
   EXPECT_EQ(rect.top, 90);
 
   overlay.Render(runs.data(), count, 120, 90, 100);  // a new opacity repaints
-  EXPECT_EQ(g_update_layered_calls, 3);
+  EXPECT_EQ(testing::g_window_calls.update_layered_window, 3);
   EXPECT_NE(overlay.bitmap(), first);
   EXPECT_EQ(GetObjectType(first), 0u) << "the replaced bitmap is deleted";
 
   overlay.MarkDirty();
   const HBITMAP second = overlay.bitmap();
   overlay.Render(runs.data(), count, 120, 90, 100);
-  EXPECT_EQ(g_update_layered_calls, 4);
+  EXPECT_EQ(testing::g_window_calls.update_layered_window, 4);
   EXPECT_NE(overlay.bitmap(), second);
 
   overlay.SetFont(kFamily, 16);  // a new font repaints too
   overlay.Render(runs.data(), count, 120, 90, 100);
-  EXPECT_EQ(g_update_layered_calls, 5);
+  EXPECT_EQ(testing::g_window_calls.update_layered_window, 5);
 }
 
 TEST_F(TextRenderingWinTest, DestroyReleasesTheBitmapAndMemoryDc) {
