@@ -65,6 +65,13 @@ struct KernelHandleTraits {
 };
 using ScopedHandle = ScopedResource<KernelHandleTraits>;
 
+struct MapViewTraits {
+  using Handle = void*;
+  static Handle Empty() { return nullptr; }
+  static void Release(Handle h) { UnmapViewOfFile(h); }
+};
+using ScopedMapView = ScopedResource<MapViewTraits>;
+
 // A procedure found by name, as the function type it is known to have.
 template <typename Function>
 Function ProcedureAs(FARPROC procedure) {
