@@ -75,9 +75,13 @@ const Json* ArrayAt(const Json& document, const char* key) {
   return it != document.end() && it->is_array() ? &*it : nullptr;
 }
 
-std::string LowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// Whether `name` contains `drive` when both are lower-cased byte by byte, without copies.
+bool ContainsIgnoringCase(std::string_view name, std::string_view drive) {
+  return std::search(name.begin(), name.end(), drive.begin(), drive.end(), [](char a, char b) {
+           return Lower(a) == Lower(b);
+         }) != name.end();
 }
 
 void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot) {
@@ -85,10 +89,13 @@ void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapsho
   const Json* entries = ArrayAt(document, "fps");
   if (entries == nullptr) return;
   for (const Json& entry : *entries) {
-    if (!entry.is_object() || !entry.contains("game_id") || !entry.contains("cur")) continue;
-    const uint64_t entry_game = GameIdOf(entry["game_id"]);
+    if (!entry.is_object()) continue;
+    const auto game = entry.find("game_id");
+    const auto current = entry.find("cur");
+    if (game == entry.end() || current == entry.end()) continue;
+    const uint64_t entry_game = GameIdOf(*game);
     // Converted for every entry that has one, so a bad "cur" before the match is an error too.
-    const double cur = entry["cur"].get<double>();
+    const double cur = current->get<double>();
     if (entry_game != game_id) continue;
     snapshot.fps_game_id = entry_game;
     snapshot.fps_cur = cur;
@@ -125,11 +132,10 @@ void ReadDisk(const Json& document, const std::string& game_drive, PerfSnapshot&
   snapshot.disk_valid = false;
   const Json* disks = ArrayAt(document, "diskio");
   if (disks == nullptr) return;
-  const std::string drive = LowerCase(game_drive);
   for (const Json& disk : *disks) {
     std::string name = disk.value("name", std::string());
-    if (name.empty() || drive.empty() || drive.size() > name.size()) continue;
-    if (LowerCase(name).find(drive) == std::string::npos) continue;
+    if (name.empty() || game_drive.empty() || game_drive.size() > name.size()) continue;
+    if (!ContainsIgnoringCase(name, game_drive)) continue;
     snapshot.disk_name = std::move(name);
     snapshot.disk_used = disk.value("used", 0.0);
     snapshot.disk_valid = true;
