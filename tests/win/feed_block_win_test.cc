@@ -60,13 +60,15 @@ TEST(FeedBlockWinTest, ReaderAndWriterMeetByName) {
   EXPECT_FALSE(reader.is_open());
 }
 
-TEST(FeedBlockWinTest, CorvaneFeedInAnotherProcessPublishes) {
+// Starts corvane-feed.exe with `arguments` and --once, reads the block it names until a read
+// succeeds, checks that the tool keeps running (on Windows it holds the block open), ends it.
+void ReadWhatCorvaneFeedPublishes(const std::string& name, const std::wstring& arguments,
+                                  corvane::SharedMemoryReader& reader,
+                                  corvane::PerfSnapshot& snapshot, corvane::UiStyle& style) {
   const std::wstring build = corvane::testing::BuildDirectory();
   ASSERT_FALSE(build.empty()) << "CORVANE_BUILD_DIR is not set";
-  const std::string name = UniqueName("feed-tool-test");
-  std::wstring command = L"\"" + build + L"\\bin\\corvane-feed.exe\" --once --ipc 1A2B --name " +
-                         std::wstring(name.begin(), name.end()) +
-                         LR"( --json "{\"cpu\": 33.5, \"ui_style\": \"{\\\"alpha\\\": 50}\"}")";
+  std::wstring command = L"\"" + build + L"\\bin\\corvane-feed.exe\" --once --name " +
+                         std::wstring(name.begin(), name.end()) + L" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
@@ -79,9 +81,6 @@ TEST(FeedBlockWinTest, CorvaneFeedInAnotherProcessPublishes) {
   TestLogger logger;
   logger.lowest_enabled = base::kLogFatal;  // the open failures until the tool is up
   ScopedLoggerReplacement replace(&logger);
-  corvane::SharedMemoryReader reader(name);
-  corvane::PerfSnapshot snapshot;
-  corvane::UiStyle style;
   bool read = false;
   for (int tries = 0; tries < 200 && !read; ++tries) {
     read = reader.Read(1, "C:", snapshot, style);
@@ -92,16 +91,37 @@ TEST(FeedBlockWinTest, CorvaneFeedInAnotherProcessPublishes) {
       Sleep(50);
     }
   }
-  ASSERT_TRUE(read);
+  EXPECT_TRUE(read);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 5000);
+}
+
+TEST(FeedBlockWinTest, CorvaneFeedInAnotherProcessPublishes) {
+  const std::string name = UniqueName("feed-tool-test");
+  corvane::SharedMemoryReader reader(name);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ReadWhatCorvaneFeedPublishes(
+      name, LR"(--ipc 1A2B --json "{\"cpu\": 33.5, \"ui_style\": \"{\\\"alpha\\\": 50}\"}")",
+      reader, snapshot, style);
   EXPECT_EQ(snapshot.cpu, 33.5);
   EXPECT_EQ(style.alpha, 128);
   EXPECT_TRUE(reader.enabled());
   EXPECT_EQ(reader.ipc_wnd(), 0x1A2Bu);
+}
 
-  // On Windows the tool keeps the block open until it is ended.
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
-  TerminateProcess(process.hProcess, 0);
-  WaitForSingleObject(process.hProcess, 5000);
+TEST(FeedBlockWinTest, CorvaneFeedPublishesLiveFigures) {
+  const std::string name = UniqueName("feed-live-test");
+  corvane::SharedMemoryReader reader(name);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ReadWhatCorvaneFeedPublishes(name, L"--live --show 0", reader, snapshot, style);
+  EXPECT_FALSE(reader.enabled());
+  EXPECT_GT(snapshot.mem_total, 0.0);
+  EXPECT_GE(snapshot.mem_total, snapshot.mem_free);
+  EXPECT_GE(snapshot.cpu, 0.0);
+  EXPECT_LE(snapshot.cpu, 100.0);
 }
 
 TEST(FeedBlockWinTest, CorvaneFeedRefusesBadInputWithExitCode1) {
