@@ -75,13 +75,14 @@ const Json* ArrayAt(const Json& document, const char* key) {
   return it != document.end() && it->is_array() ? &*it : nullptr;
 }
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 // Whether `name` contains `drive` when both are lower-cased byte by byte, without copies.
 bool ContainsIgnoringCase(std::string_view name, std::string_view drive) {
-  return std::search(name.begin(), name.end(), drive.begin(), drive.end(), [](char a, char b) {
-           return Lower(a) == Lower(b);
-         }) != name.end();
+  return std::search(name.begin(), name.end(), drive.begin(), drive.end(),
+                     [](char a, char b) { return Lower(a) == Lower(b); }) != name.end();
 }
 
 void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot) {

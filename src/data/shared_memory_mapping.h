@@ -39,13 +39,24 @@ class SharedMemoryMapping {
   // section by itself with its last handle, so there this does nothing and succeeds.
   static bool Remove(const std::string& name, uint32_t* error_code);
 
-  // The platform's owners of the section and the view, defined by the platform's file.
+  // The platform's owners of the section and the view, defined by the platform's file, and
+  // one mapping as the platform's calls made it (no handles: the mapping failed).
   struct Handles;
+  struct HandlesDeleter {
+    void operator()(Handles* handles) const;
+  };
+  using HandlesPtr = std::unique_ptr<Handles, HandlesDeleter>;
+  struct Mapped {
+    HandlesPtr handles;
+    void* data = nullptr;
+    size_t size = 0;
+  };
 
  private:
-  void Adopt(std::unique_ptr<Handles> handles, void* data, size_t size);
+  // Keeps a mapping that worked; true when it did.
+  bool Adopt(Mapped mapped);
 
-  std::unique_ptr<Handles> handles_;
+  HandlesPtr handles_;
   unsigned char* data_ = nullptr;
   size_t size_ = 0;
 };

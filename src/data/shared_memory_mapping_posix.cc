@@ -49,48 +49,31 @@ bool Fail(Step step, Failure* failure) {
 
 // Maps all of the object behind `fd`. A size of 0 (an object whose creator has not sized it
 // yet) fails like any other mapping failure, with EINVAL.
-std::unique_ptr<SharedMemoryMapping::Handles> MapWhole(int fd, Failure* failure) {
+SharedMemoryMapping::Mapped MapWhole(int fd, Failure* failure) {
   struct stat status {};
-  if (fstat(fd, &status) != 0) return Fail(Step::kMap, failure), nullptr;
+  if (fstat(fd, &status) != 0) return Fail(Step::kMap, failure), SharedMemoryMapping::Mapped{};
   if (status.st_size <= 0) {
     errno = EINVAL;
-    return Fail(Step::kMap, failure), nullptr;
+    return Fail(Step::kMap, failure), SharedMemoryMapping::Mapped{};
   }
   const auto length = static_cast<size_t>(status.st_size);
   void* address = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  if (address == MAP_FAILED) return Fail(Step::kMap, failure), nullptr;
-  return std::make_unique<SharedMemoryMapping::Handles>(address, length);
+  if (address == MAP_FAILED) return Fail(Step::kMap, failure), SharedMemoryMapping::Mapped{};
+  return {SharedMemoryMapping::HandlesPtr(new SharedMemoryMapping::Handles(address, length)),
+          address, length};
 }
 
 }  // namespace
 
-SharedMemoryMapping::SharedMemoryMapping() = default;
-SharedMemoryMapping::~SharedMemoryMapping() {
-  Close();
-}
-
-void SharedMemoryMapping::Close() {
-  handles_.reset();
-  data_ = nullptr;
-  size_ = 0;
-}
-
-void SharedMemoryMapping::Adopt(std::unique_ptr<Handles> handles, void* data, size_t size) {
-  handles_ = std::move(handles);
-  data_ = static_cast<unsigned char*>(data);
-  size_ = size;
+void SharedMemoryMapping::HandlesDeleter::operator()(Handles* handles) const {
+  delete handles;
 }
 
 bool SharedMemoryMapping::OpenExisting(const std::string& name, Failure* failure) {
   Close();
   const ScopedFd fd(shm_open(PosixName(name).c_str(), O_RDWR | O_CLOEXEC, 0));
   if (fd.get() < 0) return Fail(Step::kOpen, failure);
-  auto handles = MapWhole(fd.get(), failure);
-  if (handles == nullptr) return false;
-  void* const address = handles->address;
-  const size_t length = handles->length;
-  Adopt(std::move(handles), address, length);
-  return true;
+  return Adopt(MapWhole(fd.get(), failure));
 }
 
 bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size, Failure* failure) {
@@ -104,12 +87,7 @@ bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size,
       ftruncate(fd.get(), static_cast<off_t>(min_size)) != 0) {
     return Fail(Step::kOpen, failure);
   }
-  auto handles = MapWhole(fd.get(), failure);
-  if (handles == nullptr) return false;
-  void* const address = handles->address;
-  const size_t length = handles->length;
-  Adopt(std::move(handles), address, length);
-  return true;
+  return Adopt(MapWhole(fd.get(), failure));
 }
 
 bool SharedMemoryMapping::Remove(const std::string& name, uint32_t* error_code) {

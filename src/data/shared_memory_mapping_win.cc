@@ -39,32 +39,20 @@ size_t ViewSize(void* view) {
 
 }  // namespace
 
-SharedMemoryMapping::SharedMemoryMapping() = default;
-SharedMemoryMapping::~SharedMemoryMapping() {
-  Close();
-}
-
-void SharedMemoryMapping::Close() {
-  handles_.reset();
-  data_ = nullptr;
-  size_ = 0;
-}
-
-void SharedMemoryMapping::Adopt(std::unique_ptr<Handles> handles, void* data, size_t size) {
-  handles_ = std::move(handles);
-  data_ = static_cast<unsigned char*>(data);
-  size_ = size;
+void SharedMemoryMapping::HandlesDeleter::operator()(Handles* handles) const {
+  delete handles;
 }
 
 namespace {
 
 // Maps all of `section` (offset 0, length 0: to its end) for reading and writing.
-std::unique_ptr<SharedMemoryMapping::Handles> MapWhole(HANDLE section, Failure* failure) {
-  auto handles = std::make_unique<SharedMemoryMapping::Handles>();
+SharedMemoryMapping::Mapped MapWhole(HANDLE section, Failure* failure) {
+  SharedMemoryMapping::HandlesPtr handles(new SharedMemoryMapping::Handles);
   handles->section.reset(section);
   handles->view.reset(MapViewOfFile(section, kReadWrite, 0, 0, 0));
-  if (!handles->view) return Fail(Step::kMap, failure), nullptr;
-  return handles;
+  if (!handles->view) return Fail(Step::kMap, failure), SharedMemoryMapping::Mapped{};
+  void* const view = handles->view.get();
+  return {std::move(handles), view, ViewSize(view)};
 }
 
 }  // namespace
@@ -73,11 +61,7 @@ bool SharedMemoryMapping::OpenExisting(const std::string& name, Failure* failure
   Close();
   HANDLE section = OpenFileMappingW(kReadWrite, FALSE, WideName(name).c_str());
   if (section == nullptr) return Fail(Step::kOpen, failure);
-  auto handles = MapWhole(section, failure);
-  if (handles == nullptr) return false;
-  void* const view = handles->view.get();
-  Adopt(std::move(handles), view, ViewSize(view));
-  return true;
+  return Adopt(MapWhole(section, failure));
 }
 
 bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size, Failure* failure) {
@@ -87,11 +71,7 @@ bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size,
                                       static_cast<DWORD>(static_cast<uint64_t>(min_size) >> 32),
                                       static_cast<DWORD>(min_size), WideName(name).c_str());
   if (section == nullptr) return Fail(Step::kOpen, failure);
-  auto handles = MapWhole(section, failure);
-  if (handles == nullptr) return false;
-  void* const view = handles->view.get();
-  Adopt(std::move(handles), view, ViewSize(view));
-  return true;
+  return Adopt(MapWhole(section, failure));
 }
 
 bool SharedMemoryMapping::Remove(const std::string&, uint32_t*) {
