@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, then builds and runs every test: the native build, the same
-# unit tests with the address and undefined-behaviour sanitizers, and the Windows build with
-# its unit, Win32 and whole-process tests under Wine on a virtual display.
+# unit tests with the address and undefined-behaviour sanitizers, each fuzz target for 20 s,
+# and the Windows build with its unit, Win32 and whole-process tests under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ "${1:-}" = "-h" ] || [ "${1:-}" = "--help" ]; then
@@ -19,6 +19,9 @@ for preset in native sanitize; do
   echo "== test: $preset"
   ctest --preset "$preset"
 done
+
+echo "== fuzz (bounded)"
+scripts/fuzz.sh 20
 
 scripts/build.sh windows
 echo "== test: windows (under Wine)"

@@ -69,6 +69,12 @@ struct KernelHandleTraits {
 };
 using ScopedHandle = ScopedResource<KernelHandleTraits>;
 
+struct MapViewTraits {
+  using Handle = void*;
+  static Handle Empty() { return nullptr; }
+  static void Release(Handle h) { UnmapViewOfFile(h); }
+};
+using ScopedMapView = ScopedResource<MapViewTraits>;
 // Windows, GDI and GDI+ objects of the overlay: a handle type and the call that releases it.
 template <typename T, auto kRelease>
 struct PointerTraits {

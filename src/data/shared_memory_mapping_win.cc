@@ -1,0 +1,81 @@
+#include "src/data/shared_memory_mapping.h"
+
+#include "base/os/win/scoped_resource.h"
+
+namespace corvane {
+
+// Released in reverse order: the view first, then the section.
+struct SharedMemoryMapping::Handles {
+  base::win::ScopedHandle section;
+  base::win::ScopedMapView view;
+};
+
+namespace {
+
+using Failure = SharedMemoryMapping::Failure;
+using Step = SharedMemoryMapping::Step;
+
+constexpr DWORD kReadWrite = FILE_MAP_READ | FILE_MAP_WRITE;  // 6
+
+std::wstring WideName(const std::string& name) {
+  if (name.empty()) return {};
+  const int count =
+      MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(count), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), wide.data(), count);
+  return wide;
+}
+
+bool Fail(Step step, Failure* failure) {
+  if (failure != nullptr) *failure = {step, static_cast<uint32_t>(GetLastError())};
+  return false;
+}
+
+// The bytes the view spans: the section rounded up to whole pages, all of them accessible.
+size_t ViewSize(void* view) {
+  MEMORY_BASIC_INFORMATION info{};
+  return VirtualQuery(view, &info, sizeof(info)) == sizeof(info) ? info.RegionSize : 0;
+}
+
+}  // namespace
+
+void SharedMemoryMapping::HandlesDeleter::operator()(Handles* handles) const {
+  delete handles;
+}
+
+namespace {
+
+// Maps all of `section` (offset 0, length 0: to its end) for reading and writing.
+SharedMemoryMapping::Mapped MapWhole(HANDLE section, Failure* failure) {
+  SharedMemoryMapping::HandlesPtr handles(new SharedMemoryMapping::Handles);
+  handles->section.reset(section);
+  handles->view.reset(MapViewOfFile(section, kReadWrite, 0, 0, 0));
+  if (!handles->view) return Fail(Step::kMap, failure), SharedMemoryMapping::Mapped{};
+  void* const view = handles->view.get();
+  return {std::move(handles), view, ViewSize(view)};
+}
+
+}  // namespace
+
+bool SharedMemoryMapping::OpenExisting(const std::string& name, Failure* failure) {
+  Close();
+  HANDLE section = OpenFileMappingW(kReadWrite, FALSE, WideName(name).c_str());
+  if (section == nullptr) return Fail(Step::kOpen, failure);
+  return Adopt(MapWhole(section, failure));
+}
+
+bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size, Failure* failure) {
+  Close();
+  // The default security of this process's user: its other processes may open it.
+  HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                      static_cast<DWORD>(static_cast<uint64_t>(min_size) >> 32),
+                                      static_cast<DWORD>(min_size), WideName(name).c_str());
+  if (section == nullptr) return Fail(Step::kOpen, failure);
+  return Adopt(MapWhole(section, failure));
+}
+
+bool SharedMemoryMapping::Remove(const std::string&, uint32_t*) {
+  return true;
+}
+
+}  // namespace corvane

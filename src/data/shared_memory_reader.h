@@ -1,0 +1,59 @@
+#pragma once
+// The overlay's side of the performance block: opens the host's block by name, and once a
+// second takes its lock word with one attempt, copies the header values and the document,
+// parses it into the two records and frees the lock on every path. It never creates, resizes
+// or waits for the block.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "src/data/perf_block.h"
+#include "src/data/perf_snapshot.h"
+#include "src/data/shared_memory_mapping.h"
+
+namespace corvane {
+
+// The header values one read takes, under the lock, before the payload is looked at.
+struct BlockHeaderValues {
+  bool enabled = false;
+  uint64_t ipc_wnd = 0;
+};
+
+// One read of a mapped block of `size` bytes: one try at the lock (false when someone else
+// holds it, leaving everything as it was), the header values into `header`, then a payload of
+// 1 to 4096 bytes that lies inside the view is copied and parsed. The lock word is 0 again
+// when this returns, whichever way. True when a payload was parsed whole.
+bool ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
+                   const std::string& game_drive, PerfSnapshot& snapshot, UiStyle& style,
+                   BlockHeaderValues& header);
+
+class SharedMemoryReader {
+ public:
+  // `block_name` is for tests and tools; the overlay reads the host's block.
+  explicit SharedMemoryReader(std::string block_name = kPerfBlockName);
+  ~SharedMemoryReader() { Close(); }
+  SharedMemoryReader(const SharedMemoryReader&) = delete;
+  SharedMemoryReader& operator=(const SharedMemoryReader&) = delete;
+
+  // Maps the block unless it is mapped already. True when it is mapped.
+  bool Open();
+  // One refresh (opening the block first when needed). True only when a payload was copied
+  // and parsed whole.
+  bool Read(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
+            UiStyle& style);
+  // Unmaps and closes; any number of times.
+  void Close() { mapping_.Close(); }
+
+  bool is_open() const { return mapping_.data() != nullptr; }
+  // The host's IPC window, as the last read that took the lock found it; 0 until then.
+  uint64_t ipc_wnd() const { return header_.ipc_wnd; }
+  // Whether the host says to show the overlay, as of the last read that took the lock.
+  bool enabled() const { return header_.enabled; }
+
+ private:
+  std::string block_name_;
+  SharedMemoryMapping mapping_;
+  BlockHeaderValues header_;
+};
+
+}  // namespace corvane

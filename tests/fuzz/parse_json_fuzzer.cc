@@ -1,0 +1,24 @@
+// libFuzzer target: any text through the document parser, with every log record formatted.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "src/data/parse_json.h"
+#include "tests/support/test_logger.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static corvane::testing::TestLogger logger;
+  static corvane::testing::ScopedLoggerReplacement replace(&logger);
+  logger.records.clear();
+
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  // Two drives and two game ids, so that both the matching and the skipping paths run.
+  const bool parsed = corvane::ParseJson(text, 12345, "C:", snapshot, style);
+  // A parse that succeeds logs nothing; one that fails logs at most its one error.
+  if (logger.records.size() > (parsed ? 0u : 1u)) __builtin_trap();
+  corvane::ParseJson(text, 0, "_Total", snapshot, style);
+  if (style.alpha < 0 || style.alpha > 255) __builtin_trap();
+  return 0;
+}

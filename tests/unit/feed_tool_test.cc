@@ -1,0 +1,141 @@
+// corvane-feed's rules: its command line, the /proc readings and the live document.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "src/data/parse_json.h"
+#include "tools/corvane_feed/feed_options.h"
+#include "tools/corvane_feed/live_figures.h"
+
+namespace {
+
+using corvane::feed::FeedOptions;
+using corvane::feed::ParseFeedOptions;
+using corvane::feed::Source;
+
+std::string ErrorOf(const std::vector<std::string>& args) {
+  FeedOptions options;
+  std::string error;
+  return ParseFeedOptions(args, &options, &error) ? "" : error;
+}
+
+TEST(FeedOptionsTest, ReadsEveryOption) {
+  FeedOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseFeedOptions({"--live", "--interval", "250", "--show", "0", "--ipc", "0x1A2b",
+                                "--game-id", "12345", "--fps-file", "f.txt", "--name", "blk"},
+                               &options, &error))
+      << error;
+  EXPECT_EQ(options.source, Source::kLive);
+  EXPECT_EQ(options.interval_ms, 250u);
+  EXPECT_FALSE(options.show);
+  EXPECT_EQ(options.ipc_wnd, 0x1A2Bu);
+  EXPECT_EQ(options.game_id, 12345u);
+  EXPECT_EQ(options.fps_file, "f.txt");
+  EXPECT_EQ(options.block_name, "blk");
+
+  ASSERT_TRUE(ParseFeedOptions({"--json", "{}", "--once"}, &options, &error));
+  EXPECT_EQ(options.source, Source::kJsonText);
+  EXPECT_TRUE(options.once);
+  EXPECT_TRUE(options.show);
+  EXPECT_EQ(options.interval_ms, 1000u);
+  ASSERT_TRUE(ParseFeedOptions({"--remove"}, &options, &error));
+  EXPECT_TRUE(options.remove);
+  ASSERT_TRUE(ParseFeedOptions({"--bogus", "--help"}, &options, &error) == false);
+}
+
+TEST(FeedOptionsTest, RefusesWhatCannotWork) {
+  EXPECT_EQ(ErrorOf({}), "give one of --json-file, --json or --live (see --help)");
+  EXPECT_EQ(ErrorOf({"--live", "--json", "{}"}), "give only one of --json-file, --json and --live");
+  EXPECT_EQ(ErrorOf({"--live", "--frobnicate"}), "unknown option '--frobnicate' (see --help)");
+  EXPECT_EQ(ErrorOf({"--json-file"}), "--json-file needs a value");
+  EXPECT_EQ(ErrorOf({"--live", "--live"}), "--live is given twice");
+  EXPECT_EQ(ErrorOf({"--live", "--show", "yes"}), "--show takes 0 or 1, not 'yes'");
+  for (const char* interval : {"0", "-5", "1.5", "", "3600001", "99999999999"}) {
+    EXPECT_EQ(
+        ErrorOf({"--live", "--interval", interval}),
+        std::string("--interval takes milliseconds from 1 to 3600000, not '") + interval + "'");
+  }
+  for (const char* ipc : {"zz", "0x", "123456789", "-1", ""}) {
+    EXPECT_NE(ErrorOf({"--live", "--ipc", ipc}).find("--ipc takes a window handle"),
+              std::string::npos)
+        << ipc;
+  }
+  EXPECT_EQ(ErrorOf({"--live", "--game-id", "12x", "--fps-file", "f"}),
+            "--game-id takes a decimal number, not '12x'");
+  EXPECT_EQ(ErrorOf({"--json", "{}", "--game-id", "1", "--fps-file", "f"}),
+            "--game-id and --fps-file go with --live");
+  EXPECT_EQ(ErrorOf({"--live", "--game-id", "1"}), "--game-id and --fps-file go together");
+  EXPECT_EQ(ErrorOf({"--live", "--once", "--interval", "5"}),
+            "--once and --interval do not go together");
+  EXPECT_EQ(ErrorOf({"--remove", "--live"}), "--remove takes no other option but --name");
+  EXPECT_EQ(ErrorOf({"--remove", "--name", "x"}), "");
+  EXPECT_EQ(ErrorOf({"--live", "--name", "a/b"}),
+            "--name takes a block name without '/', not 'a/b'");
+}
+
+TEST(ProcReadingsTest, StatMeminfoAndDiskstats) {
+  const auto cpu =
+      corvane::feed::ParseProcStat("cpu  100 5 50 800 20 3 2 0 7 0\ncpu0 1 2 3 4 5 6 7 8 9 10\n");
+  ASSERT_TRUE(cpu);
+  EXPECT_EQ(cpu->total, 980u);
+  EXPECT_EQ(cpu->busy, 160u);  // without idle and iowait; guest is inside user
+  EXPECT_FALSE(corvane::feed::ParseProcStat("intr 1 2 3"));
+  EXPECT_FALSE(corvane::feed::ParseProcStat("cpu 1 2"));
+
+  const auto memory = corvane::feed::ParseMeminfo(
+      "MemTotal:       16777216 kB\nMemFree:  1024 kB\nMemAvailable:    9437184 kB\n");
+  ASSERT_TRUE(memory);
+  EXPECT_EQ(memory->first, 9216.0);
+  EXPECT_EQ(memory->second, 16384.0);
+  EXPECT_FALSE(corvane::feed::ParseMeminfo("MemTotal: 5 kB\n"));
+
+  const auto disks = corvane::feed::ParseDiskstats(
+      " 254       0 vda 7 0 9 4 1 0 0 0 0 1234 5 0 0 0 0\n"
+      "   7       0 loop0 1 2 3\n"
+      " 254       1 vda1 7 0 9 4 1 0 0 0 0 99 5\n");
+  ASSERT_EQ(disks.size(), 2u);
+  EXPECT_EQ(disks[0], (std::pair<std::string, uint64_t>{"vda", 1234}));
+  EXPECT_EQ(disks[1], (std::pair<std::string, uint64_t>{"vda1", 99}));
+  EXPECT_EQ(corvane::feed::Percent(1, 4), 25.0);
+  EXPECT_EQ(corvane::feed::Percent(5, 0), 0.0);
+  EXPECT_EQ(corvane::feed::Percent(9, 4), 100.0);
+}
+
+TEST(LiveDocumentTest, OverlayReadsWhatTheToolPublishes) {
+  corvane::feed::MachineFigures figures;
+  figures.cpu_percent = 23.456;
+  figures.mem_free_mib = 9216.4;
+  figures.mem_total_mib = 16384;
+  figures.disks = {{"C:", 10.0}, {"D:", 30.0}};
+  corvane::feed::AddDiskTotal(&figures.disks);
+  const std::string document =
+      corvane::feed::BuildLiveDocument(figures, corvane::feed::FrameRate{12345, 59.64, 41.0, 60.2});
+
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ASSERT_TRUE(corvane::ParseJson(document, 12345, "_Total", snapshot, style)) << document;
+  EXPECT_TRUE(snapshot.fps_valid);
+  EXPECT_DOUBLE_EQ(snapshot.fps_cur, 59.6);
+  EXPECT_DOUBLE_EQ(snapshot.cpu, 23.5);
+  EXPECT_EQ(snapshot.mem_free, 9216.0);
+  EXPECT_EQ(snapshot.mem_total, 16384.0);
+  EXPECT_EQ(snapshot.disk_name, "_Total");
+  EXPECT_EQ(snapshot.disk_used, 20.0);
+  ASSERT_TRUE(corvane::ParseJson(document, 1, "d:", snapshot, style));
+  EXPECT_FALSE(snapshot.fps_valid);
+  EXPECT_EQ(snapshot.disk_used, 30.0);
+
+  EXPECT_EQ(corvane::feed::BuildLiveDocument({}, std::nullopt),
+            R"({"cpu":0.0,"diskio":[],"memory":{"free":0.0,"total":0.0}})");
+}
+
+TEST(LiveDocumentTest, FrameRateFileHoldsOneNumber) {
+  EXPECT_EQ(corvane::feed::ParseFrameRateText("59.5\n"), 59.5);
+  EXPECT_EQ(corvane::feed::ParseFrameRateText("  60"), 60.0);
+  for (const char* text : {"", "fast", "60 fps", "nan", "inf"}) {
+    EXPECT_FALSE(corvane::feed::ParseFrameRateText(text)) << text;
+  }
+}
+
+}  // namespace

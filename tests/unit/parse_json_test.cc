@@ -1,0 +1,334 @@
+// The host's document into the two records: each step, its defaults, its errors.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "src/data/parse_json.h"
+#include "tests/support/test_logger.h"
+
+namespace {
+
+using corvane::ParseJson;
+using corvane::PerfSnapshot;
+using corvane::UiStyle;
+using corvane::testing::ScopedLoggerReplacement;
+using corvane::testing::TestLogger;
+
+constexpr char kExample[] = R"({
+  "fps": [{"game_id": 12345, "cur": 59.6, "min": 41.0, "max": 60.2}],
+  "cpu": 23.5,
+  "gpu": [{"name": "Radeon RX 6600", "gpu": 41.0, "gpu_mem_used": 2147483648,
+           "gpu_mem_total": 8589934592}],
+  "memory": {"free": 9216, "total": 16384},
+  "diskio": [{"name": "_Total", "used": 3.5}, {"name": "C:", "used": 1.2}],
+  "ui_style": "{\"alpha\": 80, \"font-size\": 16, \"pos\": \"top-center\", \"direction\": \"hor\", \"font-color\": \"#00ff80\"}"
+})";
+
+class ParseJsonTest : public ::testing::Test {
+ protected:
+  bool Parse(const std::string& text, uint64_t game_id = 12345, const std::string& drive = "C:") {
+    return ParseJson(text, game_id, drive, snapshot, style);
+  }
+  // A style text inside an otherwise empty document.
+  bool ParseStyle(const std::string& style_text) {
+    std::string escaped;
+    for (char c : style_text) {
+      if (c == '\n') c = ' ';
+      if (c == '"' || c == '\\') escaped += '\\';
+      escaped += c;
+    }
+    return Parse(R"({"ui_style": ")" + escaped + "\"}");
+  }
+  std::vector<std::string> Errors() const { return logger.Texts(base::kLogError); }
+
+  TestLogger logger;
+  ScopedLoggerReplacement replace{&logger};
+  PerfSnapshot snapshot;
+  UiStyle style;
+};
+
+TEST_F(ParseJsonTest, ExampleDocumentGivesItsFigures) {
+  ASSERT_TRUE(Parse(kExample));
+  EXPECT_TRUE(snapshot.fps_valid);
+  EXPECT_EQ(snapshot.fps_game_id, 12345u);
+  EXPECT_DOUBLE_EQ(snapshot.fps_cur, 59.6);
+  EXPECT_DOUBLE_EQ(snapshot.fps_min, 41.0);
+  EXPECT_DOUBLE_EQ(snapshot.fps_max, 60.2);
+  EXPECT_DOUBLE_EQ(snapshot.cpu, 23.5);
+  EXPECT_TRUE(snapshot.gpu_valid);
+  EXPECT_EQ(snapshot.gpu_name, "Radeon RX 6600");
+  EXPECT_DOUBLE_EQ(snapshot.gpu, 41.0);
+  EXPECT_DOUBLE_EQ(snapshot.gpu_mem_used / (1024.0 * 1024 * 1024), 2.0);
+  EXPECT_DOUBLE_EQ(snapshot.gpu_mem_total / (1024.0 * 1024 * 1024), 8.0);
+  EXPECT_DOUBLE_EQ((snapshot.mem_total - snapshot.mem_free) / 1024, 7.0);
+  EXPECT_DOUBLE_EQ(snapshot.mem_total / 1024, 16.0);
+  EXPECT_TRUE(snapshot.disk_valid);
+  EXPECT_EQ(snapshot.disk_name, "C:");
+  EXPECT_DOUBLE_EQ(snapshot.disk_used, 1.2);
+  EXPECT_EQ(style.alpha, 204);
+  EXPECT_EQ(style.font_size, 16);
+  EXPECT_EQ(style.pos, "top-center");
+  EXPECT_EQ(style.direction, "hor");
+  EXPECT_EQ(style.font_color, 0x00FF80u);
+  EXPECT_TRUE(logger.records.empty());
+}
+
+TEST_F(ParseJsonTest, EmptyObjectClearsFlagsAndCpuOnly) {
+  ASSERT_TRUE(Parse(kExample));
+  const UiStyle before = style;
+  ASSERT_TRUE(Parse("{}"));
+  EXPECT_FALSE(snapshot.fps_valid);
+  EXPECT_FALSE(snapshot.gpu_valid);
+  EXPECT_FALSE(snapshot.disk_valid);
+  EXPECT_EQ(snapshot.cpu, 0.0);
+  // Stale figures stay; only the flags say so.
+  EXPECT_DOUBLE_EQ(snapshot.fps_cur, 59.6);
+  EXPECT_EQ(snapshot.mem_free, 9216.0);
+  EXPECT_EQ(snapshot.mem_total, 16384.0);
+  EXPECT_EQ(style.alpha, before.alpha);
+  EXPECT_EQ(style.font_color, before.font_color);
+  EXPECT_TRUE(logger.records.empty());
+}
+
+TEST_F(ParseJsonTest, TextThatIsNotJsonChangesNothingAndLogsNothing) {
+  ASSERT_TRUE(Parse(kExample));
+  for (const char* text : {R"({"cpu": 5.0, "fps": [])", "", "   ", "{} {}", "{} // note",
+                           "/* c */ {}", "{\"cpu\": 5,}", "\xEF\xBB"}) {
+    EXPECT_FALSE(Parse(text)) << text;
+    EXPECT_TRUE(snapshot.fps_valid) << text;
+    EXPECT_EQ(snapshot.cpu, 23.5) << text;
+  }
+  EXPECT_TRUE(logger.records.empty());
+  // A byte-order mark and trailing white space are fine.
+  EXPECT_TRUE(Parse("\xEF\xBB\xBF{\"cpu\": 7} \n\t"));
+  EXPECT_EQ(snapshot.cpu, 7.0);
+}
+
+TEST_F(ParseJsonTest, TopLevelArrayFailsAtTheCpuLookupWithTypeError306) {
+  ASSERT_TRUE(Parse(kExample));
+  EXPECT_FALSE(Parse("[1, 2]"));
+  EXPECT_FALSE(snapshot.fps_valid);  // cleared before the failing lookup
+  EXPECT_TRUE(snapshot.gpu_valid);   // later steps never ran
+  EXPECT_EQ(snapshot.cpu, 23.5);
+  ASSERT_EQ(logger.records.size(), 1u);
+  EXPECT_EQ(logger.records[0].level, base::kLogError);
+  EXPECT_EQ(logger.records[0].text,
+            "ParseJson exception: [json.exception.type_error.306] cannot use value() with array");
+  EXPECT_FALSE(Parse("\"text\""));
+  EXPECT_EQ(Errors().back(),
+            "ParseJson exception: [json.exception.type_error.306] cannot use value() with string");
+}
+
+TEST_F(ParseJsonTest, NullCpuIsATypeErrorNotAbsent) {
+  ASSERT_TRUE(Parse(kExample));
+  EXPECT_FALSE(
+      Parse(R"({"fps": [{"game_id": 12345, "cur": 30}], "cpu": null, "memory": {"free": 1}})"));
+  EXPECT_TRUE(snapshot.fps_valid);
+  EXPECT_EQ(snapshot.fps_cur, 30.0);
+  EXPECT_EQ(snapshot.cpu, 23.5);
+  EXPECT_EQ(snapshot.mem_free, 9216.0);  // the step after the error never ran
+  EXPECT_EQ(Errors(), std::vector<std::string>{"ParseJson exception: [json.exception.type_error."
+                                               "302] type must be number, but is null"});
+}
+
+TEST_F(ParseJsonTest, FrameRateEntries) {
+  // The first matching entry wins; "min"/"max" default to 0.
+  ASSERT_TRUE(Parse(R"({"fps": [{"game_id": 1, "cur": 10}, {"game_id": 12345, "cur": 20},
+                                {"game_id": 12345, "cur": 30, "min": 1, "max": 2}]})"));
+  EXPECT_TRUE(snapshot.fps_valid);
+  EXPECT_EQ(snapshot.fps_cur, 20.0);
+  EXPECT_EQ(snapshot.fps_min, 0.0);
+  EXPECT_EQ(snapshot.fps_max, 0.0);
+
+  // Entries that are not objects or lack "game_id" or "cur" are skipped, even a bad "cur".
+  ASSERT_TRUE(Parse(R"({"fps": [5, {"cur": "x"}, {"game_id": 12345}, {"game_id": 12345,
+                                "cur": 44}]})"));
+  EXPECT_EQ(snapshot.fps_cur, 44.0);
+
+  // No match: the figures stay, the flag is cleared.
+  ASSERT_TRUE(Parse(R"({"fps": [{"game_id": 7, "cur": 1}]})"));
+  EXPECT_FALSE(snapshot.fps_valid);
+  EXPECT_EQ(snapshot.fps_cur, 44.0);
+  ASSERT_TRUE(Parse(R"({"fps": {"game_id": 12345, "cur": 1}})"));  // not an array
+  EXPECT_FALSE(snapshot.fps_valid);
+}
+
+TEST_F(ParseJsonTest, GameIdForms) {
+  struct Case {
+    const char* game_id;
+    uint64_t process_game_id;
+    bool matches;
+  };
+  const Case cases[] = {
+      {R"("12345")", 12345, true},
+      {R"("12345abc")", 12345, true},
+      {R"("  12345")", 12345, true},
+      {R"("abc")", 0, true},
+      {"true", 0, true},
+      {"true", 1, false},
+      {"12345.9", 12345, true},
+      {"-1", 18446744073709551615u, true},
+      {"18446744073709551615", 18446744073709551615u, true},
+      {"null", 0, true},
+      {"[12345]", 12345, false},
+      {"-5.0", 0, true},
+      {"1e30", 0, true},
+  };
+  for (const Case& c : cases) {
+    const std::string text =
+        std::string(R"({"fps": [{"game_id": )") + c.game_id + R"(, "cur": 9}]})";
+    ASSERT_TRUE(Parse(text, c.process_game_id)) << c.game_id;
+    EXPECT_EQ(snapshot.fps_valid, c.matches) << c.game_id;
+    if (c.matches) {
+      EXPECT_EQ(snapshot.fps_game_id, c.process_game_id) << c.game_id;
+    }
+  }
+}
+
+TEST_F(ParseJsonTest, FrameRateTypeErrors) {
+  // A bad "cur" before the match ends the parse, as does a bad "min" in the match.
+  EXPECT_FALSE(Parse(R"({"fps": [{"game_id": 1, "cur": "x"}, {"game_id": 12345, "cur": 5}]})"));
+  EXPECT_FALSE(snapshot.fps_valid);
+  EXPECT_FALSE(Parse(R"({"fps": [{"game_id": 12345, "cur": 5, "max": true}]})"));
+  EXPECT_FALSE(snapshot.fps_valid);
+  EXPECT_EQ(snapshot.fps_cur, 5.0);  // set before the failing "max"
+  EXPECT_EQ(Errors().back(),
+            "ParseJson exception: [json.exception.type_error.302] type must be number, but is "
+            "boolean");
+  // A bad "min" in another game's entry does not matter.
+  EXPECT_TRUE(Parse(R"({"fps": [{"game_id": 1, "cur": 5, "min": "x"}]})"));
+}
+
+TEST_F(ParseJsonTest, GpuTakesFirstAdapterWithMemoryTotal) {
+  ASSERT_TRUE(Parse(R"({"gpu": [1, {"name": "A", "gpu": 90}, {"gpu_mem_total": 100},
+                                {"name": "C", "gpu_mem_total": 5}]})"));
+  EXPECT_TRUE(snapshot.gpu_valid);
+  EXPECT_EQ(snapshot.gpu_name, "");
+  EXPECT_EQ(snapshot.gpu, 0.0);
+  EXPECT_EQ(snapshot.gpu_mem_used, 0.0);
+  EXPECT_EQ(snapshot.gpu_mem_total, 100.0);
+
+  ASSERT_TRUE(Parse(R"({"gpu": [{"name": "A", "gpu": 90}]})"));
+  EXPECT_FALSE(snapshot.gpu_valid);
+
+  EXPECT_FALSE(Parse(R"({"gpu": [{"name": 3, "gpu_mem_total": 1}]})"));
+  EXPECT_EQ(Errors().back(),
+            "ParseJson exception: [json.exception.type_error.302] type must be string, but is "
+            "number");
+  EXPECT_FALSE(snapshot.gpu_valid);
+}
+
+TEST_F(ParseJsonTest, MemoryChangesOnlyWhenPresent) {
+  ASSERT_TRUE(Parse(R"({"memory": {"free": 10, "total": 20}})"));
+  ASSERT_TRUE(Parse(R"({"cpu": 1})"));
+  EXPECT_EQ(snapshot.mem_free, 10.0);
+  EXPECT_EQ(snapshot.mem_total, 20.0);
+  ASSERT_TRUE(Parse(R"({"memory": {"total": 30}})"));
+  EXPECT_EQ(snapshot.mem_free, 0.0);
+  EXPECT_EQ(snapshot.mem_total, 30.0);
+  EXPECT_FALSE(Parse(R"({"memory": [1]})"));
+  EXPECT_EQ(Errors().back(),
+            "ParseJson exception: [json.exception.type_error.306] cannot use value() with array");
+}
+
+TEST_F(ParseJsonTest, DiskMatchesTheGameDriveCaseInsensitively) {
+  const std::string disks =
+      R"({"diskio": [{"name": "_Total", "used": 3.5}, {"name": "C:", "used": 1.2}]})";
+  ASSERT_TRUE(Parse(disks, 1, "C:"));
+  EXPECT_TRUE(snapshot.disk_valid);
+  EXPECT_EQ(snapshot.disk_name, "C:");
+  EXPECT_EQ(snapshot.disk_used, 1.2);
+  ASSERT_TRUE(Parse(disks, 1, "_Total"));
+  EXPECT_EQ(snapshot.disk_name, "_Total");
+  EXPECT_EQ(snapshot.disk_used, 3.5);
+  ASSERT_TRUE(Parse(disks, 1, "c:"));
+  EXPECT_EQ(snapshot.disk_name, "C:");
+  ASSERT_TRUE(Parse(R"({"diskio": [{"name": "0 C: D:"}]})", 1, "d:"));
+  EXPECT_EQ(snapshot.disk_name, "0 C: D:");  // a substring, kept as written
+  EXPECT_EQ(snapshot.disk_used, 0.0);
+
+  for (const char* drive : {"E:", "", "C:\\x"}) {
+    ASSERT_TRUE(Parse(disks, 1, drive)) << drive;
+    EXPECT_FALSE(snapshot.disk_valid) << drive;
+  }
+  ASSERT_TRUE(Parse(R"({"diskio": [{"used": 1}, {"name": ""}]})", 1, "C:"));
+  EXPECT_FALSE(snapshot.disk_valid);
+
+  // Every visited element must be an object with a string name.
+  EXPECT_FALSE(Parse(R"({"diskio": [{"name": 5}, {"name": "C:"}]})"));
+  EXPECT_FALSE(Parse(R"({"diskio": [3, {"name": "C:"}]})"));
+  EXPECT_EQ(Errors().back(),
+            "ParseJson exception: [json.exception.type_error.306] cannot use value() with number");
+  EXPECT_FALSE(snapshot.disk_valid);
+}
+
+TEST_F(ParseJsonTest, StyleIsAStringHoldingJson) {
+  ASSERT_TRUE(ParseStyle(R"({"alpha": 50, "font-size": 20, "pos": "left", "direction": "ver",
+                            "font-color": "123456"})"));
+  EXPECT_EQ(style.alpha, 128);
+  EXPECT_EQ(style.font_size, 20);
+  EXPECT_EQ(style.pos, "left");
+  EXPECT_EQ(style.direction, "ver");
+  EXPECT_EQ(style.font_color, 0x123456u);
+
+  // An object in its place is ignored, as is a string that is not JSON.
+  EXPECT_TRUE(Parse(R"({"ui_style": {"alpha": 100}})"));
+  EXPECT_TRUE(ParseStyle("{\"alpha\": 100"));
+  EXPECT_EQ(style.alpha, 128);
+  EXPECT_TRUE(logger.records.empty());
+
+  // "{}" gives every default.
+  ASSERT_TRUE(ParseStyle("{}"));
+  EXPECT_EQ(style.alpha, 0);
+  EXPECT_EQ(style.font_size, 14);
+  EXPECT_EQ(style.pos, "top-center");
+  EXPECT_EQ(style.direction, "hor");
+  EXPECT_EQ(style.font_color, 0xFFFFFFu);
+}
+
+TEST_F(ParseJsonTest, AlphaPercentRoundsToOpacity) {
+  const std::pair<const char*, int> cases[] = {
+      {"-5", 0},    {"0", 0},
+      {"1", 3},     {"50", 128},
+      {"80", 204},  {"100", 255},
+      {"150", 255}, {"80.9", 204},
+      {"true", 3},  {"1e30", 255},
+      {"-1e30", 0}, {"4294967346", 255},  // beyond 32 bits: saturates instead of wrapping to 50
+  };
+  for (const auto& [alpha, expected] : cases) {
+    ASSERT_TRUE(ParseStyle(std::string(R"({"alpha": )") + alpha + "}")) << alpha;
+    EXPECT_EQ(style.alpha, expected) << alpha;
+  }
+  ASSERT_TRUE(ParseStyle(R"({"font-size": -3.7})"));
+  EXPECT_EQ(style.font_size, -3);  // stored without a range check
+}
+
+TEST_F(ParseJsonTest, FontColourForms) {
+  ASSERT_TRUE(ParseStyle(R"({"font-color": "#00FF80"})"));
+  EXPECT_EQ(style.font_color, 0x00FF80u);
+  style.font_color = 0;
+  ASSERT_TRUE(ParseStyle(R"({"font-color": "00ff80"})"));
+  EXPECT_EQ(style.font_color, 0x00FF80u);
+  for (const char* colour :
+       {"#fff", "00ff8g", "00ff800", "#", "", "##00ff80", " 00ff8", "0x00ff"}) {
+    ASSERT_TRUE(ParseStyle(std::string(R"({"font-color": ")") + colour + "\"}")) << colour;
+    EXPECT_EQ(style.font_color, 0x00FF80u) << colour;
+  }
+}
+
+TEST_F(ParseJsonTest, StyleTypeErrorsKeepWhatWasSet) {
+  EXPECT_FALSE(ParseStyle(R"({"alpha": 100, "font-size": "big"})"));
+  EXPECT_EQ(style.alpha, 255);
+  EXPECT_EQ(style.font_size, 14);
+  EXPECT_EQ(Errors().back(),
+            "ParseJson exception: [json.exception.type_error.302] type must be number, but is "
+            "string");
+  EXPECT_FALSE(ParseStyle(R"({"pos": 1})"));
+  EXPECT_FALSE(ParseStyle(R"({"font-color": 255})"));
+  EXPECT_FALSE(ParseStyle("[1]"));
+  EXPECT_EQ(Errors().back(),
+            "ParseJson exception: [json.exception.type_error.306] cannot use value() with array");
+  EXPECT_EQ(Errors().size(), 4u);
+}
+
+}  // namespace

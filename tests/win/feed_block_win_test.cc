@@ -1,0 +1,144 @@
+// The performance block through the real Win32 file mapping by name: the overlay's reader, the
+// host's writer library, and corvane-feed.exe publishing from another process.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/os/win/scoped_resource.h"
+#include "src/data/perf_block.h"
+#include "src/data/perf_feed_writer.h"
+#include "src/data/shared_memory_reader.h"
+#include "tests/support/test_logger.h"
+#include "tests/win/win_test_paths.h"
+
+namespace {
+
+using corvane::testing::ScopedLoggerReplacement;
+using corvane::testing::TestLogger;
+
+std::string UniqueName(const char* what) {
+  return std::string("corvane-") + what + "-" + std::to_string(GetCurrentProcessId());
+}
+
+TEST(FeedBlockWinTest, ReaderAndWriterMeetByName) {
+  TestLogger logger;
+  ScopedLoggerReplacement replace(&logger);
+  const std::string name = UniqueName("block-test");
+  corvane::SharedMemoryReader reader(name);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_EQ(logger.Texts(base::kLogError),
+            std::vector<std::string>{"SharedMemoryReader::Open OpenFileMapping failed: 2"});
+
+  corvane::PerfFeedWriter writer(name);
+  std::string error;
+  ASSERT_TRUE(writer.Create(&error)) << error;
+  ASSERT_TRUE(writer.Publish(R"({"cpu": 17.5, "diskio": [{"name": "c:", "used": 4}]})", true,
+                             0x00012345, &error))
+      << error;
+  EXPECT_TRUE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_EQ(logger.Texts(base::kLogInfo),
+            std::vector<std::string>{"SharedMemoryReader::Open success"});
+  EXPECT_EQ(snapshot.cpu, 17.5);
+  EXPECT_TRUE(snapshot.disk_valid);
+  EXPECT_TRUE(reader.enabled());
+  EXPECT_EQ(reader.ipc_wnd(), 0x12345u);
+
+  // The lock word is free again, seen through a view of our own.
+  corvane::SharedMemoryMapping view;
+  ASSERT_TRUE(view.OpenExisting(name, nullptr));
+  EXPECT_GE(view.size(), corvane::kPerfBlockSize);
+  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+  ASSERT_TRUE(corvane::TryLockBlock(view.data(), 5));
+  EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_EQ(corvane::PeekLockWord(view.data()), 5u);
+  corvane::UnlockBlock(view.data());
+
+  reader.Close();
+  reader.Close();
+  EXPECT_FALSE(reader.is_open());
+}
+
+// Starts corvane-feed.exe with `arguments` and --once, reads the block it names until a read
+// succeeds, checks that the tool keeps running (on Windows it holds the block open), ends it.
+void ReadWhatCorvaneFeedPublishes(const std::string& name, const std::wstring& arguments,
+                                  corvane::SharedMemoryReader& reader,
+                                  corvane::PerfSnapshot& snapshot, corvane::UiStyle& style) {
+  const std::wstring build = corvane::testing::BuildDirectory();
+  ASSERT_FALSE(build.empty()) << "CORVANE_BUILD_DIR is not set";
+  std::wstring command = L"\"" + build + L"\\bin\\corvane-feed.exe\" --once --name " +
+                         std::wstring(name.begin(), name.end()) + L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process))
+      << GetLastError();
+  const base::win::ScopedHandle process_handle(process.hProcess);
+  const base::win::ScopedHandle thread_handle(process.hThread);
+
+  TestLogger logger;
+  logger.lowest_enabled = base::kLogFatal;  // the open failures until the tool is up
+  ScopedLoggerReplacement replace(&logger);
+  bool read = false;
+  for (int tries = 0; tries < 200 && !read; ++tries) {
+    read = reader.Read(1, "C:", snapshot, style);
+    if (!read) {
+      DWORD code = 0;
+      ASSERT_TRUE(GetExitCodeProcess(process.hProcess, &code));
+      ASSERT_EQ(code, STILL_ACTIVE) << "corvane-feed ended with " << code;
+      Sleep(50);
+    }
+  }
+  EXPECT_TRUE(read);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 5000);
+}
+
+TEST(FeedBlockWinTest, CorvaneFeedInAnotherProcessPublishes) {
+  const std::string name = UniqueName("feed-tool-test");
+  corvane::SharedMemoryReader reader(name);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ReadWhatCorvaneFeedPublishes(
+      name, LR"(--ipc 1A2B --json "{\"cpu\": 33.5, \"ui_style\": \"{\\\"alpha\\\": 50}\"}")",
+      reader, snapshot, style);
+  EXPECT_EQ(snapshot.cpu, 33.5);
+  EXPECT_EQ(style.alpha, 128);
+  EXPECT_TRUE(reader.enabled());
+  EXPECT_EQ(reader.ipc_wnd(), 0x1A2Bu);
+}
+
+TEST(FeedBlockWinTest, CorvaneFeedPublishesLiveFigures) {
+  const std::string name = UniqueName("feed-live-test");
+  corvane::SharedMemoryReader reader(name);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ReadWhatCorvaneFeedPublishes(name, L"--live --show 0", reader, snapshot, style);
+  EXPECT_FALSE(reader.enabled());
+  EXPECT_GT(snapshot.mem_total, 0.0);
+  EXPECT_GE(snapshot.mem_total, snapshot.mem_free);
+  EXPECT_GE(snapshot.cpu, 0.0);
+  EXPECT_LE(snapshot.cpu, 100.0);
+}
+
+TEST(FeedBlockWinTest, CorvaneFeedRefusesBadInputWithExitCode1) {
+  const std::wstring build = corvane::testing::BuildDirectory();
+  ASSERT_FALSE(build.empty());
+  std::wstring command = L"\"" + build + L"\\bin\\corvane-feed.exe\" --json-file Z:\\no\\such.json";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process));
+  const base::win::ScopedHandle process_handle(process.hProcess);
+  const base::win::ScopedHandle thread_handle(process.hThread);
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 1u);
+}
+
+}  // namespace

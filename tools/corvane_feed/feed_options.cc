@@ -1,0 +1,147 @@
+#include "tools/corvane_feed/feed_options.h"
+
+#include <charconv>
+#include <set>
+#include <string_view>
+
+namespace corvane::feed {
+
+const char kUsage[] =
+    R"(Usage: corvane-feed SOURCE [OPTIONS]
+       corvane-feed --remove [--name NAME]
+
+Publishes performance figures and a display style to the shared-memory block that every
+Corvane overlay reads, following the block's lock protocol.
+
+Source (exactly one):
+  --json-file PATH   publish the JSON document in PATH (at most 4096 bytes); the file is read
+                     again at every publication, so an edit shows up
+  --json TEXT        publish TEXT as the document
+  --live             publish this machine's CPU load, memory and disk busy figures
+
+Options:
+  --once             publish once and end (on Windows: publish, then keep the block open
+                     until the program is ended, as the block lives only while it is open)
+  --interval MS      publish every MS milliseconds (default 1000) until ended
+  --show 0|1         the header's show flag (default 1)
+  --ipc HEX          the host IPC window handle in the header, hexadecimal (default 0)
+  --game-id N        with --live: also publish the frame rate of game N ...
+  --fps-file PATH    ... read from PATH, which holds one number
+  --name NAME        the block's name (default: the one the overlay reads)
+  --remove           remove the block's name (POSIX shared memory stays until then)
+  --help             show this text
+
+Exit code 0, or 1 with one line on standard error when an option or an input is not usable.
+)";
+
+namespace {
+
+bool Fail(std::string* error, std::string text) {
+  *error = std::move(text);
+  return false;
+}
+
+template <typename Number>
+bool ParseNumber(std::string_view text, int base, Number* out) {
+  if (text.empty()) return false;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), *out, base);
+  return status == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options,
+                      std::string* error) {
+  FeedOptions parsed;
+  std::set<std::string> seen;
+  int sources = 0;
+  bool interval_given = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (!seen.insert(option).second) return Fail(error, option + " is given twice");
+    static const std::set<std::string> kTakesValue = {"--json-file", "--json", "--interval",
+                                                      "--show",      "--ipc",  "--game-id",
+                                                      "--fps-file",  "--name"};
+    std::string value;
+    if (kTakesValue.count(option) != 0) {
+      if (i + 1 >= args.size()) return Fail(error, option + " needs a value");
+      value = args[++i];
+    }
+    if (option == "--help" || option == "-h") {
+      parsed.help = true;
+    } else if (option == "--json-file") {
+      parsed.source = Source::kJsonFile;
+      parsed.json_file = value;
+      ++sources;
+    } else if (option == "--json") {
+      parsed.source = Source::kJsonText;
+      parsed.json_text = value;
+      ++sources;
+    } else if (option == "--live") {
+      parsed.source = Source::kLive;
+      ++sources;
+    } else if (option == "--once") {
+      parsed.once = true;
+    } else if (option == "--interval") {
+      if (!ParseNumber(value, 10, &parsed.interval_ms) || parsed.interval_ms == 0 ||
+          parsed.interval_ms > 3600000) {
+        return Fail(error, "--interval takes milliseconds from 1 to 3600000, not '" + value + "'");
+      }
+      interval_given = true;
+    } else if (option == "--show") {
+      if (value != "0" && value != "1")
+        return Fail(error, "--show takes 0 or 1, not '" + value + "'");
+      parsed.show = value == "1";
+    } else if (option == "--ipc") {
+      std::string_view digits = value;
+      if (digits.size() > 2 && (digits.substr(0, 2) == "0x" || digits.substr(0, 2) == "0X")) {
+        digits.remove_prefix(2);
+      }
+      if (digits.size() > 8 || !ParseNumber(digits, 16, &parsed.ipc_wnd)) {
+        return Fail(
+            error, "--ipc takes a window handle of 1 to 8 hexadecimal digits, not '" + value + "'");
+      }
+    } else if (option == "--game-id") {
+      uint64_t id = 0;
+      if (!ParseNumber(value, 10, &id)) {
+        return Fail(error, "--game-id takes a decimal number, not '" + value + "'");
+      }
+      parsed.game_id = id;
+    } else if (option == "--fps-file") {
+      parsed.fps_file = value;
+    } else if (option == "--name") {
+      if (value.empty() || value.find('/') != std::string::npos) {
+        return Fail(error, "--name takes a block name without '/', not '" + value + "'");
+      }
+      parsed.block_name = value;
+    } else if (option == "--remove") {
+      parsed.remove = true;
+    } else {
+      return Fail(error, "unknown option '" + option + "' (see --help)");
+    }
+  }
+
+  if (parsed.help) {
+    *options = parsed;
+    return true;
+  }
+  if (parsed.remove) {
+    if (seen.size() != 1 + (parsed.block_name.empty() ? 0 : 1)) {
+      return Fail(error, "--remove takes no other option but --name");
+    }
+  } else if (sources != 1) {
+    return Fail(error, sources == 0 ? "give one of --json-file, --json or --live (see --help)"
+                                    : "give only one of --json-file, --json and --live");
+  }
+  if (parsed.once && interval_given) return Fail(error, "--once and --interval do not go together");
+  if ((parsed.game_id || !parsed.fps_file.empty()) && parsed.source != Source::kLive) {
+    return Fail(error, "--game-id and --fps-file go with --live");
+  }
+  if (parsed.game_id.has_value() != !parsed.fps_file.empty()) {
+    return Fail(error, "--game-id and --fps-file go together");
+  }
+  *options = parsed;
+  return true;
+}
+
+}  // namespace corvane::feed

@@ -1,0 +1,35 @@
+#pragma once
+// The command line of corvane-feed.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::feed {
+
+enum class Source { kNone, kJsonFile, kJsonText, kLive };
+
+struct FeedOptions {
+  bool help = false;
+  Source source = Source::kNone;
+  std::string json_file;
+  std::string json_text;
+  bool once = false;
+  uint32_t interval_ms = 1000;
+  bool show = true;
+  uint32_t ipc_wnd = 0;
+  bool remove = false;
+  std::optional<uint64_t> game_id;
+  std::string fps_file;
+  std::string block_name;  // empty: the block every overlay reads
+};
+
+// The usage text printed by --help.
+extern const char kUsage[];
+
+// Reads the arguments after the program name. False with one line in `error` when they are
+// not usable.
+bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options,
+                      std::string* error);
+
+}  // namespace corvane::feed

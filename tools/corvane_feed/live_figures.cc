@@ -1,0 +1,117 @@
+#include "tools/corvane_feed/live_figures.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+namespace corvane::feed {
+namespace {
+
+double OneDecimal(double value) {
+  return std::round(value * 10.0) / 10.0;
+}
+
+}  // namespace
+
+double Percent(uint64_t busy, uint64_t total) {
+  if (total == 0) return 0.0;
+  const double share = 100.0 * static_cast<double>(busy) / static_cast<double>(total);
+  return share < 0.0 ? 0.0 : share > 100.0 ? 100.0 : share;
+}
+
+void AddDiskTotal(std::vector<DiskBusy>* disks) {
+  if (disks->empty()) return;
+  double sum = 0.0;
+  for (const DiskBusy& disk : *disks) sum += disk.busy_percent;
+  disks->insert(disks->begin(), DiskBusy{"_Total", sum / static_cast<double>(disks->size())});
+}
+
+std::string BuildLiveDocument(const MachineFigures& figures, const std::optional<FrameRate>& fps) {
+  nlohmann::json document = nlohmann::json::object();
+  if (fps) {
+    document["fps"] = nlohmann::json::array({{{"game_id", fps->game_id},
+                                              {"cur", OneDecimal(fps->cur)},
+                                              {"min", OneDecimal(fps->min)},
+                                              {"max", OneDecimal(fps->max)}}});
+  }
+  document["cpu"] = OneDecimal(figures.cpu_percent);
+  document["memory"] = {{"free", std::round(figures.mem_free_mib)},
+                        {"total", std::round(figures.mem_total_mib)}};
+  nlohmann::json disks = nlohmann::json::array();
+  for (const DiskBusy& disk : figures.disks) {
+    disks.push_back({{"name", disk.name}, {"used", OneDecimal(disk.busy_percent)}});
+  }
+  document["diskio"] = std::move(disks);
+  return document.dump();
+}
+
+std::optional<double> ParseFrameRateText(const std::string& text) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double value = std::strtod(begin, &end);
+  if (end == begin || !std::isfinite(value)) return std::nullopt;
+  for (; *end != '\0'; ++end) {
+    if (!std::isspace(static_cast<unsigned char>(*end))) return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::ostringstream content;
+  content << file.rdbuf();
+  if (file.bad()) return std::nullopt;
+  return std::move(content).str();
+}
+
+std::optional<CpuTimes> ParseProcStat(const std::string& text) {
+  std::istringstream in(text);
+  std::string label;
+  in >> label;
+  if (label != "cpu") return std::nullopt;
+  // user nice system idle iowait irq softirq steal (guest time is inside user already)
+  uint64_t fields[8] = {};
+  for (uint64_t& field : fields) {
+    if (!(in >> field)) return std::nullopt;
+  }
+  CpuTimes times;
+  for (uint64_t field : fields) times.total += field;
+  times.busy = times.total - fields[3] - fields[4];
+  return times;
+}
+
+std::optional<std::pair<double, double>> ParseMeminfo(const std::string& text) {
+  std::istringstream in(text);
+  std::string key;
+  double value = 0;
+  std::string unit;
+  std::optional<double> available, total;
+  while (in >> key >> value >> unit) {
+    if (key == "MemAvailable:") available = value / 1024.0;
+    if (key == "MemTotal:") total = value / 1024.0;
+  }
+  if (!available || !total) return std::nullopt;
+  return std::make_pair(*available, *total);
+}
+
+std::vector<std::pair<std::string, uint64_t>> ParseDiskstats(const std::string& text) {
+  std::vector<std::pair<std::string, uint64_t>> devices;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    std::string major, minor, name;
+    uint64_t fields[10] = {};  // reads .. in flight, then the I/O time
+    in >> major >> minor >> name;
+    bool complete = !name.empty();
+    for (uint64_t& field : fields) complete = complete && static_cast<bool>(in >> field);
+    if (complete) devices.emplace_back(name, fields[9]);
+  }
+  return devices;
+}
+
+}  // namespace corvane::feed

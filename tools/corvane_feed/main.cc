@@ -1,0 +1,157 @@
+// corvane-feed: publishes a JSON file, a JSON text or this machine's live figures to the
+// performance block, once or at an interval. See kUsage for the options.
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "src/data/perf_block.h"
+#include "src/data/perf_feed_writer.h"
+#include "tools/corvane_feed/feed_options.h"
+#include "tools/corvane_feed/live_figures.h"
+#include "tools/corvane_feed/stop_signal.h"
+
+namespace corvane::feed {
+namespace {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "corvane-feed: %s\n", message.c_str());
+  return 1;
+}
+
+// A document as the overlay will take it: valid JSON, at most the block's payload size.
+bool CheckDocument(const std::string& document, const std::string& what, std::string* error) {
+  if (document.size() > kMaxPayloadSize) {
+    *error = what + " has " + std::to_string(document.size()) + " bytes; the block takes at most " +
+             std::to_string(kMaxPayloadSize);
+    return false;
+  }
+  try {
+    const nlohmann::json parsed = nlohmann::json::parse(document);
+    (void)parsed;
+  } catch (const nlohmann::json::exception& e) {
+    *error = what + " is not a JSON document: " + e.what();
+    return false;
+  }
+  return true;
+}
+
+// Makes each publication's document.
+class DocumentSource {
+ public:
+  explicit DocumentSource(const FeedOptions& options) : options_(options) {
+    if (options.source == Source::kLive) sampler_.emplace();
+  }
+
+  bool Next(std::string* document, std::string* error) {
+    switch (options_.source) {
+      case Source::kJsonText:
+        *document = options_.json_text;
+        return CheckDocument(*document, "the --json text", error);
+      case Source::kJsonFile: {
+        const auto content = ReadWholeFile(options_.json_file);
+        if (!content) {
+          *error = "cannot read " + options_.json_file;
+          return false;
+        }
+        *document = *content;
+        return CheckDocument(*document, options_.json_file, error);
+      }
+      case Source::kLive:
+        return NextLive(document, error);
+      case Source::kNone:
+        break;
+    }
+    *error = "no source";
+    return false;
+  }
+
+ private:
+  bool NextLive(std::string* document, std::string* error) {
+    MachineFigures figures;
+    if (!sampler_->Sample(&figures, error)) return false;
+    std::optional<FrameRate> fps;
+    if (options_.game_id) {
+      const auto text = ReadWholeFile(options_.fps_file);
+      const auto value = text ? ParseFrameRateText(*text) : std::nullopt;
+      if (value) {
+        // Minimum and maximum over this run.
+        if (!fps_seen_) frame_min_ = frame_max_ = *value;
+        fps_seen_ = true;
+        frame_min_ = std::min(frame_min_, *value);
+        frame_max_ = std::max(frame_max_, *value);
+        fps = FrameRate{*options_.game_id, *value, frame_min_, frame_max_};
+      } else if (!fps_warned_) {
+        // The game may not have written it yet: say so once, publish without a frame rate.
+        std::fprintf(stderr, "corvane-feed: no frame rate in %s yet\n", options_.fps_file.c_str());
+        fps_warned_ = true;
+      }
+    }
+    *document = BuildLiveDocument(figures, fps);
+    return CheckDocument(*document, "the live document", error);
+  }
+
+  const FeedOptions& options_;
+  std::optional<LiveSampler> sampler_;
+  bool fps_seen_ = false, fps_warned_ = false;
+  double frame_min_ = 0.0, frame_max_ = 0.0;
+};
+
+int Run(const FeedOptions& options) {
+  const std::string name = options.block_name.empty() ? kPerfBlockName : options.block_name;
+  std::string error;
+  if (options.remove) {
+    if (!PerfFeedWriter::Remove(name, &error)) return Fail(error);
+    return 0;
+  }
+
+  CatchStopRequests();
+  DocumentSource source(options);
+  std::string document;
+  if (options.source == Source::kLive) WaitForStop(250);    // a first span for the averages
+  if (!source.Next(&document, &error)) return Fail(error);  // a bad start is an error
+
+  PerfFeedWriter writer(name);
+  if (!writer.Create(&error)) return Fail(error);
+  if (!writer.Publish(document, options.show, options.ipc_wnd, &error)) return Fail(error);
+  if (options.once) {
+    if (kBlockLivesOnlyWhileOpen) {
+      while (!WaitForStop(60000)) {
+      }
+    }
+    return 0;
+  }
+
+  // Later inputs may be passing states (an editor saving the file): report each new
+  // problem once and publish again when the input is good.
+  std::string last_problem;
+  while (!WaitForStop(options.interval_ms)) {
+    if (!source.Next(&document, &error) ||
+        !writer.Publish(document, options.show, options.ipc_wnd, &error)) {
+      if (error != last_problem) std::fprintf(stderr, "corvane-feed: %s\n", error.c_str());
+      last_problem = error;
+      continue;
+    }
+    last_problem.clear();
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace corvane::feed
+
+int main(int argc, char** argv) {
+  using namespace corvane::feed;
+  FeedOptions options;
+  std::string error;
+  if (!ParseFeedOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+    return Fail(error);
+  }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  return Run(options);
+}
