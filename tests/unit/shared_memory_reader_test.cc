@@ -169,6 +169,57 @@ TEST_F(SharedMemoryReaderTest, UnsizedBlockFailsToMapAndIsRetried) {
   EXPECT_TRUE(Read());
 }
 
+// Notes the lock word of a view whenever a record arrives: the parse logs its errors while
+// the reader still holds the lock.
+class LockWatchingLogger final : public base::ILogger {
+ public:
+  explicit LockWatchingLogger(unsigned char* view) : view_(view) {}
+  bool Init(bool, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, bool, bool, bool,
+            uint64_t, uint32_t) override {
+    return true;
+  }
+  void Uninit() override {}
+  void SetLevel(int) override {}
+  bool QueryLevel(int* out) override {
+    *out = 0;
+    return true;
+  }
+  int GetLevel() override { return 0; }
+  bool IsEnabled(int) override { return true; }
+  void Write(base::LogRecord& record) override {
+    lock_words.push_back(corvane::PeekLockWord(view_));
+    texts.push_back(record.TakeText());
+  }
+  bool DumpToFile(const std::wstring&) override { return false; }
+  void Flush() override {}
+  void FlushFile() override {}
+  const std::wstring& GetLogDir() override { return dir_; }
+
+  std::vector<uint64_t> lock_words;
+  std::vector<std::string> texts;
+
+ private:
+  unsigned char* view_;
+  std::wstring dir_;
+};
+
+TEST(ReadPerfBlockTest, LockIsHeldWithTheReadersValueWhileTheDocumentIsParsed) {
+  std::vector<unsigned char> view(corvane::kPerfBlockSize);
+  LockWatchingLogger logger(view.data());
+  ScopedLoggerReplacement replace(&logger);
+  const std::string document = R"({"cpu": "x"})";  // a type error, logged by the parse
+  std::memcpy(view.data() + corvane::kPayloadOffset, document.data(), document.size());
+  corvane::StoreHeaderWord(view.data(), corvane::kLengthOffset, document.size());
+  PerfSnapshot snapshot;
+  UiStyle style;
+  corvane::BlockHeaderValues header;
+  EXPECT_FALSE(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header));
+  ASSERT_EQ(logger.texts.size(), 1u);
+  EXPECT_EQ(logger.texts[0].rfind("ParseJson exception: ", 0), 0u) << logger.texts[0];
+  EXPECT_EQ(logger.lock_words, std::vector<uint64_t>{1});  // taken from 0 to 1
+  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+}
+
 // The protocol on a bare view, as the fuzzer drives it.
 TEST(ReadPerfBlockTest, PayloadPastTheEndOfTheViewIsRefused) {
   TestLogger logger;
