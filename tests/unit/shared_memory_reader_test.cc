@@ -98,9 +98,15 @@ TEST_F(SharedMemoryReaderTest, HeldLockLeavesEverythingAsItWas) {
 
 TEST_F(SharedMemoryReaderTest, LengthsOutOfRangeTakeTheHeaderButParseNothing) {
   CreateBlock(corvane::kPerfBlockSize + 64);
+  // Whole at 4097 bytes, so a reader that took one byte too many would parse it.
+  std::string too_long = R"({"cpu": 4, "pad": ")";
+  too_long.append(corvane::kMaxPayloadSize + 1 - too_long.size() - 2, 'x');
+  too_long += "\"}";
+  ASSERT_EQ(too_long.size(), corvane::kMaxPayloadSize + 1);
   for (uint32_t length : {0u, 4097u, 0xFFFFFFFFu}) {
     Publish(R"({"cpu": 3})", 1, 1);
     ASSERT_TRUE(Read());
+    std::memcpy(block.data() + corvane::kPayloadOffset, too_long.data(), too_long.size());
     WriteHeader(0, length, length);  // the ipc word tells the reads apart
     EXPECT_FALSE(Read()) << length;
     EXPECT_FALSE(reader.enabled()) << length;
