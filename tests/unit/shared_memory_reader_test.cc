@@ -98,9 +98,15 @@ TEST_F(SharedMemoryReaderTest, HeldLockLeavesEverythingAsItWas) {
 
 TEST_F(SharedMemoryReaderTest, LengthsOutOfRangeTakeTheHeaderButParseNothing) {
   CreateBlock(corvane::kPerfBlockSize + 64);
+  // Whole at 4097 bytes, so a reader that took one byte too many would parse it.
+  std::string too_long = R"({"cpu": 4, "pad": ")";
+  too_long.append(corvane::kMaxPayloadSize + 1 - too_long.size() - 2, 'x');
+  too_long += "\"}";
+  ASSERT_EQ(too_long.size(), corvane::kMaxPayloadSize + 1);
   for (uint32_t length : {0u, 4097u, 0xFFFFFFFFu}) {
     Publish(R"({"cpu": 3})", 1, 1);
     ASSERT_TRUE(Read());
+    std::memcpy(block.data() + corvane::kPayloadOffset, too_long.data(), too_long.size());
     WriteHeader(0, length, length);  // the ipc word tells the reads apart
     EXPECT_FALSE(Read()) << length;
     EXPECT_FALSE(reader.enabled()) << length;
@@ -167,6 +173,57 @@ TEST_F(SharedMemoryReaderTest, UnsizedBlockFailsToMapAndIsRetried) {
   CreateBlock();
   Publish("{}");
   EXPECT_TRUE(Read());
+}
+
+// Notes the lock word of a view whenever a record arrives: the parse logs its errors while
+// the reader still holds the lock.
+class LockWatchingLogger final : public base::ILogger {
+ public:
+  explicit LockWatchingLogger(unsigned char* view) : view_(view) {}
+  bool Init(bool, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, bool, bool, bool,
+            uint64_t, uint32_t) override {
+    return true;
+  }
+  void Uninit() override {}
+  void SetLevel(int) override {}
+  bool QueryLevel(int* out) override {
+    *out = 0;
+    return true;
+  }
+  int GetLevel() override { return 0; }
+  bool IsEnabled(int) override { return true; }
+  void Write(base::LogRecord& record) override {
+    lock_words.push_back(corvane::PeekLockWord(view_));
+    texts.push_back(record.TakeText());
+  }
+  bool DumpToFile(const std::wstring&) override { return false; }
+  void Flush() override {}
+  void FlushFile() override {}
+  const std::wstring& GetLogDir() override { return dir_; }
+
+  std::vector<uint64_t> lock_words;
+  std::vector<std::string> texts;
+
+ private:
+  unsigned char* view_;
+  std::wstring dir_;
+};
+
+TEST(ReadPerfBlockTest, LockIsHeldWithTheReadersValueWhileTheDocumentIsParsed) {
+  std::vector<unsigned char> view(corvane::kPerfBlockSize);
+  LockWatchingLogger logger(view.data());
+  ScopedLoggerReplacement replace(&logger);
+  const std::string document = R"({"cpu": "x"})";  // a type error, logged by the parse
+  std::memcpy(view.data() + corvane::kPayloadOffset, document.data(), document.size());
+  corvane::StoreHeaderWord(view.data(), corvane::kLengthOffset, document.size());
+  PerfSnapshot snapshot;
+  UiStyle style;
+  corvane::BlockHeaderValues header;
+  EXPECT_FALSE(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header));
+  ASSERT_EQ(logger.texts.size(), 1u);
+  EXPECT_EQ(logger.texts[0].rfind("ParseJson exception: ", 0), 0u) << logger.texts[0];
+  EXPECT_EQ(logger.lock_words, std::vector<uint64_t>{1});  // taken from 0 to 1
+  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
 }
 
 // The protocol on a bare view, as the fuzzer drives it.
