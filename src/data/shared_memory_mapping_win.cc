@@ -31,10 +31,13 @@ bool Fail(Step step, Failure* failure) {
   return false;
 }
 
-// The bytes the view spans: the section rounded up to whole pages, all of them accessible.
+// The bytes at the start of the view that can be touched. A section its creator made with
+// SEC_RESERVE has pages that are only reserved, and touching one ends this process, so only the
+// committed run from the start counts (none at all gives 0, which every read refuses).
 size_t ViewSize(void* view) {
   MEMORY_BASIC_INFORMATION info{};
-  return VirtualQuery(view, &info, sizeof(info)) == sizeof(info) ? info.RegionSize : 0;
+  if (VirtualQuery(view, &info, sizeof(info)) != sizeof(info)) return 0;
+  return info.State == MEM_COMMIT ? info.RegionSize : 0;
 }
 
 }  // namespace

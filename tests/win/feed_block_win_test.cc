@@ -60,6 +60,25 @@ TEST(FeedBlockWinTest, ReaderAndWriterMeetByName) {
   EXPECT_FALSE(reader.is_open());
 }
 
+// A block whose pages its creator only reserved must be refused, not touched: touching a
+// reserved page would end the overlay.
+TEST(FeedBlockWinTest, ReservedPagesAreNeverTouched) {
+  TestLogger logger;
+  ScopedLoggerReplacement replace(&logger);
+  const std::string name = UniqueName("reserved");
+  const std::wstring wide_name(name.begin(), name.end());
+  const base::win::ScopedHandle section(CreateFileMappingW(
+      INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 8192, wide_name.c_str()));
+  ASSERT_TRUE(section.valid()) << GetLastError();
+
+  corvane::SharedMemoryReader reader(name);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
+  reader.Close();
+}
+
 // Starts corvane-feed.exe with `arguments` and --once, reads the block it names until a read
 // succeeds, checks that the tool keeps running (on Windows it holds the block open), ends it.
 void ReadWhatCorvaneFeedPublishes(const std::string& name, const std::wstring& arguments,
