@@ -65,6 +65,13 @@ struct KernelHandleTraits {
 };
 using ScopedHandle = ScopedResource<KernelHandleTraits>;
 
+struct CryptProviderTraits {
+  using Handle = HCRYPTPROV;
+  static Handle Empty() { return 0; }
+  static void Release(Handle h) { CryptReleaseContext(h, 0); }
+};
+using ScopedCryptProvider = ScopedResource<CryptProviderTraits>;
+
 // A procedure found by name, as the function type it is known to have.
 template <typename Function>
 Function ProcedureAs(FARPROC procedure) {
