@@ -1,0 +1,98 @@
+// The logger's worker: every record of several threads reaches the text log in order, the
+// memory log keeps whole pieces, and nothing queued before Uninit is lost.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/log/log_record.h"
+#include "base/log/logger.h"
+#include "tests/support/log_text.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr char kLogSource[] = "tests/unit/logger_worker";
+
+using corvane::testing::DecodedText;
+using corvane::testing::TempDir;
+using corvane::testing::TextLogs;
+
+// "t=<thread> i=<index>" records found in `text`: per thread, the indices in file order.
+std::map<int, std::vector<int>> RecordsByThread(const std::string& text) {
+  std::map<int, std::vector<int>> found;
+  for (size_t at = text.find("\tt="); at != std::string::npos; at = text.find("\tt=", at + 1)) {
+    char* end = nullptr;
+    const int thread = static_cast<int>(std::strtol(text.c_str() + at + 3, &end, 10));
+    if (std::strncmp(end, " i=", 3) != 0) continue;  // not a whole record
+    found[thread].push_back(static_cast<int>(std::strtol(end + 3, nullptr, 10)));
+  }
+  return found;
+}
+
+TEST(LoggerWorkerTest, FourThreadsLoseNothingAndKeepTheirOrder) {
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 50000;
+  TempDir dir;
+  base::logger logger;
+  ASSERT_TRUE(logger.Init(true, L"corvane", dir.wide().c_str(), L"app", L"", false,
+                          /*encrypt=*/false, true, 0, 0));
+  logger.SetLevel(base::kLogInfo);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&logger, t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "t={} i={} {}", t, i, "padding text");
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  // Dump while the records are fresh; Uninit then drains the queue into the text log.
+  const std::filesystem::path dump = dir / "dump.bin";
+  ASSERT_TRUE(logger.DumpToFile(dump.wstring()));
+  logger.Uninit();
+
+  const auto text_log = RecordsByThread(DecodedText(TextLogs(dir.path()).at(0), false));
+  ASSERT_EQ(text_log.size(), static_cast<size_t>(kThreads));
+  for (const auto& [thread, indices] : text_log) {
+    ASSERT_EQ(indices.size(), static_cast<size_t>(kPerThread)) << thread;
+    for (int i = 0; i < kPerThread; ++i) ASSERT_EQ(indices[i], i) << thread;
+  }
+
+  // The ring holds the newest records, each one whole: per thread the indices run without a
+  // gap up to the thread's last record.
+  const std::string ring = DecodedText(dump, true);
+  const auto newest = RecordsByThread(ring);
+  ASSERT_EQ(newest.size(), static_cast<size_t>(kThreads));
+  for (const auto& [thread, indices] : newest) {
+    ASSERT_GT(indices.size(), 1000u) << thread;
+    EXPECT_EQ(indices.back(), kPerThread - 1) << thread;
+    for (size_t k = 1; k < indices.size(); ++k) ASSERT_EQ(indices[k], indices[k - 1] + 1) << thread;
+  }
+  EXPECT_NE(ring.find("][INFO][logger_worker("), std::string::npos);
+}
+
+TEST(LoggerWorkerTest, RecordsQueuedJustBeforeUninitAreWritten) {
+  TempDir dir;
+  for (int run = 0; run < 3; ++run) {
+    base::logger logger;
+    ASSERT_TRUE(logger.Init(false, L"corvane", dir.wide().c_str(), L"app", L"", false,
+                            /*encrypt=*/false, false, 0, 0));
+    logger.SetLevel(base::kLogInfo);
+    for (int i = 0; i < 20000; ++i) BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "r i={}", i);
+    BASE_LOG_TO(&logger, kLogSource, base::kLogNotice, "Corvane exit with code {}", 0);
+    logger.Uninit();
+    const std::string text = DecodedText(dir / "app.corvane.log", false);
+    EXPECT_NE(text.find("\tr i=19999\n"), std::string::npos) << run;
+    const size_t last = text.rfind("\tCorvane exit with code 0");
+    ASSERT_NE(last, std::string::npos) << run;
+    EXPECT_EQ(text.find('[', last), std::string::npos);  // it is the last record
+    EXPECT_NE(text.find("\nlog shutdown at: ", last), std::string::npos);
+  }
+}
+
+}  // namespace
