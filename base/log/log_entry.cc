@@ -67,9 +67,8 @@ void AppendLogLineHead(const LogLineHead& head, std::string& out) {
 }
 
 void AppendLogLine(const LogEntry& entry, std::string& out) {
-  AppendLogLineHead({entry.time, entry.thread_id, entry.level.text, entry.file, entry.line,
-                     entry.function},
-                    out);
+  AppendLogLineHead(
+      {entry.time, entry.thread_id, entry.level.text, entry.file, entry.line, entry.function}, out);
   out += entry.message;
 }
 

@@ -95,7 +95,9 @@ TextFileSink::TextFileSink(const std::wstring& prefix, const std::wstring& direc
   }
   if (!is_open()) return;
 
-  std::string opening = "\xEF\xBB\xBF" "log created at: ";
+  std::string opening =
+      "\xEF\xBB\xBF"
+      "log created at: ";
   opening += base::FormatLogTime<char>(base::LogTimestamp::Now());
   opening += "\nLOG format: [YYYY-MM-DD hh:mm:ss.xxx][tid][LEVEL][FILE(LINE)]FUNCTION\tmessage";
   WriteEncoded(opening, /*final=*/false, encoder_->Header(), {});

@@ -42,7 +42,8 @@ CreateDirectoryResult CreateDirectoryTree(const std::wstring& path) {
   // Each missing parent in turn, from the top.
   for (size_t at = native.find('/', 1); at != std::string::npos; at = native.find('/', at + 1)) {
     const std::string parent = native.substr(0, at);
-    if (::mkdir(parent.c_str(), 0777) != 0 && errno != EEXIST) return CreateDirectoryResult::kFailed;
+    if (::mkdir(parent.c_str(), 0777) != 0 && errno != EEXIST)
+      return CreateDirectoryResult::kFailed;
   }
   if (::mkdir(native.c_str(), 0777) != 0) {
     if (errno == EEXIST && IsDirectory(native)) return CreateDirectoryResult::kAlreadyExists;

@@ -32,8 +32,8 @@ bool MappedFile::Open(const std::wstring* path, size_t size) {
     fd = ::open(NativePath(*path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 ||
-        (static_cast<size_t>(st.st_size) < size && ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
+    if (::fstat(fd, &st) != 0 || (static_cast<size_t>(st.st_size) < size &&
+                                  ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
       ::close(fd);
       return false;
     }

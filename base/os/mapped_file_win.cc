@@ -30,8 +30,8 @@ bool MappedFile::Open(const std::wstring* path, size_t size) {
   // Without a file the mapping is backed by the paging file. A file shorter than `size` grows.
   const uint64_t size64 = size;
   handles_->mapping.reset(CreateFileMappingW(
-      handles_->file.valid() ? handles_->file.get() : INVALID_HANDLE_VALUE, nullptr,
-      PAGE_READWRITE, static_cast<DWORD>(size64 >> 32), static_cast<DWORD>(size64), nullptr));
+      handles_->file.valid() ? handles_->file.get() : INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+      static_cast<DWORD>(size64 >> 32), static_cast<DWORD>(size64), nullptr));
   if (handles_->mapping.valid()) {
     handles_->view.reset(MapViewOfFile(handles_->mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
   }
