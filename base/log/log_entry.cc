@@ -24,9 +24,52 @@ std::string_view FileBaseName(std::string_view path) {
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
+namespace {
+
+// "YYYY-MM-DD hh:mm:ss" of the last second this thread formatted.
+struct CalendarCache {
+  int64_t seconds = -1;
+  std::string text;
+};
+
+void AppendDecimal(int64_t value, std::string& out) {
+  const fmt::format_int digits(value);
+  out.append(digits.data(), digits.size());
+}
+
+}  // namespace
+
+void AppendLogLineHead(const LogLineHead& head, std::string& out) {
+  thread_local CalendarCache calendar;
+  if (calendar.seconds != head.time.seconds || calendar.text.empty()) {
+    // The default pattern up to its fraction, which follows below.
+    calendar.text = FormatLogTime<char>({head.time.seconds, 0}, "%Y-%m-%d %H:%M:%S");
+    calendar.seconds = head.time.seconds;
+  }
+  const int32_t millis = head.time.nanoseconds / 1000000;
+  const char fraction[4] = {'.', static_cast<char>('0' + millis / 100),
+                            static_cast<char>('0' + millis / 10 % 10),
+                            static_cast<char>('0' + millis % 10)};
+  out += "\n[";
+  out += calendar.text;
+  out.append(fraction, 4);
+  out += "][";
+  AppendDecimal(head.thread_id, out);
+  out += "][";
+  out += head.level;
+  out += "][";
+  out += head.file;
+  out += '(';
+  AppendDecimal(head.line, out);
+  out += ")]";
+  out += head.function;
+  out += '\t';
+}
+
 void AppendLogLine(const LogEntry& entry, std::string& out) {
-  fmt::format_to(std::back_inserter(out), "\n[{}][{}][{}][{}({})]{}\t", entry.time, entry.thread_id,
-                 entry.level.text, entry.file, entry.line, entry.function);
+  AppendLogLineHead({entry.time, entry.thread_id, entry.level.text, entry.file, entry.line,
+                     entry.function},
+                    out);
   out += entry.message;
 }
 

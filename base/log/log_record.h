@@ -19,13 +19,41 @@
 
 namespace base {
 
+namespace internal {
+// One text buffer per thread that records format into and give back when they end, so that a
+// steady flow of records does not allocate. A very large buffer is not kept.
+inline std::string& ThreadRecordBuffer() {
+  thread_local std::string buffer;
+  return buffer;
+}
+inline std::string TakeRecordBuffer() {
+  std::string buffer;
+  buffer.swap(ThreadRecordBuffer());
+  buffer.clear();
+  return buffer;
+}
+inline void ReturnRecordBuffer(std::string&& buffer) {
+  constexpr size_t kLargestKept = 64 * 1024;
+  std::string& kept = ThreadRecordBuffer();
+  if (buffer.capacity() > kept.capacity() && buffer.capacity() <= kLargestKept) kept.swap(buffer);
+}
+}  // namespace internal
+
 class LogRecord {
  public:
   LogRecord(ILogger* logger, const char* file, int line, const char* function, int level)
-      : logger_(logger), file_(file), line_(line), function_(function), level_(level) {}
+      : text_(internal::TakeRecordBuffer()),
+        logger_(logger),
+        file_(file),
+        line_(line),
+        function_(function),
+        level_(level) {}
   LogRecord(const LogRecord&) = delete;
   LogRecord& operator=(const LogRecord&) = delete;
-  ~LogRecord() { logger_->Write(*this); }
+  ~LogRecord() {
+    logger_->Write(*this);
+    internal::ReturnRecordBuffer(std::move(text_));
+  }
 
   template <typename... Args>
   void Format(fmt::format_string<Args...> format, Args&&... args) {
@@ -42,6 +70,13 @@ class LogRecord {
   }
 
   std::string TakeText() { return std::exchange(text_, std::string()); }
+  // Hands the text to `out` and takes out's buffer, emptied, in its place: neither side
+  // allocates.
+  void ExchangeText(std::string& out) {
+    out.swap(text_);
+    text_.clear();
+  }
+  void DiscardText() { text_.clear(); }
   const std::string& text() const { return text_; }
   ILogger* logger() const { return logger_; }
   const char* file() const { return file_; }

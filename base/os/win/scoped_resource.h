@@ -72,6 +72,20 @@ struct CryptProviderTraits {
 };
 using ScopedCryptProvider = ScopedResource<CryptProviderTraits>;
 
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return INVALID_HANDLE_VALUE; }
+  static void Release(Handle h) { CloseHandle(h); }
+};
+using ScopedFileHandle = ScopedResource<FileHandleTraits>;
+
+struct MappedViewTraits {
+  using Handle = void*;
+  static Handle Empty() { return nullptr; }
+  static void Release(Handle h) { UnmapViewOfFile(h); }
+};
+using ScopedMappedView = ScopedResource<MappedViewTraits>;
+
 // A procedure found by name, as the function type it is known to have.
 template <typename Function>
 Function ProcedureAs(FARPROC procedure) {
