@@ -7,26 +7,7 @@ set -uo pipefail
 log_run=$1 logcat=$2 keygen=$3 keys=$4 emulator=${5:-}
 count=20000
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passes=0 failures=0
-check() {  # check <name> <expected> <actual>
-  if [ "$2" == "$3" ]; then
-    echo "ok   $1"
-    passes=$((passes + 1))
-  else
-    echo "FAIL $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
-p() { if [ -n "$emulator" ]; then echo "Z:${1//\//\\}"; else echo "$1"; fi; }
-run() {  # run <program> <args...>: stdout to $work/out, stderr to $work/err; prints the exit code
-  $emulator "$@" >"$work/out" 2>"$work/err"
-  local rc=$?
-  sed -i 's/\r$//' "$work/out" "$work/err"
-  sed -i '/diskperf/d' "$work/err"
-  echo $rc
-}
+source "$(dirname "${BASH_SOURCE[0]}")/tool_test_lib.sh"
 
 rc=$(run "$log_run" "$(p "$keys/dev-reader.pub")" "$(p "$work/log")" $count)
 if [ "$rc" == 77 ]; then
@@ -65,5 +46,4 @@ for f in "$text_log" "$memory_log"; do
   check "$(basename "$f") under a wrong key says so" 1 "$(grep -c 'wrong key' "$work/err")"
 done
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

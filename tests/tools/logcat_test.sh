@@ -6,29 +6,7 @@
 set -uo pipefail
 keygen=$1 logcat=$2 sample=$3 emulator=${4:-}
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passes=0 failures=0
-check() {  # check <name> <expected> <actual>
-  if [ "$2" == "$3" ]; then
-    echo "ok   $1"
-    passes=$((passes + 1))
-  else
-    echo "FAIL $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
-p() {  # a path as the programs see it
-  if [ -n "$emulator" ]; then echo "Z:${1//\//\\}"; else echo "$1"; fi
-}
-run() {  # run <program> <args...>: stdout to $work/out, stderr to $work/err; prints the exit code
-  $emulator "$@" >"$work/out" 2>"$work/err"
-  local rc=$?
-  # Wine's console may add carriage returns; libgcrypt's random gatherer may add a note.
-  sed -i 's/\r$//' "$work/out" "$work/err"
-  sed -i '/diskperf/d' "$work/err"
-  echo $rc
-}
+source "$(dirname "${BASH_SOURCE[0]}")/tool_test_lib.sh"
 
 check "keygen --help exits 0" 0 "$(run "$keygen" --help)"
 check "keygen without files exits 2" 2 "$(run "$keygen")"
@@ -88,5 +66,4 @@ check "no log says so" 1 "$(grep -c 'is no Corvane log' "$work/err")"
 check "missing file exits 1" 1 "$(run "$logcat" "$(p "$work/missing.log")")"
 check "a key file with no key exits 1" 1 "$(run "$logcat" --key "$(p "$work/nolog.txt")" "$(p "$work/text.log")")"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
