@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libfmt-dev nlohmann-json3-dev zlib1g-dev libgcrypt20-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # benchmarks only: the peer the log benchmark compares with
+  libspdlog-dev
   # Windows cross-build (MinGW-w64, posix threads) and its static libraries
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev

@@ -1,21 +1,38 @@
 #pragma once
-// The text of a log file written without encryption: what lies between the segment header
-// and the segment trailer.
+// What a test reads back from the logger's files: the decoded text of a text log, a memory
+// log or a dump, through the log reader with the development reader key.
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "base/log/log_crypt.h"
+#include "base/log/log_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace corvane::testing {
 
-inline std::string DecodedText(const std::filesystem::path& path, bool /*memory_log*/) {
+inline const base::log_crypt::Scalar* DevReaderKey() {
+  static const std::optional<base::log_crypt::Scalar> key = [] {
+    std::ifstream in(CORVANE_DEV_READER_KEY_FILE, std::ios::binary);
+    return base::log_reader::ParsePrivateKey(
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  }();
+  return key ? &*key : nullptr;
+}
+
+inline base::log_reader::DecodedLog DecodeFile(const std::filesystem::path& path) {
   const std::string bytes = ReadFileBytes(path);
-  constexpr size_t kFrames =
-      base::log_crypt::kSegmentHeaderSize + base::log_crypt::kSegmentTrailerSize;
-  if (bytes.size() < kFrames) return {};
-  return bytes.substr(base::log_crypt::kSegmentHeaderSize, bytes.size() - kFrames);
+  return base::log_reader::DecodeLog(
+      {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, DevReaderKey());
+}
+
+// The file's records as lines ("\n" + line each), oldest first; empty when it cannot be read.
+inline std::string DecodedText(const std::filesystem::path& path) {
+  const auto log = DecodeFile(path);
+  std::string text;
+  for (const auto& record : log.records) text += "\n" + base::log_reader::FormatRecord(record);
+  return text;
 }
 
 // The text logs "app.corvane.<creation time>.log" in `dir`.

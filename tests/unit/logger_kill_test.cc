@@ -27,13 +27,13 @@ struct Progress {
 
 [[noreturn]] void LogUntilKilled(const std::wstring& dir, Progress* progress) {
   base::logger logger;
-  if (!logger.Init(true, L"corvane", dir.c_str(), L"app", L"", false, /*encrypt=*/false, true, 0,
+  if (!logger.Init(true, L"corvane", dir.c_str(), L"app", L"", false, /*encrypt=*/true, true, 0,
                    0)) {
     _exit(3);
   }
   logger.SetLevel(base::kLogInfo);
   for (int i = 0;; ++i) {
-    BASE_LOG_TO(&logger, kLogSource, i % 2 == 0 ? base::kLogTrace : base::kLogInfo, "k i={};", i);
+    BASE_LOG_TO(&logger, kLogSource, i % 2 == 0 ? base::kLogTrace : base::kLogInfo, "k i={}; and some more text", i);
     progress->last_logged.store(i, std::memory_order_release);
   }
 }
@@ -58,7 +58,7 @@ TEST(LoggerKillTest, MostRecentRecordsSurviveSigkill) {
   const int last = progress->last_logged.load(std::memory_order_acquire);
   munmap(shared, sizeof(Progress));
 
-  const std::string ring = DecodedText(dir / "app.corvane.log", /*memory_log=*/true);
+  const std::string ring = DecodedText(dir / "app.corvane.log");
   EXPECT_NE(ring.find("\tk i=" + std::to_string(last) + ";"), std::string::npos) << last;
   EXPECT_NE(ring.find("\tk i=" + std::to_string(last - 1000) + ";"), std::string::npos);
   EXPECT_NE(ring.find("][TRACE][logger_kill("), std::string::npos);

@@ -40,7 +40,7 @@ TEST(LoggerWorkerTest, FourThreadsLoseNothingAndKeepTheirOrder) {
   TempDir dir;
   base::logger logger;
   ASSERT_TRUE(logger.Init(true, L"corvane", dir.wide().c_str(), L"app", L"", false,
-                          /*encrypt=*/false, true, 0, 0));
+                          /*encrypt=*/true, true, 0, 0));
   logger.SetLevel(base::kLogInfo);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -56,7 +56,7 @@ TEST(LoggerWorkerTest, FourThreadsLoseNothingAndKeepTheirOrder) {
   ASSERT_TRUE(logger.DumpToFile(dump.wstring()));
   logger.Uninit();
 
-  const auto text_log = RecordsByThread(DecodedText(TextLogs(dir.path()).at(0), false));
+  const auto text_log = RecordsByThread(DecodedText(TextLogs(dir.path()).at(0)));
   ASSERT_EQ(text_log.size(), static_cast<size_t>(kThreads));
   for (const auto& [thread, indices] : text_log) {
     ASSERT_EQ(indices.size(), static_cast<size_t>(kPerThread)) << thread;
@@ -65,7 +65,7 @@ TEST(LoggerWorkerTest, FourThreadsLoseNothingAndKeepTheirOrder) {
 
   // The ring holds the newest records, each one whole: per thread the indices run without a
   // gap up to the thread's last record.
-  const std::string ring = DecodedText(dump, true);
+  const std::string ring = DecodedText(dump);
   const auto newest = RecordsByThread(ring);
   ASSERT_EQ(newest.size(), static_cast<size_t>(kThreads));
   for (const auto& [thread, indices] : newest) {
@@ -81,17 +81,17 @@ TEST(LoggerWorkerTest, RecordsQueuedJustBeforeUninitAreWritten) {
   for (int run = 0; run < 3; ++run) {
     base::logger logger;
     ASSERT_TRUE(logger.Init(false, L"corvane", dir.wide().c_str(), L"app", L"", false,
-                            /*encrypt=*/false, false, 0, 0));
+                            /*encrypt=*/true, false, 0, 0));
     logger.SetLevel(base::kLogInfo);
     for (int i = 0; i < 20000; ++i) BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "r i={}", i);
     BASE_LOG_TO(&logger, kLogSource, base::kLogNotice, "Corvane exit with code {}", 0);
     logger.Uninit();
-    const std::string text = DecodedText(dir / "app.corvane.log", false);
-    EXPECT_NE(text.find("\tr i=19999\n"), std::string::npos) << run;
-    const size_t last = text.rfind("\tCorvane exit with code 0");
-    ASSERT_NE(last, std::string::npos) << run;
-    EXPECT_EQ(text.find('[', last), std::string::npos);  // it is the last record
-    EXPECT_NE(text.find("\nlog shutdown at: ", last), std::string::npos);
+    const auto log = corvane::testing::DecodeFile(dir / "app.corvane.log");
+    EXPECT_EQ(log.status, base::log_reader::DecodeStatus::kComplete) << log.problem;
+    EXPECT_TRUE(log.closed);
+    ASSERT_EQ(log.records.size(), 20001u) << run;
+    EXPECT_EQ(log.records[19999].message, "r i=19999");
+    EXPECT_EQ(log.records.back().message, "Corvane exit with code 0");
   }
 }
 
