@@ -23,8 +23,8 @@ inline const base::log_crypt::Scalar* DevReaderKey() {
 
 inline base::log_reader::DecodedLog DecodeFile(const std::filesystem::path& path) {
   const std::string bytes = ReadFileBytes(path);
-  return base::log_reader::DecodeLog(
-      {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, DevReaderKey());
+  return base::log_reader::DecodeLog({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
+                                     DevReaderKey());
 }
 
 // The file's records as lines ("\n" + line each), oldest first; empty when it cannot be read.

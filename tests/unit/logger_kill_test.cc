@@ -33,15 +33,16 @@ struct Progress {
   }
   logger.SetLevel(base::kLogInfo);
   for (int i = 0;; ++i) {
-    BASE_LOG_TO(&logger, kLogSource, i % 2 == 0 ? base::kLogTrace : base::kLogInfo, "k i={}; and some more text", i);
+    BASE_LOG_TO(&logger, kLogSource, i % 2 == 0 ? base::kLogTrace : base::kLogInfo,
+                "k i={}; and some more text", i);
     progress->last_logged.store(i, std::memory_order_release);
   }
 }
 
 TEST(LoggerKillTest, MostRecentRecordsSurviveSigkill) {
   TempDir dir;
-  void* shared = mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE,
-                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  void* shared =
+      mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(shared, MAP_FAILED);
   auto* progress = new (shared) Progress;
 
