@@ -1,5 +1,7 @@
 #include "base/log/log_entry.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include <fmt/format.h>
@@ -26,10 +28,12 @@ std::string_view FileBaseName(std::string_view path) {
 
 namespace {
 
-// "YYYY-MM-DD hh:mm:ss" of the last second this thread formatted.
+// "YYYY-MM-DD hh:mm:ss" of the last second this thread formatted. Plain data: thread-local
+// objects with destructors are not safe at thread exit in every C run-time this builds for.
 struct CalendarCache {
   int64_t seconds = -1;
-  std::string text;
+  size_t size = 0;
+  char text[64];
 };
 
 void AppendDecimal(int64_t value, std::string& out) {
@@ -41,9 +45,11 @@ void AppendDecimal(int64_t value, std::string& out) {
 
 void AppendLogLineHead(const LogLineHead& head, std::string& out) {
   thread_local CalendarCache calendar;
-  if (calendar.seconds != head.time.seconds || calendar.text.empty()) {
+  if (calendar.seconds != head.time.seconds) {
     // The default pattern up to its fraction, which follows below.
-    calendar.text = FormatLogTime<char>({head.time.seconds, 0}, "%Y-%m-%d %H:%M:%S");
+    const std::string text = FormatLogTime<char>({head.time.seconds, 0}, "%Y-%m-%d %H:%M:%S");
+    calendar.size = std::min(text.size(), sizeof(calendar.text));
+    std::memcpy(calendar.text, text.data(), calendar.size);
     calendar.seconds = head.time.seconds;
   }
   const int32_t millis = head.time.nanoseconds / 1000000;
@@ -51,7 +57,7 @@ void AppendLogLineHead(const LogLineHead& head, std::string& out) {
                             static_cast<char>('0' + millis / 10 % 10),
                             static_cast<char>('0' + millis % 10)};
   out += "\n[";
-  out += calendar.text;
+  out.append(calendar.text, calendar.size);
   out.append(fraction, 4);
   out += "][";
   AppendDecimal(head.thread_id, out);

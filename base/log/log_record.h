@@ -19,41 +19,13 @@
 
 namespace base {
 
-namespace internal {
-// One text buffer per thread that records format into and give back when they end, so that a
-// steady flow of records does not allocate. A very large buffer is not kept.
-inline std::string& ThreadRecordBuffer() {
-  thread_local std::string buffer;
-  return buffer;
-}
-inline std::string TakeRecordBuffer() {
-  std::string buffer;
-  buffer.swap(ThreadRecordBuffer());
-  buffer.clear();
-  return buffer;
-}
-inline void ReturnRecordBuffer(std::string&& buffer) {
-  constexpr size_t kLargestKept = 64 * 1024;
-  std::string& kept = ThreadRecordBuffer();
-  if (buffer.capacity() > kept.capacity() && buffer.capacity() <= kLargestKept) kept.swap(buffer);
-}
-}  // namespace internal
-
 class LogRecord {
  public:
   LogRecord(ILogger* logger, const char* file, int line, const char* function, int level)
-      : text_(internal::TakeRecordBuffer()),
-        logger_(logger),
-        file_(file),
-        line_(line),
-        function_(function),
-        level_(level) {}
+      : logger_(logger), file_(file), line_(line), function_(function), level_(level) {}
   LogRecord(const LogRecord&) = delete;
   LogRecord& operator=(const LogRecord&) = delete;
-  ~LogRecord() {
-    logger_->Write(*this);
-    internal::ReturnRecordBuffer(std::move(text_));
-  }
+  ~LogRecord() { logger_->Write(*this); }
 
   template <typename... Args>
   void Format(fmt::format_string<Args...> format, Args&&... args) {

@@ -202,8 +202,16 @@ void logger::Write(LogRecord& record) {
     return;
   }
 
-  // The entry this thread fills next: a spare from the worker when there is one.
-  thread_local std::unique_ptr<LogEntry> next;
+  // A spare entry from the worker when there is one: its strings keep their buffers.
+  LogQueue& queue = *data->queue;
+  std::unique_ptr<LogEntry> next;
+  {
+    std::lock_guard lock(queue.lock);
+    if (!queue.spare.empty()) {
+      next = std::move(queue.spare.back());
+      queue.spare.pop_back();
+    }
+  }
   if (!next) next = std::make_unique<LogEntry>();
   LogEntry& entry = *next;
   entry.time = now;
@@ -215,16 +223,11 @@ void logger::Write(LogRecord& record) {
   entry.message.clear();
   record.ExchangeText(entry.message);
 
-  LogQueue& queue = *data->queue;
   bool was_empty = false;
   {
     std::lock_guard lock(queue.lock);
     was_empty = queue.entries.empty();
     queue.entries.push_back(std::move(next));
-    if (!queue.spare.empty()) {
-      next = std::move(queue.spare.back());
-      queue.spare.pop_back();
-    }
   }
   // The worker drains the whole queue on each wake-up, so it needs waking only when the queue
   // was empty. A release refused at the maximum count loses nothing: the entry is queued.

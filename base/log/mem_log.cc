@@ -70,6 +70,11 @@ void MemLog::FlushFile() {
 
 void MemLog::Close() {
   std::lock_guard lock(lock_);
+  // The encoder holds back up to 7 bytes of the newest piece until a block is full; released
+  // here, padded, so that the last record of a run that stops normally is whole in the ring.
+  if (encoder_ && file_.data() != nullptr && encoder_->Encode({}, piece_, /*final=*/true)) {
+    ring_.Place(piece_);
+  }
   ring_.Detach();
   file_.Close();
   encoder_.reset();

@@ -48,7 +48,7 @@ class MemLog {
   // Flushes the file to disk and stamps its last-write time.
   void FlushFile();
 
-  // Unmaps and closes; nothing is written.
+  // Places what the encoder still held back of the newest piece, then unmaps and closes.
   void Close();
 
   bool mapped() const { return file_.data() != nullptr; }
