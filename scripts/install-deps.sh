@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # libFuzzer targets: clang and its sanitizer and fuzzer runtimes
   clang libclang-rt-14-dev
+  # benchmarks only: the peer the log benchmark compares with
+  libspdlog-dev
   # Windows cross-build (MinGW-w64, posix threads) and its static libraries
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev

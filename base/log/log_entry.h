@@ -27,6 +27,20 @@ struct LogEntry {
 // The part of `path` after its last '/', '\' or '('; the whole path when it has none.
 std::string_view FileBaseName(std::string_view path);
 
+// The fields of a line before its message, borrowed from a record or an entry.
+struct LogLineHead {
+  LogTimestamp time;
+  uint32_t thread_id = 0;
+  std::string_view level;
+  std::string_view file;
+  int32_t line = 0;
+  std::string_view function;
+};
+
+// Appends "\n[time][tid][LEVEL][file(line)]function\t" to `out`. The calendar part of the
+// time is kept per thread and made again only when the second changes.
+void AppendLogLineHead(const LogLineHead& head, std::string& out);
+
 // Appends "\n[time][tid][LEVEL][file(line)]function\tmessage" to `out`.
 void AppendLogLine(const LogEntry& entry, std::string& out);
 std::string FormatLogLine(const LogEntry& entry);

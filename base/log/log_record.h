@@ -42,6 +42,13 @@ class LogRecord {
   }
 
   std::string TakeText() { return std::exchange(text_, std::string()); }
+  // Hands the text to `out` and takes out's buffer, emptied, in its place: neither side
+  // allocates.
+  void ExchangeText(std::string& out) {
+    out.swap(text_);
+    text_.clear();
+  }
+  void DiscardText() { text_.clear(); }
   const std::string& text() const { return text_; }
   ILogger* logger() const { return logger_; }
   const char* file() const { return file_; }

@@ -1,11 +1,100 @@
 #include "base/log/logger.h"
 
 #include "base/log/log_record.h"
-#include "base/os/debug_output.h"
+#include "base/log/logger_state.h"
+#include "base/os/file_system.h"
+#include "base/os/thread_id.h"
 
 namespace base {
 namespace {
+
 std::atomic<ILogger*> g_replacement{nullptr};
+
+// The worker keeps more spare entries than this only while a burst lasts.
+constexpr size_t kMostSpareEntries = 1024;
+constexpr size_t kLargestKeptMessage = 4096;
+
+uint32_t CallingThreadId() {
+  thread_local const uint32_t id = os::CurrentThreadId();
+  return id;
+}
+
+bool EndsWithSeparator(const std::wstring& path) {
+  return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
+}
+
+// The executable's directory followed by "\log\", created (without parents) when missing.
+std::wstring DefaultLogDirectory() {
+  const std::wstring executable = os::ExecutablePath();
+  const size_t cut = executable.find_last_of(L"\\/");
+  std::wstring dir = (cut == std::wstring::npos ? std::wstring() : executable.substr(0, cut));
+  dir += L"\\log\\";
+  os::CreateDirectoryOnly(dir);
+  return dir;
+}
+
+struct WorkerContext {
+  std::shared_ptr<LogQueue> queue;
+  std::shared_ptr<g3::TextFileSink> sink;
+};
+
+// Written entries go back to the callers as spares; what a burst left beyond that is freed.
+void RecycleBatch(LogQueue& queue, std::vector<std::unique_ptr<LogEntry>>& batch) {
+  {
+    std::lock_guard lock(queue.lock);
+    for (auto& entry : batch) {
+      if (queue.spare.size() >= kMostSpareEntries) break;
+      if (entry->message.capacity() > kLargestKeptMessage) std::string().swap(entry->message);
+      queue.spare.push_back(std::move(entry));
+    }
+  }
+  if (batch.capacity() > kMostSpareEntries) {
+    std::vector<std::unique_ptr<LogEntry>>().swap(batch);
+  } else {
+    batch.clear();
+  }
+}
+
+// Writes the queue to the text log until the state is torn down. On stop it drains the queue
+// first: every entry queued before the stop is written.
+void WorkerMain(void* raw) {
+  const std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(raw));
+  LogQueue& queue = *context->queue;
+  std::vector<std::unique_ptr<LogEntry>> batch;
+  while (queue.wakeup.Wait()) {
+    for (;;) {
+      // Read before the exchange: whatever was queued before the stop is in this batch.
+      const bool stopping = queue.stop.load(std::memory_order_acquire);
+      {
+        std::lock_guard lock(queue.lock);
+        batch.swap(queue.entries);
+      }
+      if (batch.empty()) {
+        if (stopping) return;
+        break;
+      }
+      for (const auto& entry : batch) context->sink->Write(*entry);
+      RecycleBatch(queue, batch);
+    }
+  }
+}
+
+}  // namespace
+
+logger::InnerData::~InnerData() {
+  queue->stop.exchange(true, std::memory_order_acq_rel);
+  queue->wakeup.Release();
+  if (!synchronous && worker.running()) worker.StopWithin(kWorkerStopTimeoutMs);
+  mem_log.Close();
+  {
+    // Only a worker that had to be given up leaves entries behind; they are not written.
+    std::lock_guard lock(queue->lock);
+    queue->entries.clear();
+    queue->spare.clear();
+  }
+  // The closing text of the text log. A worker given up still holds the sink, which then
+  // closes when that worker ends (or never, when it was terminated).
+  sink.reset();
 }
 
 logger::logger() : data_(std::make_shared<InnerData>()) {}
@@ -14,12 +103,50 @@ logger::~logger() {
   Uninit();
 }
 
-bool logger::Init(bool, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, bool, bool,
-                  bool, uint64_t, uint32_t) {
-  // The text log, the memory log and the worker thread are not part of this build yet, so the
-  // logger stays uninitialised and admits no record.
-  os::WriteDebugOutput("logger: the text and memory logs are not available in this build");
-  return false;
+bool logger::Init(bool timestamp_in_name, const wchar_t* app_name, const wchar_t* log_dir,
+                  const wchar_t* prefix, const wchar_t* subdir, bool synchronous, bool encrypt,
+                  bool mem_log, uint64_t /*reserved_size*/, uint32_t /*reserved_count*/) {
+  if (data_ && data_->initialised.load(std::memory_order_relaxed)) return true;
+
+  const std::wstring file_prefix = prefix != nullptr ? prefix : L"app";
+  std::wstring dir = log_dir != nullptr && log_dir[0] != L'\0' ? log_dir : DefaultLogDirectory();
+  if (!EndsWithSeparator(dir)) dir += L'\\';
+  if (subdir != nullptr) dir += subdir;
+  if (!os::PathExists(dir)) os::CreateDirectoryTree(dir);
+
+  if (!data_) data_ = std::make_shared<InnerData>();
+  InnerData& data = *data_;
+  data.log_dir = dir;
+
+  if (!mem_log) {
+    data.mem_log_on = false;
+    data.memory_level.store(kLogNothing, std::memory_order_relaxed);
+    if (os::CreateDirectoryTree(dir) == os::CreateDirectoryResult::kFailed) return false;
+  } else {
+    data.mem_log_on = true;
+    data.mem_log_dir = dir + (EndsWithSeparator(dir) ? L"memlog" : L"\\memlog");
+    if (os::CreateDirectoryTree(data.mem_log_dir) == os::CreateDirectoryResult::kFailed) {
+      return false;
+    }
+    const std::wstring mem_log_path = g3::JoinLogPath(
+        dir, g3::LogFileName(file_prefix, app_name != nullptr ? app_name : L"mem", false));
+    data.mem_log.Open(&mem_log_path, encrypt);
+  }
+
+  // The new sink is in place before one left from an earlier, failed Init is deleted.
+  auto sink = std::make_shared<g3::TextFileSink>(file_prefix, dir, app_name ? app_name : L"",
+                                                 timestamp_in_name, encrypt);
+  data.sink.swap(sink);
+  sink.reset();
+
+  data.synchronous = synchronous;
+  if (!synchronous) {
+    // Without a worker the entries stay queued until the tear-down; Init goes on regardless.
+    auto* context = new WorkerContext{data.queue, data.sink};
+    if (!data.worker.Start(WorkerMain, context)) delete context;
+  }
+  data.initialised.store(true, std::memory_order_relaxed);
+  return true;
 }
 
 void logger::Uninit() {
@@ -48,17 +175,76 @@ bool logger::IsEnabled(int level) {
 }
 
 void logger::Write(LogRecord& record) {
-  // Nothing receives records yet; the text is still taken, as every Write does.
-  record.TakeText();
+  InnerData* data = data_.get();
+  if (data == nullptr) {
+    record.DiscardText();
+    return;
+  }
+  const int level = record.level();
+  const LogTimestamp now = LogTimestamp::Now();
+  const std::string_view file = FileBaseName(record.file() != nullptr ? record.file() : "");
+  const char* function = record.function() != nullptr ? record.function() : "";
+  const LogLevel row = LevelFromNumber(level);
+
+  if (data->mem_log_on && level >= data->memory_level.load(std::memory_order_relaxed)) {
+    data->mem_log.Write({now, CallingThreadId(), row.text, file, record.line(), function},
+                        record.text());
+  }
+  if (level < data->file_level.load(std::memory_order_relaxed)) {
+    record.DiscardText();
+    return;
+  }
+
+  if (data->synchronous) {
+    LogEntry entry = LogEntry::FromRecord(record, now, CallingThreadId());
+    record.ExchangeText(entry.message);
+    if (data->sink) data->sink->Write(entry);
+    return;
+  }
+
+  // A spare entry from the worker when there is one: its strings keep their buffers.
+  LogQueue& queue = *data->queue;
+  std::unique_ptr<LogEntry> next;
+  {
+    std::lock_guard lock(queue.lock);
+    if (!queue.spare.empty()) {
+      next = std::move(queue.spare.back());
+      queue.spare.pop_back();
+    }
+  }
+  if (!next) next = std::make_unique<LogEntry>();
+  LogEntry& entry = *next;
+  entry.time = now;
+  entry.thread_id = CallingThreadId();
+  entry.file.assign(file);
+  entry.line = record.line();
+  entry.function.assign(function);
+  entry.level = row;
+  entry.message.clear();
+  record.ExchangeText(entry.message);
+
+  bool was_empty = false;
+  {
+    std::lock_guard lock(queue.lock);
+    was_empty = queue.entries.empty();
+    queue.entries.push_back(std::move(next));
+  }
+  // The worker drains the whole queue on each wake-up, so it needs waking only when the queue
+  // was empty. A release refused at the maximum count loses nothing: the entry is queued.
+  if (was_empty) queue.wakeup.Release();
 }
 
-bool logger::DumpToFile(const std::wstring&) {
-  return false;
+bool logger::DumpToFile(const std::wstring& path) {
+  return data_ && data_->mem_log_on && data_->mem_log.DumpToFile(path);
 }
 
-void logger::Flush() {}
+void logger::Flush() {
+  if (data_ && data_->sink) data_->sink->Flush();
+}
 
-void logger::FlushFile() {}
+void logger::FlushFile() {
+  if (data_ && data_->mem_log_on) data_->mem_log.FlushFile();
+}
 
 const std::wstring& logger::GetLogDir() {
   static const std::wstring kNone;

@@ -34,14 +34,9 @@ class ILogger {
 
 class logger final : public ILogger {
  public:
-  // Thresholds and flags of one initialisation. They are read without a lock by every log
-  // statement, so they are relaxed atomics.
-  struct InnerData {
-    std::atomic<int32_t> file_level{3};    // NOTICE
-    std::atomic<int32_t> memory_level{1};  // TRACE
-    std::atomic<bool> initialised{false};
-    std::wstring log_dir;
-  };
+  // Everything one initialisation owns: thresholds, directories, the text log's sink, the
+  // memory log, the queue and the worker thread (base/log/logger_state.h).
+  struct InnerData;
 
   logger();
   ~logger() override;

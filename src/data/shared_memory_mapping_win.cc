@@ -7,7 +7,7 @@ namespace corvane {
 // Released in reverse order: the view first, then the section.
 struct SharedMemoryMapping::Handles {
   base::win::ScopedHandle section;
-  base::win::ScopedMapView view;
+  base::win::ScopedMappedView view;
 };
 
 namespace {

@@ -1,5 +1,6 @@
 #include "src/main/crash_report_helper.h"
 
+#include "base/os/file_system.h"
 #include "base/os/win/windows_types.h"
 #include "src/main/host_environment.h"
 
@@ -8,7 +9,7 @@ namespace {
 
 class Win32CrashLibraryOps final : public CrashLibraryOps {
  public:
-  std::wstring ExecutablePath() override { return corvane::ExecutablePath(); }
+  std::wstring ExecutablePath() override { return base::os::ExecutablePath(); }
 
   void* LoadLibraryAt(const std::wstring& path, uint32_t* error) override {
     HMODULE module = LoadLibraryW(path.c_str());

@@ -10,9 +10,6 @@
 
 namespace corvane {
 
-// The classic path limit the executable's own path is read into.
-inline constexpr size_t kExecutablePathCapacity = 260;
-
 // The value of the first argument that begins with "vx=", with every leading and trailing
 // quotation mark removed. Empty when there is none.
 std::wstring FindVexoraArgument(const std::vector<std::wstring>& arguments);
@@ -39,9 +36,6 @@ std::wstring GetParentInstallDir();
 // The file version of the file at `path`, or "0.0.0.0".
 std::wstring ReadFileVersionString(const std::wstring& path);
 std::wstring GetModuleVersionString();
-// The executable's full path read into a zero-filled buffer of kExecutablePathCapacity;
-// `written` receives the platform's count.
-std::wstring ExecutablePath(uint32_t* written = nullptr);
 #endif
 
 }  // namespace corvane

@@ -2,18 +2,12 @@
 
 #include <vector>
 
+#include "base/os/file_system.h"
 #include "base/os/win/scoped_resource.h"
 
 #include <shellapi.h>
 
 namespace corvane {
-
-std::wstring ExecutablePath(uint32_t* written) {
-  wchar_t buffer[kExecutablePathCapacity] = {};
-  const DWORD count = GetModuleFileNameW(nullptr, buffer, kExecutablePathCapacity);
-  if (written != nullptr) *written = count;
-  return buffer;
-}
 
 std::wstring VexoraPathFromCommandLine(const wchar_t* command_line) {
   int count = 0;
@@ -28,9 +22,9 @@ std::wstring GetVexoraPath() {
 }
 
 std::wstring GetParentInstallDir() {
-  uint32_t written = 0;
-  const std::wstring path = ExecutablePath(&written);
-  if (written == 0 || written >= kExecutablePathCapacity) return {};  // none, or truncated
+  // The whole path, however long: it is never cut short, so it never has to be rejected.
+  const std::wstring path = base::os::ExecutablePath();
+  if (path.empty()) return {};
   std::wstring parent = ParentOfExecutableDirectory(path);
   if (parent.empty()) return {};
   const DWORD attributes = GetFileAttributesW(parent.c_str());
@@ -58,7 +52,7 @@ std::wstring ReadFileVersionString(const std::wstring& path) {
 }
 
 std::wstring GetModuleVersionString() {
-  return ReadFileVersionString(ExecutablePath());
+  return ReadFileVersionString(base::os::ExecutablePath());
 }
 
 }  // namespace corvane

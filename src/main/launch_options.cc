@@ -1,6 +1,7 @@
 #include "src/main/launch_options.h"
 
 #include <cwchar>
+#include <cwctype>
 
 namespace corvane {
 
@@ -15,8 +16,29 @@ std::wstring ExtractOption(std::wstring_view command_line, std::wstring_view opt
 }
 
 uintptr_t ParseWindowHandle(const std::wstring& text) {
-  // wcstoull with base 16 follows the same rules as the "%x" conversion of scanf.
-  return static_cast<uintptr_t>(std::wcstoull(text.c_str(), nullptr, 16));
+  size_t at = 0;
+  while (at < text.size() && std::iswspace(static_cast<wint_t>(text[at]))) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == L'+' || text[at] == L'-')) negative = text[at++] == L'-';
+  if (at + 1 < text.size() && text[at] == L'0' && (text[at + 1] == L'x' || text[at + 1] == L'X')) {
+    at += 2;
+  }
+  uint64_t value = 0;  // wraps: the digits beyond the low 64 bits fall away
+  for (; at < text.size(); ++at) {
+    const wchar_t c = text[at];
+    unsigned digit = 0;
+    if (c >= L'0' && c <= L'9') {
+      digit = static_cast<unsigned>(c - L'0');
+    } else if (c >= L'a' && c <= L'f') {
+      digit = static_cast<unsigned>(c - L'a' + 10);
+    } else if (c >= L'A' && c <= L'F') {
+      digit = static_cast<unsigned>(c - L'A' + 10);
+    } else {
+      break;
+    }
+    value = value * 16 + digit;
+  }
+  return static_cast<uintptr_t>(negative ? 0 - value : value);
 }
 
 uint64_t ParseGameId(const std::wstring& text) {

@@ -16,9 +16,10 @@ struct LaunchArgs {
 // the next space or the end. Quotes mean nothing. Empty when the option is not there.
 std::wstring ExtractOption(std::wstring_view command_line, std::wstring_view option);
 
-// A window handle written in hexadecimal, with an optional 0x prefix, as scanf's "%Ix" reads
-// it: leading white space is skipped, trailing text ignored, no digits give 0. A value too
-// large for a handle saturates instead of wrapping.
+// A window handle written in hexadecimal, as the C library's scanf "%Ix" reads it: leading
+// white space is skipped, then one optional sign (a minus negates modulo 2^64) and an optional
+// 0x or 0X prefix; trailing text is ignored and no digits give 0. A value of more than 16
+// digits keeps its low 64 bits, as the conversion of the library the program links does.
 uintptr_t ParseWindowHandle(const std::wstring& text);
 
 // A decimal unsigned 64-bit number as wcstoull reads it: one sign allowed, a minus negates

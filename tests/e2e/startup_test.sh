@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The real Corvane.exe under Wine: exit codes of start-up, and the crash-report library found
 # at <exe dir>\..\crash_x64 of an install laid out as the host client lays it out.
+# Every run leaves its two logs; they are read back with corvane-logcat and the development key.
 #   startup_test.sh <Corvane.exe> <test crash_report_helper.dll> <expected version>
+#                   <corvane-logcat.exe> <keys dir>
 set -uo pipefail
-exe=$1 helper_dll=$2 version=$3
+exe=$1 helper_dll=$2 version=$3 logcat=$4 keys=$5
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
 
@@ -30,11 +32,23 @@ run() {  # run <args...>: prints the exit code
   "$wine_run" "$work/Host/overlay/Corvane.exe" "$@" >/dev/null 2>&1
   echo $?
 }
+run_line() {  # run_line <command line>: the line exactly as given, through cmd; the exit code
+  "$wine_run" cmd /c "$1" >/dev/null 2>&1
+  echo $?
+}
+winpath() { echo "Z:${1//\//\\}"; }
+decode() {  # decode <log file>: its records, one a line, on standard output
+  "$wine_run" "$logcat" --key "$(winpath "$keys/dev-reader.key")" "$(winpath "$1")" 2>/dev/null |
+    tr -d '\r'
+}
 
 check "no arguments exits 1" 1 "$(run)"
 check "--hwnd=1A2B exits 1" 1 "$(run --hwnd=1A2B)"
 check "--hwnd at the end exits 1" 1 "$(run --game-id 42 --hwnd)"
-check "--hwnd followed by spaces exits 1" 1 "$(run '--hwnd   ')"
+# Wine quotes an argument that holds spaces, so the spaces go through cmd, which passes the
+# rest of its line as it stands.
+winexe="$(winpath "$work/Host/overlay/Corvane.exe")"
+check "--hwnd followed by spaces exits 1" 1 "$(run_line "$winexe --game-id 42 --hwnd   ")"
 check "--hwnd 0 exits 1" 1 "$(run --hwnd 0 --game-id 42)"
 # A handle that names no window: GDI+ starts and stops, and the overlay cannot start.
 check "--hwnd of no window exits 1" 1 "$(run --hwnd 1A2B --game-id 42)"
@@ -49,6 +63,40 @@ check "crash library: one init then one uninit per run" "$expected_calls" "$call
 # Without the library start-up goes on the same way.
 rm "$work/Host/crash_x64/crash_report_helper.dll"
 check "no crash library, no arguments exits 1" 1 "$(run)"
+
+# The program saw the spaces after --hwnd (its start record shows its command line).
+seen=$(for log in "$work/Host/log"/app.corvane.2*.log; do decode "$log" | head -n 1; done)
+check "--hwnd followed by spaces reached the program as such" 1 \
+  "$(echo "$seen" | grep -c 'cmdline=\[--game-id 42 --hwnd   \]$')"
+
+# A run with a host path and no --hwnd: both logs under <host>\log and an empty memlog.
+host="$work/VxHost"
+mkdir -p "$host"
+check "vx= run without --hwnd exits 1" 1 "$(run "vx=$(winpath "$host")")"
+log_dir="$host/log"
+text_logs=$(ls "$log_dir"/app.corvane.2*.log 2>/dev/null)
+check "one text log app.corvane.<time>.log" 1 "$(echo "$text_logs" | grep -c .)"
+check "memory log app.corvane.log is 3145890 bytes" 3145890 "$(stat -c %s "$log_dir/app.corvane.log" 2>/dev/null)"
+check "empty memlog directory" "yes" "$([ -d "$log_dir/memlog" ] && [ -z "$(ls -A "$log_dir/memlog")" ] && echo yes)"
+for log in "$(echo "$text_logs" | head -n 1)" "$log_dir/app.corvane.log"; do
+  name=$(basename "$log")
+  records=$(decode "$log")
+  check "$name: the start record comes first" 1 \
+    "$(echo "$records" | head -n 1 | grep -c "\]\[NOTICE\]\[main(.*)\]	Corvane starting, version=$version, pid=[0-9]*, cmdline=\[")"
+  check "$name: the crash-helper warning" 1 "$(echo "$records" | grep -c '\]\[WARNING\]\[main(.*\[crash\] LoadLibrary failed')"
+  check "$name: Missing --hwnd argument is the last record" "Missing --hwnd argument" \
+    "$(echo "$records" | tail -n 1 | cut -f2-)"
+done
+
+# An install path of more than 260 characters: the executable's whole path is read, so the
+# host path (the parent of its directory) and the logs under it are found.
+long="$work/$(printf 'p%.0s' $(seq 1 120))/$(printf 'q%.0s' $(seq 1 120))"
+mkdir -p "$long/overlay"
+cp "$exe" "$long/overlay/Corvane.exe"
+"$wine_run" "$long/overlay/Corvane.exe" >/dev/null 2>&1
+check "long install path: its log directory is found" 1 "$(ls "$long/log"/app.corvane.2*.log 2>/dev/null | wc -l)"
+check "long install path: the start record names it" 1 \
+  "$(decode "$(ls "$long/log"/app.corvane.2*.log | head -n 1)" | grep -c "vexora_path=.*qqqq")"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -30,6 +30,17 @@ TEST(LaunchArgsTest, HandleIsAlwaysHexadecimal) {
   EXPECT_EQ(ParseLaunchArgs(L"--hwnd FFFFFFFFFFFFFFFF").game_window, ~uintptr_t{0});
 }
 
+TEST(LaunchArgsTest, LongHandlesKeepTheirLowBitsAndASignNegates) {
+  // More than 16 digits: the low 64 bits stay, as msvcrt's "%Ix" keeps them.
+  EXPECT_EQ(ParseLaunchArgs(L"--hwnd 10000000000001A2B").game_window, 0x1A2Bu);
+  EXPECT_EQ(ParseLaunchArgs(L"--hwnd 0x123456789ABCDEF0123").game_window,
+            static_cast<uintptr_t>(0x456789ABCDEF0123ull));
+  EXPECT_EQ(ParseLaunchArgs(L"--hwnd +1A2B").game_window, 0x1A2Bu);
+  EXPECT_EQ(ParseLaunchArgs(L"--hwnd -1").game_window, ~uintptr_t{0});
+  EXPECT_EQ(ParseLaunchArgs(L"--hwnd -0x10").game_window, static_cast<uintptr_t>(0) - 16);
+  EXPECT_EQ(ParseLaunchArgs(L"--hwnd -").game_window, 0u);
+}
+
 TEST(LaunchArgsTest, UnusableHandlesAreZero) {
   for (const wchar_t* line : {L"", L"--hwnd=1A2B", L"--hwnd", L"--game-id 4 --hwnd", L"--hwnd   ",
                               L"--hwnd zz", L"--hwnd 0", L"--hwnd 0x"}) {

@@ -80,14 +80,6 @@ TEST(LogStatementTest, FormatErrorKeepsTheTextSoFarAndStillDelivers) {
   EXPECT_EQ(logger.records[0].text, "a=x b=");
 }
 
-TEST(LogStatementTest, WriteTakesTheTextOut) {
-  TestLogger logger;
-  base::LogRecord record(&logger, "f", 1, "", base::kLogInfo);
-  record.Format("{}-{}", 1, 2);
-  EXPECT_EQ(record.TakeText(), "1-2");
-  EXPECT_TRUE(record.text().empty());
-}
-
 TEST(LogStatementTest, PointersPrintAsLowerCaseHexWithoutLeadingZeros) {
   TestLogger logger;
   ScopedLoggerReplacement replace(&logger);

@@ -1,6 +1,7 @@
 // Host path, parent install directory and version resource through the real Win32 calls.
 #include <gtest/gtest.h>
 
+#include "base/os/file_system.h"
 #include "src/main/host_environment.h"
 #include "tests/win/win_test_paths.h"
 
@@ -27,7 +28,7 @@ TEST(VexoraPathWinTest, ThisProcessHasNone) {
 }
 
 TEST(ParentInstallDirWinTest, ParentOfTheExecutablesDirectory) {
-  const std::wstring exe = corvane::ExecutablePath();
+  const std::wstring exe = base::os::ExecutablePath();
   ASSERT_FALSE(exe.empty());
   const std::wstring expected = corvane::ParentOfExecutableDirectory(exe);
   ASSERT_FALSE(expected.empty());

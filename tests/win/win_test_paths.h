@@ -3,6 +3,7 @@
 // runner passes in the environment as a Unix path (Wine maps "/" to drive Z:).
 #include <string>
 
+#include "base/os/file_system.h"
 #include "base/os/win/windows_types.h"
 #include "src/main/host_environment.h"
 
@@ -28,7 +29,7 @@ inline std::wstring BuildDirectory() {
 }
 
 inline std::wstring TestExecutableDirectory() {
-  return DirectoryOf(ExecutablePath());
+  return DirectoryOf(base::os::ExecutablePath());
 }
 
 }  // namespace corvane::testing

@@ -69,12 +69,27 @@ struct KernelHandleTraits {
 };
 using ScopedHandle = ScopedResource<KernelHandleTraits>;
 
-struct MapViewTraits {
+struct CryptProviderTraits {
+  using Handle = HCRYPTPROV;
+  static Handle Empty() { return 0; }
+  static void Release(Handle h) { CryptReleaseContext(h, 0); }
+};
+using ScopedCryptProvider = ScopedResource<CryptProviderTraits>;
+
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return INVALID_HANDLE_VALUE; }
+  static void Release(Handle h) { CloseHandle(h); }
+};
+using ScopedFileHandle = ScopedResource<FileHandleTraits>;
+
+struct MappedViewTraits {
   using Handle = void*;
   static Handle Empty() { return nullptr; }
   static void Release(Handle h) { UnmapViewOfFile(h); }
 };
-using ScopedMapView = ScopedResource<MapViewTraits>;
+using ScopedMappedView = ScopedResource<MappedViewTraits>;
+
 // Windows, GDI and GDI+ objects of the overlay: a handle type and the call that releases it.
 template <typename T, auto kRelease>
 struct PointerTraits {

@@ -1,0 +1,77 @@
+#pragma once
+// Reads back what the log encoder stored: a text log, a memory-log file or a memory-log dump.
+// The file is split into segments at the encoder's trailer and header, the key is rebuilt from
+// the reader's private key and the header's ephemeral public key, the segments are
+// deciphered and inflated, and the plain text is cut into records.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/log/log_crypt.h"
+
+namespace base::log_reader {
+
+using base::log_crypt::PublicKey;
+using base::log_crypt::Scalar;
+
+// One record line: "\n[time][thread][LEVEL][file(line)]function\tmessage".
+struct LogLine {
+  std::string time;  // "YYYY-MM-DD hh:mm:ss.mmm", local time of the writer
+  uint32_t thread = 0;
+  std::string level;
+  std::string file;
+  int32_t line = 0;
+  std::string function;
+  std::string message;
+};
+
+enum class LogKind { kTextLog, kMemoryLog };
+
+enum class DecodeStatus {
+  kComplete,  // every segment closed by its trailer
+  kCutShort,  // the file ends inside a segment: everything readable was read
+  kDamaged,   // bytes that cannot be decoded; everything before them was read
+  kNotALog,   // no segment header at the start
+  kNoKey,     // enciphered, and no private key was given
+  kWrongKey,  // the key deciphers to no log text
+};
+
+struct DecodedLog {
+  DecodeStatus status = DecodeStatus::kNotALog;
+  std::string problem;      // one line on what went wrong and where; empty when complete
+  uint64_t stopped_at = 0;  // file offset where reading stopped (the file size when complete)
+  LogKind kind = LogKind::kTextLog;
+  base::log_crypt::SegmentHeader header;
+  size_t segments = 0;
+  // Text log: the opening text before the first record, and whether the closing text came.
+  std::string opening;
+  bool closed = false;
+  // Memory log: bytes in the ring that hold no record (never written, filler, or left by an
+  // earlier run under another key).
+  uint64_t unreadable_bytes = 0;
+  std::vector<LogLine> records;  // oldest first
+};
+
+// Decodes a whole file. `private_key` may be null for a log that is not enciphered.
+DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key);
+
+// The records in `text`, in order; text outside any record is skipped.
+std::vector<LogLine> ParseRecords(std::string_view text);
+
+// The record's line as the log holds it, without the leading line feed.
+std::string FormatRecord(const LogLine& record);
+
+// Level number (0..6) of a level text such as "INFO", or of a number given as text; nothing
+// for anything else.
+std::optional<int> LevelNumberFromText(std::string_view text);
+
+// Keys as text: a private key is 64 hexadecimal digits, a public key 128 (X then Y); white
+// space around them is ignored.
+std::optional<Scalar> ParsePrivateKey(std::string_view text);
+std::optional<PublicKey> ParsePublicKey(std::string_view text);
+std::string ToHex(std::span<const uint8_t> bytes);
+
+}  // namespace base::log_reader

@@ -1,0 +1,93 @@
+#include "base/log/mem_log.h"
+
+#include <cstring>
+
+#include <fmt/format.h>
+
+#include "base/log/log_crypt.h"
+#include "base/os/debug_output.h"
+#include "base/os/file_system.h"
+
+namespace base {
+
+MemLog::MemLog() = default;
+
+MemLog::~MemLog() {
+  Close();
+}
+
+void MemLog::Open(const std::wstring* path, bool encrypt) {
+  std::lock_guard lock(lock_);
+  ring_.Detach();
+  file_.Close();
+  encoder_.reset();
+  path_ = path != nullptr ? *path : std::wstring();
+  if (!file_.Open(path, kFileSize)) return;
+  encoder_ = std::make_shared<log_crypt::LogCrypt>(0, encrypt, /*compress=*/false);
+
+  uint8_t* view = file_.data();
+  const std::string header = encoder_->Header();
+  const std::string trailer = encoder_->Trailer();
+  std::memcpy(view, header.data(), std::min<size_t>(header.size(), kHeaderSize));
+  std::memcpy(view + kHeaderSize + kCapacity, trailer.data(),
+              std::min<size_t>(trailer.size(), kTrailerSize));
+  ring_.Attach(view + kHeaderSize, kCapacity);
+}
+
+void MemLog::Write(const LogLineHead& head, std::string_view message) {
+  std::lock_guard lock(lock_);
+  if (!encoder_ || !file_.data()) return;
+  line_.clear();
+  AppendLogLineHead(head, line_);
+  line_ += message;
+  // One pass over the whole line: the encoder's output is the same as for the line's two parts
+  // encoded one after the other, since its carried bytes pass from call to call.
+  if (!encoder_->Encode(line_, piece_, /*final=*/false)) return;
+  ring_.Place(piece_);
+}
+
+bool MemLog::DumpToFile(const std::wstring& path) {
+  std::lock_guard lock(lock_);
+  const uint8_t* view = file_.data();
+  if (view == nullptr) return false;
+  const auto* bytes = reinterpret_cast<const char*>(view);
+  uint32_t error = 0;
+  if (!os::WriteWholeFile(path,
+                          {std::string_view(bytes, kHeaderSize), ring_.Older(), ring_.Newer(),
+                           std::string_view(bytes + kHeaderSize + kCapacity, kTrailerSize)},
+                          &error)) {
+    os::WriteDebugOutput(fmt::format("DumpToFile Error: {}", error));
+    return false;
+  }
+  return true;
+}
+
+void MemLog::FlushFile() {
+  if (!file_.FlushAndTouch()) {
+    os::WriteDebugOutput(fmt::format("Flush File Error: {}", os::LastErrorCode()));
+  }
+}
+
+void MemLog::Close() {
+  std::lock_guard lock(lock_);
+  // The encoder holds back up to 7 bytes of the newest piece until a block is full; released
+  // here, padded, so that the last record of a run that stops normally is whole in the ring.
+  if (encoder_ && file_.data() != nullptr && encoder_->Encode({}, piece_, /*final=*/true)) {
+    ring_.Place(piece_);
+  }
+  ring_.Detach();
+  file_.Close();
+  encoder_.reset();
+}
+
+uint32_t MemLog::position() {
+  std::lock_guard lock(lock_);
+  return ring_.position();
+}
+
+bool MemLog::wrapped() {
+  std::lock_guard lock(lock_);
+  return ring_.wrapped();
+}
+
+}  // namespace base

@@ -1,0 +1,72 @@
+#pragma once
+// The text log: one file of encoded segments holding an opening text, one line per record and
+// a closing text.
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "base/log/log_entry.h"
+
+namespace base::log_crypt {
+class LogCrypt;
+}
+
+namespace g3 {
+
+// The prefix without white space, '/', '\' and ':'.
+std::wstring CleanLogPrefix(std::wstring_view prefix);
+
+// True when `prefix` is not empty and holds none of the characters a file name prefix may not
+// have; otherwise reports why to the debugger output.
+bool CheckLogPrefix(const std::wstring& prefix);
+
+// prefix, "." and the application name when it is not empty, ".<creation time>" when asked
+// for, and ".log".
+std::wstring LogFileName(const std::wstring& prefix, const std::wstring& app_name,
+                         bool timestamp_in_name);
+
+// `directory` with '/' for '\', without trailing '/' and spaces, joined by one '/' with
+// `file_name`. An empty directory gives the bare file name.
+std::wstring JoinLogPath(std::wstring_view directory, const std::wstring& file_name);
+
+class TextFileSink {
+ public:
+  // Cleans and checks the prefix (an unusable one ends the process), names and opens the file
+  // in `directory` or, failing that, in the current directory, and writes the opening text.
+  TextFileSink(const std::wstring& prefix, const std::wstring& directory,
+               const std::wstring& app_name, bool timestamp_in_name, bool encrypt);
+  // Writes the closing text and the segment trailer and closes the file.
+  virtual ~TextFileSink();
+  TextFileSink(const TextFileSink&) = delete;
+  TextFileSink& operator=(const TextFileSink&) = delete;
+
+  bool is_open() const { return stream_ != nullptr; }
+  // The file's full path (the fall-back one when the log directory could not be used).
+  const std::wstring& path() const { return path_; }
+
+  // Appends the entry's encoded line. Safe to call from several threads.
+  void Write(const base::LogEntry& entry);
+  // Hands the stream's buffered lines to the file. Safe to call from several threads.
+  void Flush();
+
+ private:
+  bool OpenStream(const std::wstring& path);
+  // Encodes `text` and writes `before`, the encoded bytes and `after`; nothing when the
+  // encoder fails.
+  void WriteEncoded(const std::string& text, bool final, const std::string& before,
+                    const std::string& after);
+
+  std::wstring path_;
+  std::wstring prefix_;
+  std::unique_ptr<std::ofstream> stream_;
+  bool timestamp_in_name_ = false;
+  std::mutex lock_;
+  std::shared_ptr<base::log_crypt::LogCrypt> encoder_;
+  std::unique_ptr<char[]> stream_buffer_;
+  std::string line_;     // reused for every line, under lock_
+  std::string encoded_;  // reused for every line, under lock_
+};
+
+}  // namespace g3

@@ -1,0 +1,43 @@
+#pragma once
+// A file mapped into memory for reading and writing. The operating system writes the mapped
+// pages back to the file, also after the process has ended abruptly.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace base::os {
+
+class MappedFile {
+ public:
+  MappedFile();
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  // Opens the file at `path` for reading and writing (created when missing, its content kept),
+  // shared for reading only, grows it to `size` bytes when shorter and maps those bytes.
+  // Without a path the mapping is backed by anonymous memory. Whatever was open before is
+  // closed first. False when the file cannot be opened or mapped; then nothing is mapped.
+  bool Open(const std::wstring* path, size_t size);
+
+  // The first mapped byte; null while nothing is mapped.
+  uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  bool has_file() const;
+
+  // Flushes the file's buffers to disk and sets its last-write time to now. False, with the
+  // platform's error code left for LastErrorCode, when no file is open.
+  bool FlushAndTouch();
+
+  // Unmaps and closes; nothing is written. A second call does nothing.
+  void Close();
+
+ private:
+  struct Handles;
+  std::unique_ptr<Handles> handles_;
+  uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+}  // namespace base::os

@@ -1,0 +1,73 @@
+#include "base/os/mapped_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/os/posix/native_path.h"
+
+namespace base::os {
+
+struct MappedFile::Handles {
+  int fd = -1;
+};
+
+MappedFile::MappedFile() : handles_(std::make_unique<Handles>()) {}
+
+MappedFile::~MappedFile() {
+  Close();
+}
+
+bool MappedFile::has_file() const {
+  return handles_->fd >= 0;
+}
+
+bool MappedFile::Open(const std::wstring* path, size_t size) {
+  Close();
+  int fd = -1;
+  if (path != nullptr) {
+    // POSIX has no share modes: other writers are not kept out here.
+    fd = ::open(NativePath(*path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (static_cast<size_t>(st.st_size) < size &&
+                                  ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
+      ::close(fd);
+      return false;
+    }
+  }
+  const int flags = fd >= 0 ? MAP_SHARED : MAP_SHARED | MAP_ANONYMOUS;
+  void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, fd, 0);
+  if (view == MAP_FAILED) {
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
+  handles_->fd = fd;
+  data_ = static_cast<uint8_t*>(view);
+  size_ = size;
+  return true;
+}
+
+bool MappedFile::FlushAndTouch() {
+  if (handles_->fd < 0) {
+    errno = EBADF;
+    return false;
+  }
+  if (data_ != nullptr) ::msync(data_, size_, MS_SYNC);
+  ::fsync(handles_->fd);
+  const timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+  ::futimens(handles_->fd, times);
+  return true;
+}
+
+void MappedFile::Close() {
+  if (data_ != nullptr) ::munmap(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+  if (handles_->fd >= 0) ::close(handles_->fd);
+  handles_->fd = -1;
+}
+
+}  // namespace base::os

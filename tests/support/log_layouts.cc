@@ -1,0 +1,94 @@
+#include "tests/support/log_layouts.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace corvane::testing {
+
+using base::log_crypt::kSegmentHeaderSize;
+using base::log_crypt::kSegmentTrailerSize;
+
+std::string SampleRecord::Head() const {
+  return "\n[" + time + "][" + std::to_string(thread) + "][" + level + "][" + file + "(" +
+         std::to_string(line) + ")]\t";
+}
+
+std::vector<SampleRecord> MakeRecords(size_t count, uint64_t first_ms) {
+  static const char* const kLevels[] = {"TRACE", "INFO", "NOTICE", "WARNING", "ERROR"};
+  std::vector<SampleRecord> records(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint64_t ms = first_ms + i;
+    char time[32];
+    std::snprintf(time, sizeof time, "2026-01-02 %02u:%02u:%02u.%03u",
+                  static_cast<unsigned>(ms / 3600000 % 24), static_cast<unsigned>(ms / 60000 % 60),
+                  static_cast<unsigned>(ms / 1000 % 60), static_cast<unsigned>(ms % 1000));
+    SampleRecord& r = records[i];
+    r.time = time;
+    r.thread = 1000 + static_cast<uint32_t>(i % 3);
+    r.level = kLevels[i % 5];
+    r.line = static_cast<int32_t>(i % 700);
+    r.message = "record " + std::to_string(i) + " value=" + std::to_string(i * 7919 % 100003) +
+                std::string(i % 17, '#');
+  }
+  return records;
+}
+
+TextLogWriter::TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys)
+    : crypt_(0, encrypt, encrypt, keys) {
+  crypt_.Encode(
+      "\xEF\xBB\xBFlog created at: 2026-01-02 03:04:05.000\nLOG format: "
+      "[YYYY-MM-DD hh:mm:ss.xxx][tid][LEVEL][FILE(LINE)]FUNCTION\tmessage",
+      piece_, false);
+  bytes_ = crypt_.Header() + piece_;
+}
+
+void TextLogWriter::Add(const SampleRecord& record) {
+  crypt_.Encode(record.Line(), piece_, false);
+  bytes_ += piece_;
+}
+
+std::string TextLogWriter::Finish() {
+  crypt_.Encode("\nlog shutdown at: 2026-01-02 23:59:59.999", piece_, true);
+  bytes_ += piece_ + crypt_.Trailer();
+  return bytes_;
+}
+
+MemoryLogWriter::MemoryLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys,
+                                 std::string earlier_file)
+    : crypt_(0, encrypt, false, keys), file_(std::move(earlier_file)) {
+  file_.resize(kSegmentHeaderSize + kRingCapacity + kSegmentTrailerSize, '\0');
+  const std::string header = crypt_.Header();
+  const std::string trailer = crypt_.Trailer();
+  std::memcpy(file_.data(), header.data(), header.size());
+  std::memcpy(file_.data() + kSegmentHeaderSize + kRingCapacity, trailer.data(), trailer.size());
+}
+
+void MemoryLogWriter::Add(const SampleRecord& record) {
+  crypt_.Encode(record.Head(), head_, false);
+  crypt_.Encode(record.message, message_, false);
+  const std::string piece = head_ + message_;
+  if (piece.empty() || piece.size() >= kRingCapacity) return;
+  char* ring = file_.data() + kSegmentHeaderSize;
+  if (piece.size() >= kRingCapacity - position_) {
+    std::memset(ring + position_, ' ', kRingCapacity - position_);
+    position_ = 0;
+    wrapped_ = true;
+  }
+  std::memcpy(ring + position_, piece.data(), piece.size());
+  position_ += static_cast<uint32_t>(piece.size());
+}
+
+std::string MemoryLogWriter::File() const {
+  return file_;
+}
+
+std::string MemoryLogWriter::Dump() const {
+  const std::string_view ring(file_.data() + kSegmentHeaderSize, kRingCapacity);
+  std::string dump = file_.substr(0, kSegmentHeaderSize);
+  if (wrapped_) dump += ring.substr(position_);
+  dump += ring.substr(0, position_);
+  dump += file_.substr(kSegmentHeaderSize + kRingCapacity);
+  return dump;
+}
+
+}  // namespace corvane::testing

@@ -1,0 +1,33 @@
+# Shared by the tool tests: a work folder, checks that count, and running a program natively or
+# under an emulator (Wine). Source it after setting `emulator` (empty natively).
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passes=0 failures=0
+
+check() {  # check <name> <expected> <actual>
+  if [ "$2" == "$3" ]; then
+    echo "ok   $1"
+    passes=$((passes + 1))
+  else
+    echo "FAIL $1: expected [$2], got [$3]"
+    failures=$((failures + 1))
+  fi
+}
+
+p() {  # a path as the programs see it: under Wine, on its Z: drive
+  if [ -n "$emulator" ]; then echo "Z:${1//\//\\}"; else echo "$1"; fi
+}
+
+run() {  # run <program> <args...>: stdout to $work/out, stderr to $work/err; prints the exit code
+  $emulator "$@" >"$work/out" 2>"$work/err"
+  local rc=$?
+  # Wine's console may add carriage returns; libgcrypt's random gatherer may add a note.
+  sed -i 's/\r$//' "$work/out" "$work/err"
+  sed -i '/diskperf/d' "$work/err"
+  echo $rc
+}
+
+finish() {
+  echo "$passes passed, $failures failed"
+  [ "$failures" -eq 0 ]
+}

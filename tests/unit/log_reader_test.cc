@@ -1,0 +1,267 @@
+// Reading logs back: text logs and memory logs in their file layouts, enciphered or plain,
+// whole, cut short, under a wrong key, and things that are no log at all.
+#include "base/log/log_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/log/secp256k1.h"
+#include "tests/support/log_layouts.h"
+
+namespace {
+
+using base::log_crypt::PublicKey;
+using base::log_crypt::Scalar;
+using base::log_reader::DecodedLog;
+using base::log_reader::DecodeLog;
+using base::log_reader::DecodeStatus;
+using base::log_reader::LogKind;
+using base::log_reader::LogLine;
+using corvane::testing::MakeRecords;
+using corvane::testing::MemoryLogWriter;
+using corvane::testing::SampleRecord;
+using corvane::testing::TextLogWriter;
+
+struct Pair {
+  Scalar secret{};
+  std::vector<PublicKey> table;
+};
+
+Pair NewPair() {
+  Pair pair;
+  PublicKey pub;
+  EXPECT_TRUE(base::log_crypt::DrawScalar(&pair.secret));
+  EXPECT_TRUE(base::log_crypt::DerivePublicKey(pair.secret, &pub));
+  pair.table.assign(3, pub);
+  return pair;
+}
+
+DecodedLog Decode(const std::string& file, const Scalar* key) {
+  return DecodeLog({reinterpret_cast<const uint8_t*>(file.data()), file.size()}, key);
+}
+
+void ExpectSame(const LogLine& got, const SampleRecord& want) {
+  EXPECT_EQ(got.time, want.time);
+  EXPECT_EQ(got.thread, want.thread);
+  EXPECT_EQ(got.level, want.level);
+  EXPECT_EQ(got.file, want.file);
+  EXPECT_EQ(got.line, want.line);
+  EXPECT_EQ(got.function, "");
+  EXPECT_EQ(got.message, want.message);
+}
+
+// The first records of `log` are `want`; with `all`, there are no others.
+void ExpectRecords(const DecodedLog& log, std::span<const SampleRecord> want, bool all = true) {
+  if (all) {
+    ASSERT_EQ(log.records.size(), want.size());
+  } else {
+    ASSERT_GE(log.records.size(), want.size());
+  }
+  for (size_t i = 0; i < want.size(); ++i) {
+    SCOPED_TRACE(i);
+    ExpectSame(log.records[i], want[i]);
+  }
+}
+
+class LogReaderTest : public ::testing::Test {
+ protected:
+  Pair reader_ = NewPair();
+};
+
+TEST_F(LogReaderTest, TextLogRoundTripEncipheredAndPlain) {
+  auto records = MakeRecords(500);
+  records[3].message = "two\nlines with [brackets] and a tab\tinside";
+  records[4].message = "";
+  records[5].line = -12;
+  records[6].file = "b)";  // what a source path like c:\src\a(b) leaves
+  records[7].message = "\xE4\xB8\xAD\xE6\x96\x87 UTF-8";
+  for (const bool encrypt : {true, false}) {
+    SCOPED_TRACE(encrypt);
+    TextLogWriter writer(encrypt, reader_.table);
+    for (const auto& r : records) writer.Add(r);
+    const std::string file = writer.Finish();
+    const DecodedLog log = Decode(file, encrypt ? &reader_.secret : nullptr);
+    EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+    EXPECT_EQ(log.kind, LogKind::kTextLog);
+    EXPECT_EQ(log.header.encrypt, encrypt);
+    EXPECT_TRUE(log.opening.starts_with("\xEF\xBB\xBFlog created at: "));
+    EXPECT_TRUE(log.closed);
+    EXPECT_EQ(log.segments, 1u);
+    EXPECT_EQ(log.stopped_at, file.size());
+    ExpectRecords(log, records);
+  }
+}
+
+TEST_F(LogReaderTest, TextLogAcrossSegmentRollover) {
+  // Messages of random letters compress badly, so a few thousand pass the segment limit.
+  std::mt19937 gen(5);
+  auto records = MakeRecords(2600);
+  for (auto& r : records) {
+    r.message.resize(6000);
+    for (auto& c : r.message) c = static_cast<char>('!' + gen() % 90);
+  }
+  TextLogWriter writer(true, reader_.table);
+  for (const auto& r : records) writer.Add(r);
+  const DecodedLog log = Decode(writer.Finish(), &reader_.secret);
+  EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+  EXPECT_EQ(log.segments, 2u);
+  EXPECT_TRUE(log.closed);
+  ExpectRecords(log, records);
+}
+
+TEST_F(LogReaderTest, WrongOrMissingKeyIsReportedNotDecoded) {
+  TextLogWriter text(true, reader_.table);
+  MemoryLogWriter memory(true, reader_.table);
+  for (const auto& r : MakeRecords(50)) {
+    text.Add(r);
+    memory.Add(r);
+  }
+  const Pair other = NewPair();
+  for (const std::string& file : {text.Finish(), memory.File(), memory.Dump()}) {
+    const DecodedLog wrong = Decode(file, &other.secret);
+    EXPECT_EQ(wrong.status, DecodeStatus::kWrongKey) << wrong.problem;
+    EXPECT_TRUE(wrong.records.empty());
+    EXPECT_NE(wrong.problem.find("key"), std::string::npos);
+    EXPECT_EQ(Decode(file, nullptr).status, DecodeStatus::kNoKey);
+  }
+}
+
+TEST_F(LogReaderTest, CutShortTextLogGivesWhatWasWrittenAndWhereItStopped) {
+  const auto records = MakeRecords(400);
+  TextLogWriter writer(true, reader_.table);
+  for (const auto& r : records) writer.Add(r);
+  const std::string whole = writer.Finish();
+  for (const size_t cut : {whole.size() - 12, whole.size() / 2 + 3, size_t{151}}) {
+    SCOPED_TRACE(cut);
+    const DecodedLog log = Decode(whole.substr(0, cut), &reader_.secret);
+    EXPECT_EQ(log.status, DecodeStatus::kCutShort);
+    EXPECT_EQ(log.stopped_at, cut);
+    EXPECT_NE(log.problem.find(std::to_string(cut)), std::string::npos) << log.problem;
+    EXPECT_EQ(log.closed, cut == whole.size() - 12);  // only the trailer is missing
+    ASSERT_LE(log.records.size(), records.size());
+    // Every record read is the one written; only the last may be torn.
+    for (size_t i = 0; i < log.records.size(); ++i) {
+      SCOPED_TRACE(i);
+      if (i + 1 < log.records.size()) {
+        ExpectSame(log.records[i], records[i]);
+      } else {
+        EXPECT_TRUE(records[i].message.starts_with(log.records[i].message))
+            << log.records[i].message;
+      }
+    }
+    if (cut > whole.size() / 2) {
+      EXPECT_GT(log.records.size(), records.size() / 3);
+    }
+  }
+}
+
+TEST_F(LogReaderTest, MemoryLogInChronologicalOrderBeforeAndAfterTheWrap) {
+  for (const bool encrypt : {true, false}) {
+    SCOPED_TRACE(encrypt);
+    const Scalar* key = encrypt ? &reader_.secret : nullptr;
+    MemoryLogWriter writer(encrypt, reader_.table);
+    const auto records = MakeRecords(60000);  // about 5 MiB of lines: the ring wraps
+    for (size_t i = 0; i < 1000; ++i) writer.Add(records[i]);
+    DecodedLog log = Decode(writer.File(), key);
+    EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+    EXPECT_EQ(log.kind, LogKind::kMemoryLog);
+    ASSERT_EQ(log.records.size(), 1000u);
+    // The newest line may lack the bytes the encoder still holds back.
+    ExpectRecords(log, std::span(records).first(999), false);
+    EXPECT_TRUE(records[999].message.starts_with(log.records[999].message));
+
+    for (size_t i = 1000; i < records.size(); ++i) writer.Add(records[i]);
+    ASSERT_TRUE(writer.wrapped());
+    for (const std::string& file : {writer.File(), writer.Dump()}) {
+      log = Decode(file, key);
+      EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+      ASSERT_GT(log.records.size(), 20000u);
+      // The newest records, oldest first, up to the last one written.
+      const size_t first = records.size() - log.records.size();
+      EXPECT_EQ(log.records.back().time, records.back().time);
+      for (size_t i = 1; i + 1 < log.records.size(); ++i) {
+        ASSERT_EQ(log.records[i].message, records[first + i].message) << i;
+      }
+    }
+  }
+}
+
+TEST_F(LogReaderTest, MemoryLogKeepsAnEarlierRunsBytesOutOfTheRecords) {
+  MemoryLogWriter earlier(true, reader_.table);
+  const auto old_records = MakeRecords(30000, 0);
+  for (const auto& r : old_records) earlier.Add(r);
+  // A new run opens the same file: new header, new key, old ring bytes stay beyond its pieces.
+  MemoryLogWriter later(true, reader_.table, earlier.File());
+  const auto new_records = MakeRecords(100, 50000000);
+  for (const auto& r : new_records) later.Add(r);
+  const DecodedLog log = Decode(later.File(), &reader_.secret);
+  EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+  ASSERT_EQ(log.records.size(), new_records.size());
+  ExpectRecords(log, std::span(new_records).first(99), false);
+  EXPECT_GT(log.unreadable_bytes, 1000000u);
+}
+
+TEST_F(LogReaderTest, NoLogAndDamagedFilesSaySo) {
+  EXPECT_EQ(Decode("", nullptr).status, DecodeStatus::kNotALog);
+  EXPECT_EQ(Decode(std::string(4000, 'x'), nullptr).status, DecodeStatus::kNotALog);
+
+  TextLogWriter writer(true, reader_.table);
+  for (const auto& r : MakeRecords(20)) writer.Add(r);
+  const std::string whole = writer.Finish();
+  DecodedLog log = Decode(whole + "junk after the end", &reader_.secret);
+  EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+  EXPECT_EQ(log.stopped_at, whole.size());
+  EXPECT_EQ(log.records.size(), 20u);
+
+  std::string broken = whole;
+  broken[broken.size() / 2] ^= 0x55;
+  log = Decode(broken, &reader_.secret);
+  EXPECT_EQ(log.status, DecodeStatus::kDamaged) << log.problem;
+  EXPECT_LT(log.records.size(), 20u);
+  EXPECT_GT(log.stopped_at, 150u);
+}
+
+TEST(LogRecordParseTest, RecordsAreCutAtTheirHeadsOnly) {
+  const std::string text =
+      "preamble\n[2026-01-02 03:04:05.678][12][NOTICE][a.cc(7)]Fn\tfirst\n[not a record]"
+      "\n[2026-01-02 03:04:05.679][13][BOGUS][a.cc(8)]\tstill first"
+      "\n[2026-01-02 03:04:05.680][4294967295][FATAL][b)(-3)]\t";
+  const auto records = base::log_reader::ParseRecords(text);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].function, "Fn");
+  EXPECT_EQ(records[0].message,
+            "first\n[not a record]\n[2026-01-02 03:04:05.679][13][BOGUS][a.cc(8)]\tstill first");
+  EXPECT_EQ(base::log_reader::FormatRecord(records[0]),
+            "[2026-01-02 03:04:05.678][12][NOTICE][a.cc(7)]Fn\t" + records[0].message);
+  EXPECT_EQ(records[1].thread, 4294967295u);
+  EXPECT_EQ(records[1].file, "b)");
+  EXPECT_EQ(records[1].line, -3);
+  EXPECT_EQ(records[1].message, "");
+}
+
+TEST(LogRecordParseTest, ParseRecordsRejectsABadLineNumber) {
+  EXPECT_TRUE(
+      base::log_reader::ParseRecords("\n[2026-01-02 03:04:05.680][1][INFO][x(y)(-3)]\t").empty());
+}
+
+TEST(ReaderKeyTextTest, HexKeysAndLevels) {
+  const std::string hex(64, 'a');
+  const auto key = base::log_reader::ParsePrivateKey("  " + hex + "\n");
+  ASSERT_TRUE(key.has_value());
+  EXPECT_EQ((*key)[0], 0xAA);
+  EXPECT_EQ(base::log_reader::ToHex(*key), hex);
+  EXPECT_FALSE(base::log_reader::ParsePrivateKey(hex + "0").has_value());
+  EXPECT_FALSE(base::log_reader::ParsePrivateKey(std::string(63, 'a') + "g").has_value());
+  EXPECT_FALSE(base::log_reader::ParsePublicKey(hex).has_value());
+  EXPECT_TRUE(base::log_reader::ParsePublicKey(std::string(128, 'F')).has_value());
+  EXPECT_EQ(base::log_reader::LevelNumberFromText("TRACE"), 1);
+  EXPECT_EQ(base::log_reader::LevelNumberFromText("4"), 4);
+  EXPECT_FALSE(base::log_reader::LevelNumberFromText("info").has_value());
+  EXPECT_FALSE(base::log_reader::LevelNumberFromText("7").has_value());
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The logger's worker: every record of several threads reaches the text log in order, the
+// memory log keeps whole pieces, and nothing queued before Uninit is lost.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/log/log_record.h"
+#include "base/log/logger.h"
+#include "tests/support/log_text.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr char kLogSource[] = "tests/unit/logger_worker";
+
+using corvane::testing::DecodedText;
+using corvane::testing::TempDir;
+using corvane::testing::TextLogs;
+
+// "t=<thread> i=<index>" records found in `text`: per thread, the indices in file order.
+std::map<int, std::vector<int>> RecordsByThread(const std::string& text) {
+  std::map<int, std::vector<int>> found;
+  for (size_t at = text.find("\tt="); at != std::string::npos; at = text.find("\tt=", at + 1)) {
+    char* end = nullptr;
+    const int thread = static_cast<int>(std::strtol(text.c_str() + at + 3, &end, 10));
+    if (std::strncmp(end, " i=", 3) != 0) continue;  // not a whole record
+    found[thread].push_back(static_cast<int>(std::strtol(end + 3, nullptr, 10)));
+  }
+  return found;
+}
+
+TEST(LoggerWorkerTest, FourThreadsLoseNothingAndKeepTheirOrder) {
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 50000;
+  TempDir dir;
+  base::logger logger;
+  ASSERT_TRUE(logger.Init(true, L"corvane", dir.wide().c_str(), L"app", L"", false,
+                          /*encrypt=*/true, true, 0, 0));
+  logger.SetLevel(base::kLogInfo);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&logger, t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "t={} i={} {}", t, i, "padding text");
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  // Dump while the records are fresh; Uninit then drains the queue into the text log.
+  const std::filesystem::path dump = dir / "dump.bin";
+  ASSERT_TRUE(logger.DumpToFile(dump.wstring()));
+  logger.Uninit();
+
+  const auto text_log = RecordsByThread(DecodedText(TextLogs(dir.path()).at(0)));
+  ASSERT_EQ(text_log.size(), static_cast<size_t>(kThreads));
+  for (const auto& [thread, indices] : text_log) {
+    ASSERT_EQ(indices.size(), static_cast<size_t>(kPerThread)) << thread;
+    for (int i = 0; i < kPerThread; ++i) ASSERT_EQ(indices[i], i) << thread;
+  }
+
+  // The ring holds the newest records, each one whole: every record reads back as written,
+  // and per thread the indices run without a gap up to the thread's last record. (A thread
+  // that ended early may have none left in the ring.)
+  const auto ring = corvane::testing::DecodeFile(dump);
+  ASSERT_GT(ring.records.size(), 30000u);
+  const std::regex record("t=([0-3]) i=([0-9]+) padding text");
+  std::map<int, std::vector<int>> newest;
+  for (size_t k = 0; k + 1 < ring.records.size(); ++k) {  // the newest may lack held-back bytes
+    std::smatch match;
+    const std::string& message = ring.records[k].message;
+    ASSERT_TRUE(std::regex_match(message, match, record)) << k << ": " << message;
+    EXPECT_EQ(ring.records[k].level, "INFO");
+    newest[std::stoi(match[1])].push_back(std::stoi(match[2]));
+  }
+  for (const auto& [thread, indices] : newest) {
+    for (size_t k = 1; k < indices.size(); ++k) ASSERT_EQ(indices[k], indices[k - 1] + 1) << thread;
+    EXPECT_GE(indices.back(), kPerThread - 2) << thread;
+  }
+}
+
+TEST(LoggerWorkerTest, RecordsQueuedJustBeforeUninitAreWritten) {
+  TempDir dir;
+  for (int run = 0; run < 3; ++run) {
+    base::logger logger;
+    ASSERT_TRUE(logger.Init(false, L"corvane", dir.wide().c_str(), L"app", L"", false,
+                            /*encrypt=*/true, false, 0, 0));
+    logger.SetLevel(base::kLogInfo);
+    for (int i = 0; i < 20000; ++i) BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "r i={}", i);
+    BASE_LOG_TO(&logger, kLogSource, base::kLogNotice, "Corvane exit with code {}", 0);
+    logger.Uninit();
+    const auto log = corvane::testing::DecodeFile(dir / "app.corvane.log");
+    EXPECT_EQ(log.status, base::log_reader::DecodeStatus::kComplete) << log.problem;
+    EXPECT_TRUE(log.closed);
+    ASSERT_EQ(log.records.size(), 20001u) << run;
+    EXPECT_EQ(log.records[19999].message, "r i=19999");
+    EXPECT_EQ(log.records.back().message, "Corvane exit with code 0");
+  }
+}
+
+}  // namespace

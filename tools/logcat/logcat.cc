@@ -1,0 +1,149 @@
+// corvane-logcat: prints the records of a Corvane log: a text log, a memory-log file or a
+// memory-log dump, deciphered with a reader's private key.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/log/log_reader.h"
+
+namespace {
+
+using base::log_reader::DecodedLog;
+using base::log_reader::DecodeStatus;
+
+constexpr int kOk = 0;
+constexpr int kBadInput = 1;
+constexpr int kUsage = 2;
+
+constexpr char kHelp[] =
+    "Usage: corvane-logcat [--key PRIVATE_KEY_FILE] [--json] [--min-level LEVEL] LOG_FILE\n"
+    "\n"
+    "Prints the records of a Corvane log, oldest first: a text log (app.corvane.<time>.log),\n"
+    "a memory-log file (app.corvane.log) or a memory-log dump.\n"
+    "  --key FILE         the reader's private key, 64 hexadecimal digits (as corvane-keygen\n"
+    "                     writes it; keys/dev-reader.key for development builds). Needed for\n"
+    "                     enciphered logs.\n"
+    "  --json             one JSON object per line and record: time, thread, level, file,\n"
+    "                     line, message\n"
+    "  --min-level LEVEL  only records of this level or above: DEBUG, TRACE, INFO, NOTICE,\n"
+    "                     WARNING, ERROR, FATAL, or 0..6\n"
+    "\n"
+    "What could not be read is said on standard error: a wrong key, a file that is no log,\n"
+    "and where a cut-short or damaged file stopped (everything before it is printed).\n"
+    "Exit codes: 0 the whole log was read, 1 bad input (unreadable file or key, no log, wrong\n"
+    "key, cut short or damaged), 2 usage.\n";
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+int Usage(const char* message) {
+  std::fprintf(stderr, "corvane-logcat: %s (see --help)\n", message);
+  return kUsage;
+}
+
+void Print(const DecodedLog& log, bool json, int min_level) {
+  std::string out;
+  for (const auto& record : log.records) {
+    if (base::log_reader::LevelNumberFromText(record.level).value_or(0) < min_level) continue;
+    if (json) {
+      const nlohmann::json object = {{"time", record.time},   {"thread", record.thread},
+                                     {"level", record.level}, {"file", record.file},
+                                     {"line", record.line},   {"message", record.message}};
+      out = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    } else {
+      out = base::log_reader::FormatRecord(record);
+    }
+    out += '\n';
+    std::fwrite(out.data(), 1, out.size(), stdout);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string key_path;
+  std::string log_path;
+  bool json = false;
+  int min_level = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+      return kOk;
+    }
+    if (arg == "--json") {
+      json = true;
+    } else if (arg == "--key" || arg == "--min-level") {
+      if (i + 1 >= argc) return Usage((arg + " needs a value").c_str());
+      const std::string value = argv[++i];
+      if (arg == "--key") {
+        key_path = value;
+      } else {
+        const auto level = base::log_reader::LevelNumberFromText(value);
+        if (!level) return Usage(("unknown level " + value).c_str());
+        min_level = *level;
+      }
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Usage(("unknown option " + arg).c_str());
+    } else if (log_path.empty()) {
+      log_path = arg;
+    } else {
+      return Usage("only one log file at a time");
+    }
+  }
+  if (log_path.empty()) return Usage("no log file given");
+
+  std::optional<base::log_crypt::Scalar> key;
+  if (!key_path.empty()) {
+    const auto text = ReadFile(key_path);
+    if (!text) {
+      std::fprintf(stderr, "corvane-logcat: cannot read the key file %s\n", key_path.c_str());
+      return kBadInput;
+    }
+    key = base::log_reader::ParsePrivateKey(*text);
+    if (!key || !base::log_crypt::ScalarInRange(*key)) {
+      std::fprintf(stderr, "corvane-logcat: %s holds no private key (64 hexadecimal digits)\n",
+                   key_path.c_str());
+      return kBadInput;
+    }
+  }
+  const auto bytes = ReadFile(log_path);
+  if (!bytes) {
+    std::fprintf(stderr, "corvane-logcat: cannot read %s\n", log_path.c_str());
+    return kBadInput;
+  }
+
+  const DecodedLog log = base::log_reader::DecodeLog(
+      {reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()}, key ? &*key : nullptr);
+  switch (log.status) {
+    case DecodeStatus::kNotALog:
+      std::fprintf(stderr, "corvane-logcat: %s is no Corvane log: %s\n", log_path.c_str(),
+                   log.problem.c_str());
+      return kBadInput;
+    case DecodeStatus::kNoKey:
+      std::fprintf(stderr, "corvane-logcat: %s is enciphered: give the reader's --key\n",
+                   log_path.c_str());
+      return kBadInput;
+    case DecodeStatus::kWrongKey:
+      std::fprintf(stderr, "corvane-logcat: %s: wrong key: %s\n", log_path.c_str(),
+                   log.problem.c_str());
+      return kBadInput;
+    default:
+      break;
+  }
+  Print(log, json, min_level);
+  if (log.status == DecodeStatus::kComplete) return kOk;
+  std::fprintf(stderr, "corvane-logcat: %s: %s after %zu records\n", log_path.c_str(),
+               log.problem.c_str(), log.records.size());
+  return kBadInput;
+}
