@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/strings/utf.h"
-#include "src/main/host_environment.h"
+#include "base/os/file_system.h"
 #include "tests/win/test_windows.h"
 
 namespace corvane {
@@ -114,7 +114,7 @@ TEST(GameDriveWinTest, DriveOfTheWindowsProcess) {
   TestGameWindow game(0, 0, 100, 100, RGB(0, 0, 0));
   TargetWindow target;
   target.Bind(game.hwnd());
-  const std::wstring exe = ExecutablePath();
+  const std::wstring exe = base::os::ExecutablePath();
   ASSERT_GT(exe.size(), 2u);
   EXPECT_EQ(GetWindowProcessDrive(target), base::WideToUtf8(exe.substr(0, 2)));
   EXPECT_EQ(GetWindowProcessDrive(target)[1], ':');
