@@ -14,19 +14,40 @@ scripts/winebed.sh up
 trap 'scripts/winebed.sh down' EXIT
 eval "$(scripts/winebed.sh env)"
 
-exe=build/windows/bin/Corvane.exe
-echo "== Corvane.exe without a game window"
+bin=build/windows/bin
+logcat=build/windows/tools/logcat/corvane-logcat.exe
+demo=build/demo
+rm -rf "$demo" && mkdir -p "$demo/host"
+host_dir=$(winepath -w "$demo/host")
+
+echo "== corvane-feed.exe publishes a sample document"
+wine "$bin/corvane-feed.exe" --json '{"cpu": 23.5, "memory": {"free": 6144, "total": 16384}, "ui_style": {"alpha": 80, "color": "#00ff7f"}}' \
+  --once >/dev/null 2>&1 &
+feed=$!
+sleep 2
+
 set +e
-wine "$exe" --game-id 42 >/dev/null 2>&1
+echo "== Corvane.exe vx=<demo host> without a game window"
+wine "$bin/Corvane.exe" "vx=$host_dir" --game-id 42 >/dev/null 2>&1
 echo "   exit code $? (1: no usable --hwnd)"
-echo "== Corvane.exe --hwnd 1A2B --game-id 42"
-wine "$exe" --hwnd 1A2B --game-id 42 >/dev/null 2>&1
+echo "== Corvane.exe vx=<demo host> --hwnd 1A2B --game-id 42"
+wine "$bin/Corvane.exe" "vx=$host_dir" --hwnd 1A2B --game-id 42 >/dev/null 2>&1
 echo "   exit code $?"
 set -e
+kill "$feed" 2>/dev/null || true
+wait "$feed" 2>/dev/null || true
+
+echo "== the logs it wrote, read back with the development key"
+ls -l "$demo/host/log"
+for log in "$demo"/host/log/app.corvane.*.log "$demo/host/log/app.corvane.log"; do
+  echo "-- $(basename "$log")"
+  wine "$logcat" --key keys/dev-reader.key "$(winepath -w "$log")" 2>&1 | tr -d '\r' | tail -n 8
+done
 cat <<'TXT'
 
-This build holds Corvane's start-up, its command line and its crash-report library loading.
-The overlay application is not in it yet, so a usable --hwnd still ends with exit code 1.
-Once it is, this demo opens a game window, publishes live figures with corvane-feed and shows
-the overlay over the game, saving a screenshot to build/demo/overlay.png.
+This build holds Corvane's start-up, its logs, the overlay window with its text rendering and
+the data feed; the application that binds them to a game window is not in it yet, so a usable
+--hwnd still ends with exit code 1. Once it is, this demo opens a game window, publishes live
+figures with corvane-feed and shows the overlay over the game, saving a screenshot to
+build/demo/overlay.png.
 TXT
