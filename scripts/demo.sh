@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the Windows program and runs Corvane under Wine. Without a
-# display of your own it runs on a virtual one (Xvfb) and saves a screenshot.
+# Installs what is needed, builds the Windows programs and runs them under Wine on a virtual
+# display (Xvfb): the feed, Corvane and its logs, and screenshots of the overlay in build/demo.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ "${1:-}" = "-h" ] || [ "${1:-}" = "--help" ]; then
@@ -43,11 +43,24 @@ for log in "$demo"/host/log/app.corvane.*.log "$demo/host/log/app.corvane.log"; 
   echo "-- $(basename "$log")"
   wine "$logcat" --key keys/dev-reader.key "$(winepath -w "$log")" 2>&1 | tr -d '\r' | tail -n 8
 done
+echo "== the overlay's text box over a stand-in game window (sample figures)"
+for layout in horizontal vertical; do
+  flag=""
+  [ "$layout" = vertical ] && flag=--vertical
+  out=$demo/overlay.png
+  [ "$layout" = vertical ] && out=$demo/overlay-vertical.png
+  wine "$bin/overlay_preview.exe" $flag --ms 4000 >/dev/null 2>&1 &
+  preview=$!
+  sleep 3
+  scripts/winebed.sh screenshot "$out" >/dev/null 2>&1 && echo "   $layout: $out"
+  wait "$preview" || true
+done
 cat <<'TXT'
 
 This build holds Corvane's start-up, its logs, the overlay window with its text rendering and
-the data feed; the application that binds them to a game window is not in it yet, so a usable
---hwnd still ends with exit code 1. Once it is, this demo opens a game window, publishes live
-figures with corvane-feed and shows the overlay over the game, saving a screenshot to
-build/demo/overlay.png.
+the data feed. The application that binds them to a game window is not in it yet, so a usable
+--hwnd still ends with exit code 1, and the picture above comes from a preview program that
+paints sample figures with the overlay's own window and rendering code. Once the application
+is in, this demo opens a game window, publishes live figures with corvane-feed and shows
+Corvane's overlay over the game.
 TXT

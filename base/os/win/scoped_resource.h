@@ -100,6 +100,7 @@ struct PointerTraits {
 using ScopedWindow = ScopedResource<PointerTraits<HWND, &DestroyWindow>>;
 using ScopedMemoryDc = ScopedResource<PointerTraits<HDC, &DeleteDC>>;
 using ScopedBitmap = ScopedResource<PointerTraits<HBITMAP, &DeleteObject>>;
+using ScopedBrush = ScopedResource<PointerTraits<HBRUSH, &DeleteObject>>;
 namespace gdiplus_flat = Gdiplus::DllExports;
 using ScopedGpFontFamily =
     ScopedResource<PointerTraits<Gdiplus::GpFontFamily*, &gdiplus_flat::GdipDeleteFontFamily>>;
