@@ -27,8 +27,18 @@ int PhysicalPixels(int logical, int dpi) {
   return physical < 1 ? logical : physical;
 }
 
+namespace {
+
+// Half up, truncating toward zero, in double: a float sum would round a width just below a
+// half (0.49999997) up to 1.
+int RoundedPixels(float value) {
+  return static_cast<int>(static_cast<double>(value) + 0.5);
+}
+
+}  // namespace
+
 int LineHeight(float font_height, int min_line_height) {
-  return std::max(static_cast<int>(font_height + 0.5f), min_line_height);
+  return std::max(RoundedPixels(font_height), min_line_height);
 }
 
 TextBox MeasureTextBox(std::span<const TextSegment> segments, TextMeasurer& measurer,
@@ -44,7 +54,7 @@ TextBox MeasureTextBox(std::span<const TextSegment> segments, TextMeasurer& meas
       line_width = 0;
       ++box.lines;
     } else {
-      line_width += static_cast<int>(measurer.RunWidth(segment.text) + 0.5f);
+      line_width += RoundedPixels(measurer.RunWidth(segment.text));
     }
   }
   box.width = std::max(std::max(line_width, max_width) + 2 * kHorizontalMargin, 1);

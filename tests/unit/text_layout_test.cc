@@ -38,6 +38,8 @@ TEST(LineHeightTest, RoundedSpacingOrTheMinimum) {
   EXPECT_EQ(LineHeight(27.5f, 23), 28);  // half rounds up
   EXPECT_EQ(LineHeight(27.49f, 23), 27);
   EXPECT_EQ(LineHeight(0.0f, 16), 16);  // a failed query
+  // Just below a half stays down, as it does in exact arithmetic.
+  EXPECT_EQ(LineHeight(0.49999997f, 0), 0);
 }
 
 TEST(MulDivRoundedTest, RoundsHalfAwayFromZeroLikeWin32) {
@@ -100,6 +102,11 @@ TEST(MeasureTextBoxTest, TrailingAndDoubleBreaksAddLines) {
   EXPECT_EQ(box.lines, 3);
   EXPECT_EQ(box.height, 3 * 16 + 8);
   EXPECT_EQ(box.width, 30 + 16);
+}
+
+TEST(MeasureTextBoxTest, RunWidthJustBelowAHalfRoundsDown) {
+  FakeMeasurer measurer(10.0f, {{u"a", 0.49999997f}, {u"b", 16.25f}});
+  EXPECT_EQ(MeasureTextBox(Segments({u"a", u"b", u"a"}), measurer, 16).width, 16 + 16);
 }
 
 TEST(MeasureTextBoxTest, FailedMeasurementsGiveTheEmptyBox) {
