@@ -90,13 +90,13 @@ void LoadQuads(const uint8_t* data, Quad* y, Quad* z) {
   Quad second;
   std::memcpy(&first, data, sizeof first);
   std::memcpy(&second, data + sizeof first, sizeof second);
-  *y = __builtin_shuffle(first, second, Quad{0, 2, 4, 6});
-  *z = __builtin_shuffle(first, second, Quad{1, 3, 5, 7});
+  *y = __builtin_shufflevector(first, second, 0, 2, 4, 6);
+  *z = __builtin_shufflevector(first, second, 1, 3, 5, 7);
 }
 
 void StoreQuads(const Quad& y, const Quad& z, uint8_t* data) {
-  const Quad first = __builtin_shuffle(y, z, Quad{0, 4, 1, 5});
-  const Quad second = __builtin_shuffle(y, z, Quad{2, 6, 3, 7});
+  const Quad first = __builtin_shufflevector(y, z, 0, 4, 1, 5);
+  const Quad second = __builtin_shufflevector(y, z, 2, 6, 3, 7);
   std::memcpy(data, &first, sizeof first);
   std::memcpy(data + sizeof first, &second, sizeof second);
 }
