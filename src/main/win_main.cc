@@ -1,11 +1,14 @@
 // Process entry of Corvane.exe: wires the real Windows operations into the start-up sequence.
 #include "base/os/win/scoped_resource.h"
 
+#include <optional>
+
+#include "src/app/overlay_app.h"
+#include "src/app/win32_overlay_platform.h"
 #include "src/main/crash_report_helper.h"
 #include "src/main/host_environment.h"
 #include "src/main/startup.h"
 #include "src/window/overlay_window.h"
-#include "base/os/debug_output.h"
 
 namespace corvane {
 namespace {
@@ -52,19 +55,22 @@ class Win32StartupOps final : public StartupOps {
   bool StartupGdiplus() override { return OverlayWindow::StartupGdiplus(); }
   void ShutdownGdiplus() override { OverlayWindow::ShutdownGdiplus(); }
 
-  // The overlay application is not part of this build yet: Init reports that it cannot run,
-  // so a usable --hwnd still ends in the start-up failure path with exit code 1.
-  void CreateApp() override {}
-  bool InitApp(const LaunchArgs&) override {
-    base::os::WriteDebugOutput("Corvane: the overlay application is not available in this build");
-    return false;
-  }
-  int RunApp() override { return 0; }
-  void ShutdownApp() override {}
-  void DestroyApp() override {}
+  // The application and the platform it runs on are made together and go together; the
+  // platform is made first, so it outlives the application.
+  void CreateApp() override { app_.emplace(); }
+  bool InitApp(const LaunchArgs& args) override { return app_->app.Init(args); }
+  int RunApp() override { return app_->app.Run(); }
+  void ShutdownApp() override { app_->app.Shutdown(); }
+  void DestroyApp() override { app_.reset(); }
 
  private:
+  struct Application {
+    Win32OverlayPlatform platform;
+    OverlayApp app{platform};
+  };
+
   base::win::ScopedModule shcore_;
+  std::optional<Application> app_;
 };
 
 }  // namespace

@@ -35,7 +35,10 @@ class RenderCache {
   // The next Render paints anew.
   void MarkDirty() { dirty_ = true; }
   // The current bitmap was released: the next Render must paint one.
-  void ForgetBitmap() { bitmap_.reset(); }
+  void ForgetBitmap() {
+    bitmap_.reset();
+    dirty_ = true;
+  }
 
   bool dirty() const { return dirty_; }
   std::optional<BitmapSize> bitmap() const { return bitmap_; }

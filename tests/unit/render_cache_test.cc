@@ -70,22 +70,41 @@ TEST(RenderCacheTest, NewTextWaitsForADirtyMarkOrANewAlpha) {
   EXPECT_EQ(surface.presented.size(), 3u);
 }
 
-TEST(RenderCacheTest, FailedPaintChangesNothingAndIsRetried) {
+TEST(RenderCacheTest, FailedPaintIsNotRetriedOnEveryFrame) {
   RenderCache cache;
   FakeSurface surface;
   surface.fail_paint = true;
   cache.Render(kRuns, 5, 6, 50, surface);
   EXPECT_EQ(surface.paints, 1);
   EXPECT_TRUE(surface.presented.empty());
-  EXPECT_TRUE(cache.dirty());
   EXPECT_EQ(cache.last_x(), -1);
   EXPECT_FALSE(cache.bitmap());
 
+  // The frames after it, even at another place, ask for no bitmap and show nothing.
+  cache.Render(kRuns, 5, 6, 50, surface);
+  cache.Render(kRuns, 7, 8, 50, surface);
+  EXPECT_EQ(surface.paints, 1);
+  EXPECT_TRUE(surface.presented.empty());
+
+  // A dirty mark (the next refresh) or a new opacity tries again.
   surface.fail_paint = false;
+  cache.MarkDirty();
   cache.Render(kRuns, 5, 6, 50, surface);
   EXPECT_EQ(surface.paints, 2);
   EXPECT_EQ(surface.presented.size(), 1u);
   EXPECT_FALSE(cache.dirty());
+
+  surface.fail_paint = true;
+  cache.Render(kRuns, 5, 6, 51, surface);
+  EXPECT_EQ(surface.paints, 3);
+  surface.fail_paint = false;
+  cache.Render(kRuns, 5, 6, 51, surface);
+  EXPECT_EQ(surface.paints, 3);
+  // The bitmap from before the failed paint still moves with the game window.
+  cache.Render(kRuns, 9, 6, 51, surface);
+  EXPECT_EQ(surface.presented.back().x, 9);
+  cache.Render(kRuns, 9, 6, 52, surface);
+  EXPECT_EQ(surface.paints, 4);
 }
 
 TEST(RenderCacheTest, ForgottenBitmapIsPaintedAgain) {

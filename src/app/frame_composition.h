@@ -1,0 +1,97 @@
+#pragma once
+// What one frame of the overlay shows and where: the five rows of figures, the coloured runs
+// they become, the hash that tells whether the text changed, the font size a style asks for,
+// the box size estimate and the box's place inside the game's client area. Nothing here needs
+// a window system; measuring goes through TextMeasurer.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "src/data/perf_snapshot.h"
+#include "src/window/text_layout.h"
+
+namespace corvane {
+
+inline constexpr uint32_t kRefreshIntervalMs = 1000;
+inline constexpr uint32_t kZOrderIntervalMs = 250;
+inline constexpr wchar_t kOverlayFontFamily[] = L"Microsoft YaHei";
+inline constexpr uint32_t kSeparatorColorref = 0x808080;
+
+// Style sizes below the smallest become 12, not 10. Sizes above the largest are taken as the
+// largest: no real style asks for more, and a box of a few thousand pixels per character would
+// cost a bitmap of hundreds of megabytes on every repaint.
+inline constexpr int kSmallestFontSize = 10;
+inline constexpr int kSmallFontReplacement = 12;
+inline constexpr int kLargestFontSize = 128;
+
+// The estimate's lines are at least this much higher than the font's pixel size.
+inline constexpr int kEstimateExtraLineHeight = 4;
+
+inline constexpr size_t kRowCount = 5;
+inline constexpr size_t kSegmentCount = 3 * kRowCount - 1;  // label, value, and separators
+
+struct RowText {
+  std::u16string_view label;  // "FPS", "GPU", ...
+  std::u16string value;
+};
+using FrameRows = std::array<RowText, kRowCount>;
+
+// The texts of the five rows. A figure whose text would not fit its row (only absurd figures
+// do, such as 1e300) shows the row's fallback instead.
+FrameRows FormatRows(const PerfSnapshot& snapshot);
+
+// The runs of the rows: each label with one space after it and each value in the style's
+// colour, and between rows a separator in grey: " | ", or a line break when the style's
+// direction is exactly "ver". `segments` is refilled, keeping its storage.
+void BuildSegments(const FrameRows& rows, const UiStyle& style, std::vector<TextSegment>& segments);
+
+// FNV-1a 64 over the UTF-16 units of one text.
+uint64_t HashText(std::u16string_view text);
+// The texts' hashes combined in order; the colours do not count.
+uint64_t HashSegments(std::span<const TextSegment> segments);
+
+// The rows, their runs and the runs' hash, made anew only when the figures or the style do.
+struct ComposedFrame {
+  FrameRows rows;
+  std::vector<TextSegment> segments;
+  uint64_t hash = 0;
+};
+void ComposeFrame(const PerfSnapshot& snapshot, const UiStyle& style, ComposedFrame& frame);
+
+// The font size in 96 DPI pixels for a style's size.
+int EffectiveFontSize(int32_t style_font_size);
+
+// A style's 0x00RRGGBB as a COLORREF, 0x00BBGGRR.
+uint32_t ColorrefFromRgb(uint32_t rgb);
+
+struct ScreenRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+struct ScreenPoint {
+  int x = 0;
+  int y = 0;
+};
+
+// 1% of the client area's width and height, in single precision, truncated.
+ScreenPoint ClientMargins(int width, int height);
+
+// Where a box of the given size goes inside the client area for a style's `pos` word.
+ScreenPoint PlaceBox(std::string_view pos, const ScreenRect& client, int box_width, int box_height);
+
+// The physical pixel size the estimate measures with: the effective size at `dpi`, or the
+// effective size itself when that comes out below 1 or beyond any screen's DPI.
+int EstimatePixelSize(int effective_size, int dpi);
+
+// The box size for the runs measured at `pixel_size`: widest line plus 16, lines times the
+// line height plus 8, with lines at least pixel_size + 4 high.
+TextBox EstimateTextBox(std::span<const TextSegment> segments, TextMeasurer& measurer,
+                        int pixel_size);
+
+}  // namespace corvane

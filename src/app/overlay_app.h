@@ -1,0 +1,87 @@
+#pragma once
+// The overlay application: binds the game window named on the command line, the overlay window
+// drawn over it and the performance block; tells the host whom it serves; runs the main loop
+// that shows the figures while the game is in front and leaves when the game has gone.
+#include <cstdint>
+
+#include "src/app/frame_composition.h"
+#include "src/app/overlay_platform.h"
+#include "src/data/perf_snapshot.h"
+#include "src/main/launch_options.h"
+
+namespace corvane {
+
+// The host's window message that names the game this overlay serves: wParam the game id,
+// lParam the id of the process that owns the game window. A fixed number, not WM_USER based.
+inline constexpr uint32_t kHostNotifyMessage = 1004;
+
+inline constexpr int kOverlayInitialWidth = 700;
+inline constexpr int kOverlayInitialHeight = 32;
+inline constexpr int kInitialFontSize = 14;
+inline constexpr int kGameWindowWaits = 10;
+inline constexpr uint32_t kGameWindowWaitMs = 500;
+
+class OverlayApp {
+ public:
+  // The platform outlives the application.
+  explicit OverlayApp(OverlayPlatform& platform) : platform_(platform) {}
+  ~OverlayApp();
+  OverlayApp(const OverlayApp&) = delete;
+  OverlayApp& operator=(const OverlayApp&) = delete;
+
+  // Waits up to ten times 500 ms for the game window, creates the overlay window, reads the
+  // screen DPI, sets the default font, opens the feed, reads it once and notifies the host.
+  // False when the game window never appeared or the overlay window could not be made.
+  bool Init(const LaunchArgs& args);
+  // The main loop; returns the exit code, 0, after a quit message or once the game window has
+  // been gone for the grace period.
+  int Run();
+  // Closes the feed and destroys the overlay window. Not called when Init failed.
+  void Shutdown();
+
+  // One frame: refresh when due, then paint, place, show and keep the overlay above the game.
+  void UpdateFrame();
+  // Reads the block into the snapshot and the style.
+  void RefreshData();
+
+  uintptr_t game_hwnd() const { return game_hwnd_; }
+  uint64_t game_id() const { return game_id_; }
+  const PerfSnapshot& snapshot() const { return snapshot_; }
+  const UiStyle& style() const { return style_; }
+  uint32_t last_refresh_tick() const { return last_refresh_tick_; }
+  uint32_t last_zorder_tick() const { return last_zorder_tick_; }
+  int32_t last_font_style() const { return last_font_style_; }
+  uint64_t layout_hash() const { return layout_hash_; }
+  int32_t layout_font_px() const { return layout_font_px_; }
+  int32_t layout_width() const { return layout_width_; }
+  int32_t layout_height() const { return layout_height_; }
+  int32_t dpi() const { return dpi_; }
+
+ private:
+  // Posts the host message once, when the block names a live host window.
+  void NotifyVexoraEnv();
+  void ApplyFontSize();
+  // The estimated box size for the current text, measured again only when it changed.
+  TextBox LayoutSize();
+
+  OverlayPlatform& platform_;
+  uintptr_t game_hwnd_ = 0;
+  uint64_t game_id_ = 0;
+  PerfSnapshot snapshot_;
+  UiStyle style_;
+  uint32_t last_refresh_tick_ = 0;
+  uint32_t last_zorder_tick_ = 0;
+  int32_t last_font_style_ = 0;
+  uint64_t layout_hash_ = 0;
+  int32_t layout_font_px_ = 0;
+  int32_t layout_width_ = 0;
+  int32_t layout_height_ = 0;
+  int32_t dpi_ = kReferenceDpi;
+
+  // The runs of the current figures and style. They change only when the block is read, so
+  // they are made again only then, not on every frame.
+  ComposedFrame frame_;
+  bool frame_stale_ = true;
+};
+
+}  // namespace corvane

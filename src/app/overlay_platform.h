@@ -1,0 +1,67 @@
+#pragma once
+// Everything the overlay application asks of the system: the overlay window, the game window,
+// the performance block, the clock, the screen and the text measurer. The program runs it on
+// Win32 (win32_overlay_platform.h); tests run the application on a fake that counts the calls.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "src/app/frame_composition.h"
+#include "src/data/perf_snapshot.h"
+#include "src/window/text_layout.h"
+
+namespace corvane {
+
+class OverlayPlatform {
+ public:
+  virtual ~OverlayPlatform() = default;
+
+  // Clock and screen.
+  virtual uint32_t TickCount() = 0;  // milliseconds since system start, wrapping at 2^32
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  virtual int ScreenDpi() = 0;  // horizontal logical DPI of the screen; 0 when unknown
+
+  // The game window.
+  virtual void BindGameWindow(uintptr_t window) = 0;
+  virtual bool GameWindowAlive() = 0;
+  virtual bool GameWindowMinimized() = 0;
+  virtual bool GameWindowVisible() = 0;
+  virtual bool GameWindowInForeground() = 0;
+  // The client area in screen coordinates, read anew; nothing when the window is gone.
+  virtual std::optional<ScreenRect> GameClientRect() = 0;
+  // "C:" for a game run from drive C, "_Total" when unknown.
+  virtual std::string GameDrive() = 0;
+  virtual uint32_t GameProcessId() = 0;  // 0 when unknown
+
+  // The overlay window.
+  virtual bool CreateOverlay(int width, int height) = 0;
+  virtual void DestroyOverlay() = 0;
+  virtual void ShowOverlay(bool show) = 0;
+  virtual bool OverlayVisible() = 0;
+  // False once the thread's quit message was taken.
+  virtual bool PumpMessages() = 0;
+  virtual void KeepOverlayAboveGame() = 0;
+  virtual void SetOverlayFont(const std::wstring& family, int logical_px) = 0;
+  virtual void MarkOverlayDirty() = 0;
+  virtual void RenderOverlay(std::span<const TextSegment> segments, int x, int y,
+                             uint8_t alpha) = 0;
+
+  // The measurer of the box size estimate, with a font of `pixel_size` physical pixels.
+  virtual TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) = 0;
+
+  // The performance block.
+  virtual bool OpenFeed() = 0;
+  virtual bool ReadFeed(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
+                        UiStyle& style) = 0;
+  virtual void CloseFeed() = 0;
+  virtual bool FeedEnabled() = 0;
+  virtual uint64_t FeedIpcWindow() = 0;
+
+  // The host's IPC window.
+  virtual bool IsWindow(uint64_t window) = 0;
+  virtual void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
+                               uint64_t lparam) = 0;
+};
+
+}  // namespace corvane

@@ -1,0 +1,82 @@
+#include "src/app/win32_overlay_platform.h"
+
+#include "src/window/gdiplus_text.h"
+
+namespace corvane {
+namespace {
+
+namespace gdip = Gdiplus::DllExports;
+
+HWND AsWindow(uint64_t value) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+}
+
+}  // namespace
+
+uint32_t Win32OverlayPlatform::TickCount() {
+  return GetTickCount();
+}
+
+void Win32OverlayPlatform::Sleep(uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
+
+int Win32OverlayPlatform::ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return 0;
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+void Win32OverlayPlatform::BindGameWindow(uintptr_t window) {
+  target_.Bind(reinterpret_cast<HWND>(window));
+}
+
+bool Win32OverlayPlatform::GameWindowInForeground() {
+  return target_.hwnd() != nullptr && GetForegroundWindow() == target_.hwnd();
+}
+
+std::optional<ScreenRect> Win32OverlayPlatform::GameClientRect() {
+  if (!target_.UpdateRect()) return std::nullopt;
+  return ScreenRect{target_.x(), target_.y(), target_.width(), target_.height()};
+}
+
+uint32_t Win32OverlayPlatform::GameProcessId() {
+  DWORD process_id = 0;
+  if (target_.hwnd() != nullptr) GetWindowThreadProcessId(target_.hwnd(), &process_id);
+  return process_id;
+}
+
+void Win32OverlayPlatform::RenderOverlay(std::span<const TextSegment> segments, int x, int y,
+                                         uint8_t alpha) {
+  window_.Render(segments.data(), static_cast<int>(segments.size()), x, y, alpha);
+}
+
+TextBox Win32OverlayPlatform::EstimateTextBox(std::span<const TextSegment> segments,
+                                              int pixel_size) {
+  // A font of the estimate's own, not the window's: the two may differ in size.
+  Gdiplus::GpFontFamily* family = nullptr;
+  gdip::GdipCreateFontFamilyFromName(kOverlayFontFamily, nullptr, &family);
+  const base::win::ScopedGpFontFamily family_owner(family);
+  Gdiplus::GpFont* font = nullptr;
+  gdip::GdipCreateFont(family, static_cast<Gdiplus::REAL>(pixel_size), Gdiplus::FontStyleRegular,
+                       Gdiplus::UnitPixel, &font);
+  const base::win::ScopedGpFont font_owner(font);
+  const base::win::ScopedGpStringFormat format = MakeTextFormat();
+  const GdiplusCanvas canvas = MakeMeasuringCanvas();
+  // Without a font or a canvas every run measures 0 wide.
+  GdiplusMeasurer measurer(canvas.graphics.get(), font, format.get());
+  return corvane::EstimateTextBox(segments, measurer, pixel_size);
+}
+
+bool Win32OverlayPlatform::IsWindow(uint64_t window) {
+  return ::IsWindow(AsWindow(window)) != FALSE;
+}
+
+void Win32OverlayPlatform::PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
+                                           uint64_t lparam) {
+  PostMessageW(AsWindow(window), message, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
+}
+
+}  // namespace corvane

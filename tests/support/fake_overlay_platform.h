@@ -1,0 +1,158 @@
+#pragma once
+// A platform for the overlay application that answers from its fields and notes every call that
+// does something (the queries are counted, not noted), so that tests can check the order of a
+// frame's calls and count them.
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "src/app/overlay_platform.h"
+
+namespace corvane::testing {
+
+class FakeOverlayPlatform final : public OverlayPlatform {
+ public:
+  uint32_t TickCount() override {
+    ++counts["TickCount"];
+    const uint32_t now = tick;
+    tick += tick_step;
+    return now;
+  }
+  void Sleep(uint32_t milliseconds) override {
+    Note("Sleep " + std::to_string(milliseconds));
+    slept_ms += milliseconds;
+    tick += milliseconds;
+    if (on_sleep) on_sleep(*this);
+  }
+  int ScreenDpi() override {
+    ++counts["ScreenDpi"];
+    return screen_dpi;
+  }
+
+  void BindGameWindow(uintptr_t window) override {
+    Note("BindGameWindow");
+    bound_window = window;
+  }
+  bool GameWindowAlive() override {
+    ++counts["GameWindowAlive"];
+    if (alive_after_checks > 0) return --alive_after_checks == 0 && (alive = true);
+    return alive;
+  }
+  bool GameWindowMinimized() override { return minimized; }
+  bool GameWindowVisible() override { return visible; }
+  bool GameWindowInForeground() override { return foreground; }
+  std::optional<ScreenRect> GameClientRect() override {
+    ++counts["GameClientRect"];
+    if (!alive) return std::nullopt;
+    return client;
+  }
+  std::string GameDrive() override { return drive; }
+  uint32_t GameProcessId() override { return game_pid; }
+
+  bool CreateOverlay(int width, int height) override {
+    Note("CreateOverlay " + std::to_string(width) + "x" + std::to_string(height));
+    return create_succeeds;
+  }
+  void DestroyOverlay() override { Note("DestroyOverlay"); }
+  void ShowOverlay(bool show) override {
+    Note(show ? "Show" : "Hide");
+    overlay_visible = show;
+  }
+  bool OverlayVisible() override {
+    ++counts["OverlayVisible"];
+    return overlay_visible;
+  }
+  bool PumpMessages() override {
+    ++counts["PumpMessages"];
+    return !quit_queued;
+  }
+  void KeepOverlayAboveGame() override { Note("KeepAbove"); }
+  void SetOverlayFont(const std::wstring& family, int logical_px) override {
+    Note("SetFont " + std::to_string(logical_px));
+    font_family = family;
+  }
+  void MarkOverlayDirty() override { Note("MarkDirty"); }
+  void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override {
+    Note("Render " + std::to_string(x) + "," + std::to_string(y) + " alpha " +
+         std::to_string(alpha));
+    rendered.assign(segments.begin(), segments.end());
+  }
+
+  TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) override {
+    Note("Estimate " + std::to_string(pixel_size));
+    estimated.assign(segments.begin(), segments.end());
+    return estimate;
+  }
+
+  bool OpenFeed() override {
+    Note("OpenFeed");
+    return true;
+  }
+  bool ReadFeed(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
+                UiStyle& style) override {
+    Note("ReadFeed");
+    read_game_id = game_id;
+    read_drive = game_drive;
+    if (on_read) on_read(snapshot, style);
+    return true;
+  }
+  void CloseFeed() override { Note("CloseFeed"); }
+  bool FeedEnabled() override { return enabled; }
+  uint64_t FeedIpcWindow() override { return ipc_window; }
+
+  bool IsWindow(uint64_t window) override { return window != 0 && window == live_ipc_window; }
+  void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
+                       uint64_t lparam) override {
+    Note("Post " + std::to_string(window) + " " + std::to_string(message) + " " +
+         std::to_string(wparam) + " " + std::to_string(lparam));
+  }
+
+  // The calls noted since the last Take.
+  std::vector<std::string> Take() { return std::exchange(journal, {}); }
+
+  // The clock: each TickCount returns `tick` and moves it on by `tick_step`; a sleep moves it
+  // on by its length.
+  uint32_t tick = 100000;
+  uint32_t tick_step = 0;
+  uint32_t slept_ms = 0;
+  int screen_dpi = 96;
+
+  bool alive = true;
+  int alive_after_checks = 0;  // when > 0: the window appears at that check
+  bool minimized = false;
+  bool visible = true;
+  bool foreground = true;
+  ScreenRect client{0, 0, 1920, 1080};
+  std::string drive = "C:";
+  uint32_t game_pid = 4321;
+  uintptr_t bound_window = 0;
+
+  bool create_succeeds = true;
+  bool overlay_visible = false;
+  bool quit_queued = false;
+  std::wstring font_family;
+  TextBox estimate{1, 1, 300, 40};
+  std::vector<TextSegment> rendered;
+  std::vector<TextSegment> estimated;
+
+  bool enabled = true;
+  uint64_t ipc_window = 0;
+  uint64_t live_ipc_window = 0;
+  uint64_t read_game_id = 0;
+  std::string read_drive;
+  std::function<void(PerfSnapshot&, UiStyle&)> on_read;
+  std::function<void(FakeOverlayPlatform&)> on_sleep;
+
+  std::vector<std::string> journal;
+  std::map<std::string, int> counts;
+
+ private:
+  void Note(std::string call) {
+    ++counts[call.substr(0, call.find(' '))];
+    journal.push_back(std::move(call));
+  }
+};
+
+}  // namespace corvane::testing

@@ -1,0 +1,374 @@
+// The overlay application on a fake platform: start-up and the host message, the main loop,
+// and the order and count of one frame's calls.
+#include "src/app/overlay_app.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/fake_overlay_platform.h"
+#include "tests/support/test_logger.h"
+
+namespace corvane {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FakeOverlayPlatform;
+using ::testing::IsEmpty;
+using testing::TestLogger;
+
+class OverlayAppTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Texts(int level) const { return logger_.Texts(level); }
+  std::vector<std::string> AllTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& r : logger_.records) texts.push_back(r.text);
+    return texts;
+  }
+  // Starts the app with the game window there and the calls of Init forgotten.
+  void Start() {
+    ASSERT_TRUE(app_.Init({0x1A2B, 42}));
+    platform_.Take();
+    platform_.counts.clear();
+    logger_.records.clear();
+  }
+
+  TestLogger logger_;
+  testing::ScopedLoggerReplacement replacement_{&logger_};
+  FakeOverlayPlatform platform_;
+  OverlayApp app_{platform_};
+};
+
+TEST_F(OverlayAppTest, InitWithTheGameWindowThere) {
+  EXPECT_TRUE(app_.Init({0x1A2B, 42}));
+  EXPECT_THAT(platform_.Take(), ElementsAre("BindGameWindow", "CreateOverlay 700x32", "SetFont 14",
+                                            "OpenFeed", "ReadFeed"));
+  EXPECT_EQ(platform_.bound_window, 0x1A2Bu);
+  EXPECT_EQ(platform_.font_family, L"Microsoft YaHei");
+  EXPECT_EQ(platform_.read_game_id, 42u);
+  EXPECT_EQ(platform_.read_drive, "C:");
+  EXPECT_EQ(platform_.slept_ms, 0u);
+  EXPECT_THAT(Texts(base::kLogNotice),
+              ElementsAre("OverlayApp::Init hwnd=0000000000001A2B game_id=42",
+                          "OverlayApp DPI cached: 96"));
+  EXPECT_THAT(Texts(base::kLogInfo),
+              ElementsAre("NotifyVexoraEnv: ipc_wnd not available (0000000000000000)"));
+  for (const auto& r : logger_.records) EXPECT_EQ(r.file, "src/app/overlay_app");
+  // The refresh made by Init does not count as a frame's refresh.
+  EXPECT_EQ(app_.last_refresh_tick(), 0u);
+}
+
+TEST_F(OverlayAppTest, InitWaitsForAGameWindowThatAppearsLate) {
+  platform_.alive = false;
+  platform_.alive_after_checks = 4;  // seen at the fourth look, after three waits (1.5 s)
+  EXPECT_TRUE(app_.Init({0x1A2B, 42}));
+  EXPECT_THAT(Texts(base::kLogInfo),
+              ElementsAre("Target window not alive yet, retry 1/10...",
+                          "Target window not alive yet, retry 2/10...",
+                          "Target window not alive yet, retry 3/10...",
+                          "NotifyVexoraEnv: ipc_wnd not available (0000000000000000)"));
+  EXPECT_EQ(platform_.slept_ms, 1500u);
+  EXPECT_EQ(platform_.counts["BindGameWindow"], 1);
+}
+
+TEST_F(OverlayAppTest, InitGivesUpOnAWindowThatNeverAppears) {
+  platform_.alive = false;
+  EXPECT_FALSE(app_.Init({0x1A2B, 42}));
+  const std::vector<std::string> retries = Texts(base::kLogInfo);
+  ASSERT_EQ(retries.size(), 10u);
+  EXPECT_EQ(retries.back(), "Target window not alive yet, retry 10/10...");
+  EXPECT_THAT(Texts(base::kLogError), ElementsAre("Target game window is not alive after retries"));
+  EXPECT_EQ(platform_.counts["Sleep"], 10);
+  EXPECT_EQ(platform_.slept_ms, 5000u);
+  EXPECT_EQ(platform_.counts["GameWindowAlive"], 11);
+  EXPECT_EQ(platform_.counts["CreateOverlay"], 0);
+}
+
+TEST_F(OverlayAppTest, InitFailsWhenTheOverlayCannotBeMade) {
+  platform_.create_succeeds = false;
+  EXPECT_FALSE(app_.Init({0x1A2B, 42}));
+  EXPECT_THAT(Texts(base::kLogError), ElementsAre("Failed to create overlay window"));
+  EXPECT_EQ(platform_.counts["OpenFeed"], 0);
+}
+
+TEST_F(OverlayAppTest, InitCachesTheScreenDpiWhenThereIsOne) {
+  platform_.screen_dpi = 144;
+  ASSERT_TRUE(app_.Init({0x1A2B, 42}));
+  EXPECT_EQ(app_.dpi(), 144);
+  EXPECT_EQ(Texts(base::kLogNotice)[1], "OverlayApp DPI cached: 144");
+
+  FakeOverlayPlatform no_screen;
+  no_screen.screen_dpi = 0;
+  OverlayApp other(no_screen);
+  ASSERT_TRUE(other.Init({0x1A2B, 42}));
+  EXPECT_EQ(other.dpi(), 96);
+  EXPECT_EQ(Texts(base::kLogNotice).back(), "OverlayApp DPI cached: 96");
+}
+
+TEST_F(OverlayAppTest, HostIsNotifiedOnceWithTheFullGameIdAndTheGamesProcess) {
+  platform_.ipc_window = 0x5E6F;
+  platform_.live_ipc_window = 0x5E6F;
+  ASSERT_TRUE(app_.Init({0x1A2B, 0xFEDCBA9876543210ull}));
+  std::vector<std::string> posts;
+  for (const std::string& call : platform_.Take()) {
+    if (call.rfind("Post", 0) == 0) posts.push_back(call);
+  }
+  EXPECT_THAT(posts, ElementsAre("Post 24175 1004 18364758544493064720 4321"));
+  EXPECT_EQ(Texts(base::kLogNotice).back(),
+            "NotifyVexoraEnv: PostMessage(ipc=0000000000005E6F, 1004, "
+            "game_id=18364758544493064720, pid=4321)");
+}
+
+TEST_F(OverlayAppTest, HostWindowThatIsNoWindowGetsNothing) {
+  platform_.ipc_window = 0x5E6F;  // named by the block, but not a window
+  ASSERT_TRUE(app_.Init({0x1A2B, 42}));
+  EXPECT_EQ(platform_.counts["Post"], 0);
+  EXPECT_EQ(Texts(base::kLogInfo).back(),
+            "NotifyVexoraEnv: ipc_wnd not available (0000000000005E6F)");
+}
+
+TEST_F(OverlayAppTest, ShutdownReleasesFeedThenWindowAndTheDestructorAgain) {
+  FakeOverlayPlatform platform;
+  {
+    OverlayApp app(platform);
+    ASSERT_TRUE(app.Init({0x1A2B, 42}));
+    platform.Take();
+    app.Shutdown();
+    EXPECT_THAT(platform.Take(), ElementsAre("CloseFeed", "DestroyOverlay"));
+    EXPECT_EQ(Texts(base::kLogNotice).back(), "OverlayApp::Shutdown");
+  }
+  // The destructor releases again; the platform's releases do nothing the second time.
+  EXPECT_THAT(platform.Take(), ElementsAre("CloseFeed", "DestroyOverlay"));
+}
+
+TEST_F(OverlayAppTest, QuitAlreadyQueuedEndsTheLoopBeforeAnyPass) {
+  Start();
+  platform_.quit_queued = true;
+  EXPECT_EQ(app_.Run(), 0);
+  EXPECT_THAT(AllTexts(), ElementsAre("OverlayApp::Run enter main loop",
+                                      "WM_QUIT received, exiting", "Run() exiting normally"));
+  EXPECT_THAT(platform_.Take(), IsEmpty());
+}
+
+TEST_F(OverlayAppTest, QuitDuringTheLoopEndsItAfterThePass) {
+  Start();
+  int sleeps = 0;
+  platform_.on_sleep = [&sleeps](FakeOverlayPlatform& p) { p.quit_queued = ++sleeps == 3; };
+  EXPECT_EQ(app_.Run(), 0);
+  EXPECT_EQ(platform_.counts["Render"], 3);
+  EXPECT_EQ(AllTexts().back(), "Run() exiting normally");
+  EXPECT_EQ(AllTexts()[AllTexts().size() - 2], "WM_QUIT received, exiting");
+}
+
+TEST_F(OverlayAppTest, ClosedGameWindowEndsTheLoopAfterTheGracePeriod) {
+  Start();
+  int sleeps = 0;
+  platform_.on_sleep = [&sleeps](FakeOverlayPlatform& p) {
+    if (++sleeps == 2) p.alive = false;
+  };
+  EXPECT_EQ(app_.Run(), 0);
+  const std::vector<std::string> texts = AllTexts();
+  EXPECT_THAT(texts, ::testing::Contains("Game window lost (hwnd=0000000000001A2B), waiting up to "
+                                         "5000 ms"));
+  EXPECT_THAT(texts, ::testing::Not(::testing::Contains("WM_QUIT received, exiting")));
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts.back(), "Run() exiting normally");
+  EXPECT_EQ(texts[texts.size() - 2], "Game window gone for 5000 ms, exiting");
+  // Two frames, then hidden every 200 ms until 5000 ms had passed: 25 sleeps of 200 ms.
+  EXPECT_EQ(platform_.counts["Render"], 2);
+  EXPECT_EQ(platform_.slept_ms, 2 * 8 + 25 * 200u);
+}
+
+TEST_F(OverlayAppTest, ShortAbsenceIsRecoveredWithoutLeaving) {
+  Start();
+  int sleeps = 0;
+  platform_.on_sleep = [&sleeps](FakeOverlayPlatform& p) {
+    ++sleeps;
+    if (sleeps == 1) p.alive = false;
+    if (sleeps == 16) p.alive = true;  // 15 hidden passes of 200 ms
+    if (sleeps == 18) p.quit_queued = true;
+  };
+  EXPECT_EQ(app_.Run(), 0);
+  const std::vector<std::string> texts = AllTexts();
+  EXPECT_EQ(std::count(texts.begin(), texts.end(),
+                       "Game window lost (hwnd=0000000000001A2B), waiting up to 5000 ms"),
+            1);
+  EXPECT_THAT(Texts(base::kLogInfo), ::testing::Contains("Game window recovered after 3000 ms"));
+  EXPECT_EQ(texts.back(), "Run() exiting normally");
+}
+
+TEST_F(OverlayAppTest, MinimisedOrBackgroundGameHidesTheOverlay) {
+  Start();
+  platform_.minimized = true;
+  int sleeps = 0;
+  platform_.on_sleep = [&sleeps](FakeOverlayPlatform& p) {
+    ++sleeps;
+    if (sleeps == 3) {
+      p.minimized = false;
+      p.foreground = false;
+    }
+    p.quit_queued = sleeps == 6;
+  };
+  EXPECT_EQ(app_.Run(), 0);
+  EXPECT_EQ(platform_.counts["Render"], 0);
+  EXPECT_EQ(platform_.counts["Hide"], 6);
+  EXPECT_EQ(platform_.slept_ms, 600u);
+}
+
+TEST_F(OverlayAppTest, FirstFrameRefreshesSetsTheFontEstimatesPaintsShowsAndRestacks) {
+  Start();
+  platform_.on_read = [](PerfSnapshot& s, UiStyle& style) {
+    s.cpu = 12.34;
+    style.alpha = 0x1CC;  // only the low byte is the opacity
+  };
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("ReadFeed", "MarkDirty", "SetFont 14", "Estimate 14",
+                                            "Render 810,10 alpha 204", "Show", "KeepAbove"));
+  EXPECT_THAT(Texts(base::kLogInfo), ElementsAre("Font size changed: style=14 px=14 prev_style=0"));
+  ASSERT_EQ(platform_.rendered.size(), kSegmentCount);
+  EXPECT_EQ(platform_.rendered[7].text, u"12.3%");
+  EXPECT_EQ(app_.last_refresh_tick(), platform_.tick);
+  EXPECT_EQ(app_.layout_width(), 300);
+  EXPECT_EQ(app_.layout_height(), 40);
+  EXPECT_EQ(app_.layout_font_px(), 14);
+  EXPECT_EQ(app_.layout_hash(), HashSegments(platform_.rendered));
+}
+
+TEST_F(OverlayAppTest, FrameWithNothingChangedOnlyPlacesTheBox) {
+  Start();
+  app_.UpdateFrame();
+  platform_.Take();
+  platform_.counts.clear();
+  for (int i = 0; i < 5; ++i) app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(),
+              ElementsAre("Render 810,10 alpha 0", "Render 810,10 alpha 0", "Render 810,10 alpha 0",
+                          "Render 810,10 alpha 0", "Render 810,10 alpha 0"));
+  EXPECT_EQ(platform_.counts["ScreenDpi"], 0);
+  EXPECT_EQ(platform_.counts["OverlayVisible"], 5);
+}
+
+TEST_F(OverlayAppTest, RefreshEverySecondAndRestackEveryQuarterSecond) {
+  Start();
+  app_.UpdateFrame();  // refresh and restack at the start tick
+  platform_.Take();
+  const uint32_t start = platform_.tick;
+  int refreshes = 0, restacks = 0;
+  for (uint32_t t = 8; t <= 2000; t += 8) {
+    platform_.tick = start + t;
+    app_.UpdateFrame();
+    for (const std::string& call : platform_.Take()) {
+      refreshes += call == "ReadFeed";
+      restacks += call == "KeepAbove";
+    }
+  }
+  EXPECT_EQ(refreshes, 2);  // at 1000 and 2000 ms
+  EXPECT_EQ(restacks, 7);   // at 256, 512, ... 1792 ms: the first frame 250 ms after the last
+}
+
+TEST_F(OverlayAppTest, RefreshSurvivesATickCountWrap) {
+  platform_.tick = 0xFFFFFF00u;
+  Start();
+  app_.UpdateFrame();
+  platform_.Take();
+  platform_.tick = 0xFFFFFF00u + 999;
+  app_.UpdateFrame();
+  EXPECT_EQ(platform_.counts["ReadFeed"], 1);  // the first frame's
+  platform_.tick = 0xFFFFFF00u + 1000;         // wrapped to 0x2E8
+  app_.UpdateFrame();
+  EXPECT_EQ(platform_.counts["ReadFeed"], 2);
+}
+
+TEST_F(OverlayAppTest, DisabledFeedHidesAndDoesNothingElse) {
+  Start();
+  platform_.enabled = false;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("ReadFeed", "MarkDirty", "Hide"));
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("Hide"));
+}
+
+TEST_F(OverlayAppTest, FontSizeChangesFollowTheRawStyleValue) {
+  Start();
+  UiStyle next;
+  next.font_size = 8;
+  platform_.on_read = [&next](PerfSnapshot&, UiStyle& style) { style = next; };
+  app_.UpdateFrame();
+  next.font_size = 9;  // effective 12 both times: still a change
+  platform_.tick += 1000;
+  app_.UpdateFrame();
+  EXPECT_THAT(Texts(base::kLogInfo), ElementsAre("Font size changed: style=8 px=12 prev_style=0",
+                                                 "Font size changed: style=9 px=12 prev_style=8"));
+  EXPECT_EQ(platform_.counts["SetFont"], 2);
+  EXPECT_EQ(platform_.counts["Estimate"], 2);  // the font change forgets the estimate
+  EXPECT_EQ(app_.last_font_style(), 9);
+
+  next.font_size = 2000;
+  platform_.tick += 1000;
+  app_.UpdateFrame();
+  EXPECT_EQ(Texts(base::kLogInfo).back(), "Font size changed: style=2000 px=128 prev_style=9");
+  EXPECT_THAT(platform_.journal, ::testing::Contains("SetFont 128"));
+  EXPECT_THAT(platform_.journal, ::testing::Contains("Estimate 128"));
+}
+
+TEST_F(OverlayAppTest, StyleSizeZeroFromTheStartKeepsTheInitialFont) {
+  platform_.on_read = [](PerfSnapshot&, UiStyle& style) { style.font_size = 0; };
+  Start();
+  app_.UpdateFrame();
+  EXPECT_EQ(platform_.counts["SetFont"], 0);
+  EXPECT_THAT(platform_.journal, ::testing::Contains("Estimate 12"));
+  EXPECT_THAT(Texts(base::kLogInfo), IsEmpty());
+}
+
+TEST_F(OverlayAppTest, EstimateFollowsTheTextAndTheDpi) {
+  platform_.screen_dpi = 144;
+  Start();
+  PerfSnapshot figures;
+  platform_.on_read = [&figures](PerfSnapshot& s, UiStyle&) { s = figures; };
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ::testing::Contains("Estimate 21"));
+  // Same text after a refresh: no new estimate.
+  platform_.tick += 1000;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ::testing::Not(::testing::Contains("Estimate 21")));
+  // A new figure changes the text: a new estimate.
+  figures.cpu = 50;
+  platform_.tick += 1000;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ::testing::Contains("Estimate 21"));
+  EXPECT_EQ(platform_.estimated[7].text, u"50.0%");
+}
+
+TEST_F(OverlayAppTest, MovedGameWindowMovesTheBoxAndAGoneOneStopsTheFrame) {
+  Start();
+  app_.UpdateFrame();
+  platform_.Take();
+  platform_.client = {100, 200, 800, 600};
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("Render 350,206 alpha 0"));
+  platform_.alive = false;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), IsEmpty());
+}
+
+TEST_F(OverlayAppTest, AbsurdFiguresFromTheBlockShowFallbacks) {
+  platform_.on_read = [](PerfSnapshot& s, UiStyle& style) {
+    s.fps_valid = s.gpu_valid = s.disk_valid = true;
+    s.fps_cur = s.gpu = s.disk_used = 1e300;
+    s.cpu = -1e300;
+    s.mem_total = 1e300;
+    style.font_color = 0xFFFFFFFF;
+  };
+  Start();
+  app_.UpdateFrame();
+  ASSERT_EQ(platform_.rendered.size(), kSegmentCount);
+  EXPECT_EQ(platform_.rendered[1].text, u"--");
+  EXPECT_EQ(platform_.rendered[4].text, u"--%");
+  EXPECT_EQ(platform_.rendered[7].text, u"--%");
+  EXPECT_EQ(platform_.rendered[10].text, u"--/--GB");
+  EXPECT_EQ(platform_.rendered[13].text, u"--%");
+}
+
+}  // namespace
+}  // namespace corvane
