@@ -130,6 +130,27 @@ TEST(LiveDocumentTest, OverlayReadsWhatTheToolPublishes) {
             R"({"cpu":0.0,"diskio":[],"memory":{"free":0.0,"total":0.0}})");
 }
 
+TEST(LiveDocumentTest, StyleGoesInAsTheTextTheOverlayReads) {
+  std::string error;
+  corvane::feed::FeedOptions options;
+  ASSERT_TRUE(corvane::feed::ParseFeedOptions(
+      {"--live", "--style", R"({"alpha": 60, "pos": "left", "direction": "ver"})"}, &options,
+      &error))
+      << error;
+  const std::string document = corvane::feed::BuildLiveDocument({}, std::nullopt, options.style);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ASSERT_TRUE(corvane::ParseJson(document, 1, "_Total", snapshot, style)) << document;
+  EXPECT_EQ(style.alpha, 153);
+  EXPECT_EQ(style.pos, "left");
+  EXPECT_EQ(style.direction, "ver");
+
+  EXPECT_FALSE(corvane::feed::ParseFeedOptions({"--live", "--style", "[1]"}, &options, &error));
+  EXPECT_EQ(error, "--style takes a JSON object, not '[1]'");
+  EXPECT_FALSE(
+      corvane::feed::ParseFeedOptions({"--json", "{}", "--style", "{}"}, &options, &error));
+}
+
 TEST(LiveDocumentTest, FrameRateFileHoldsOneNumber) {
   EXPECT_EQ(corvane::feed::ParseFrameRateText("59.5\n"), 59.5);
   EXPECT_EQ(corvane::feed::ParseFrameRateText("  60"), 60.0);

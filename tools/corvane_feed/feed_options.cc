@@ -1,5 +1,7 @@
 #include "tools/corvane_feed/feed_options.h"
 
+#include <nlohmann/json.hpp>
+
 #include <charconv>
 #include <set>
 #include <string_view>
@@ -27,6 +29,8 @@ Options:
   --ipc HEX          the host IPC window handle in the header, hexadecimal (default 0)
   --game-id N        with --live: also publish the frame rate of game N ...
   --fps-file PATH    ... read from PATH, which holds one number
+  --style JSON       with --live: also publish this display style (a JSON object such as
+                     '{"alpha": 60, "pos": "top-right", "font-color": "#00ff80"}')
   --name NAME        the block's name (default: the one the overlay reads)
   --remove           remove the block's name (POSIX shared memory stays until then)
   --help             show this text
@@ -61,7 +65,7 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
     if (!seen.insert(option).second) return Fail(error, option + " is given twice");
     static const std::set<std::string> kTakesValue = {"--json-file", "--json", "--interval",
                                                       "--show",      "--ipc",  "--game-id",
-                                                      "--fps-file",  "--name"};
+                                                      "--fps-file",  "--name", "--style"};
     std::string value;
     if (kTakesValue.count(option) != 0) {
       if (i + 1 >= args.size()) return Fail(error, option + " needs a value");
@@ -109,6 +113,13 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
       parsed.game_id = id;
     } else if (option == "--fps-file") {
       parsed.fps_file = value;
+    } else if (option == "--style") {
+      const nlohmann::json style =
+          nlohmann::json::parse(value, nullptr, /*allow_exceptions=*/false);
+      if (!style.is_object()) {
+        return Fail(error, "--style takes a JSON object, not '" + value + "'");
+      }
+      parsed.style = value;
     } else if (option == "--name") {
       if (value.empty() || value.find('/') != std::string::npos) {
         return Fail(error, "--name takes a block name without '/', not '" + value + "'");
@@ -136,6 +147,9 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
   if (parsed.once && interval_given) return Fail(error, "--once and --interval do not go together");
   if ((parsed.game_id || !parsed.fps_file.empty()) && parsed.source != Source::kLive) {
     return Fail(error, "--game-id and --fps-file go with --live");
+  }
+  if (!parsed.style.empty() && parsed.source != Source::kLive) {
+    return Fail(error, "--style goes with --live (put \"ui_style\" in the document otherwise)");
   }
   if (parsed.game_id.has_value() != !parsed.fps_file.empty()) {
     return Fail(error, "--game-id and --fps-file go together");

@@ -21,6 +21,7 @@ struct FeedOptions {
   bool remove = false;
   std::optional<uint64_t> game_id;
   std::string fps_file;
+  std::string style;       // with --live: the display style, a JSON object's text; empty: none
   std::string block_name;  // empty: the block every overlay reads
 };
 

@@ -29,7 +29,8 @@ void AddDiskTotal(std::vector<DiskBusy>* disks) {
   disks->insert(disks->begin(), DiskBusy{"_Total", sum / static_cast<double>(disks->size())});
 }
 
-std::string BuildLiveDocument(const MachineFigures& figures, const std::optional<FrameRate>& fps) {
+std::string BuildLiveDocument(const MachineFigures& figures, const std::optional<FrameRate>& fps,
+                              const std::string& style) {
   nlohmann::json document = nlohmann::json::object();
   if (fps) {
     document["fps"] = nlohmann::json::array({{{"game_id", fps->game_id},
@@ -45,6 +46,8 @@ std::string BuildLiveDocument(const MachineFigures& figures, const std::optional
     disks.push_back({{"name", disk.name}, {"used", OneDecimal(disk.busy_percent)}});
   }
   document["diskio"] = std::move(disks);
+  // The overlay takes the style as a JSON text inside the document, not as an object.
+  if (!style.empty()) document["ui_style"] = style;
   return document.dump();
 }
 

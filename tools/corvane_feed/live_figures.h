@@ -48,7 +48,8 @@ double Percent(uint64_t busy, uint64_t total);
 void AddDiskTotal(std::vector<DiskBusy>* disks);
 
 // The document with the keys the overlay reads, figures rounded to one decimal.
-std::string BuildLiveDocument(const MachineFigures& figures, const std::optional<FrameRate>& fps);
+std::string BuildLiveDocument(const MachineFigures& figures, const std::optional<FrameRate>& fps,
+                              const std::string& style = {});
 
 // The one number an fps file holds (white space around it allowed).
 std::optional<double> ParseFrameRateText(const std::string& text);

@@ -89,7 +89,7 @@ class DocumentSource {
         fps_warned_ = true;
       }
     }
-    *document = BuildLiveDocument(figures, fps);
+    *document = BuildLiveDocument(figures, fps, options_.style);
     return CheckDocument(*document, "the live document", error);
   }
 

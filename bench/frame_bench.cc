@@ -1,0 +1,143 @@
+// What one frame of the overlay costs its own code natively: OverlayApp::UpdateFrame on a
+// platform whose window queries answer at once and whose overlay window is the real repaint
+// rules (RenderCache) over a surface that counts paints and presents. Counts per frame show
+// which frames reach the drawing code: with nothing changed, none may.
+#include <benchmark/benchmark.h>
+
+#include "src/app/overlay_app.h"
+#include "src/window/render_cache.h"
+
+namespace {
+
+using namespace corvane;
+
+class CountingSurface final : public RenderSurface {
+ public:
+  std::optional<BitmapSize> Paint(std::span<const TextSegment>, uint8_t) override {
+    ++paints;
+    return BitmapSize{640, 30};
+  }
+  void Present(int, int, BitmapSize) override { ++presents; }
+  long paints = 0;
+  long presents = 0;
+};
+
+// Answers every query at once; the drawing calls (font, estimate, paint, present) are counted.
+class BenchPlatform final : public OverlayPlatform {
+ public:
+  uint32_t TickCount() override { return tick; }
+  void Sleep(uint32_t) override {}
+  int ScreenDpi() override { return 96; }
+  void BindGameWindow(uintptr_t) override {}
+  bool GameWindowAlive() override { return true; }
+  bool GameWindowMinimized() override { return false; }
+  bool GameWindowVisible() override { return true; }
+  bool GameWindowInForeground() override { return true; }
+  std::optional<ScreenRect> GameClientRect() override { return client; }
+  std::string GameDrive() override { return "C:"; }
+  uint32_t GameProcessId() override { return 1; }
+  bool CreateOverlay(int, int) override { return true; }
+  void DestroyOverlay() override {}
+  void ShowOverlay(bool show) override { visible = show; }
+  bool OverlayVisible() override { return visible; }
+  bool PumpMessages() override { return true; }
+  void KeepOverlayAboveGame() override { ++restacks; }
+  void SetOverlayFont(const std::wstring&, int) override { ++font_sets; }
+  void MarkOverlayDirty() override { cache.MarkDirty(); }
+  void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override {
+    cache.Render(segments, x, y, alpha, surface);
+  }
+  TextBox EstimateTextBox(std::span<const TextSegment>, int) override {
+    ++estimates;
+    return TextBox{20, 1, 640, 28};
+  }
+  bool OpenFeed() override { return true; }
+  bool ReadFeed(uint64_t, const std::string&, PerfSnapshot& snapshot, UiStyle& style) override {
+    ++reads;
+    snapshot.fps_valid = snapshot.gpu_valid = snapshot.disk_valid = true;
+    snapshot.fps_cur = 59.6 + reads;  // new figures at every refresh
+    snapshot.cpu = 12.34;
+    snapshot.mem_total = 16243.4;
+    snapshot.mem_free = 8000.2;
+    style.alpha = 204;
+    return true;
+  }
+  void CloseFeed() override {}
+  bool FeedEnabled() override { return true; }
+  uint64_t FeedIpcWindow() override { return 0; }
+  bool IsWindow(uint64_t) override { return false; }
+  void PostHostMessage(uint64_t, uint32_t, uint64_t, uint64_t) override {}
+
+  uint32_t tick = 1000000;
+  ScreenRect client{0, 0, 1920, 1080};
+  bool visible = false;
+  RenderCache cache;
+  CountingSurface surface;
+  long restacks = 0, font_sets = 0, estimates = 0, reads = 0;
+};
+
+void Report(benchmark::State& state, const BenchPlatform& p, long paints_before,
+            long presents_before, long estimates_before) {
+  using benchmark::Counter;
+  const auto per_frame = [&](long count) {
+    return Counter(static_cast<double>(count), Counter::kAvgIterations);
+  };
+  state.counters["paints/frame"] = per_frame(p.surface.paints - paints_before);
+  state.counters["presents/frame"] = per_frame(p.surface.presents - presents_before);
+  state.counters["estimates/frame"] = per_frame(p.estimates - estimates_before);
+}
+
+// The game in front, nothing new: no refresh, no font change, same place.
+void BM_FrameNothingChanged(benchmark::State& state) {
+  BenchPlatform platform;
+  OverlayApp app(platform);
+  app.Init({0x1A2B, 42});
+  app.UpdateFrame();  // the first frame refreshes, estimates, paints and shows
+  const long paints = platform.surface.paints, presents = platform.surface.presents,
+             estimates = platform.estimates;
+  for (auto _ : state) {
+    app.UpdateFrame();
+    benchmark::ClobberMemory();
+  }
+  Report(state, platform, paints, presents, estimates);
+}
+BENCHMARK(BM_FrameNothingChanged);
+
+// The game window moves on every frame: one present, no paint.
+void BM_FrameGameMoved(benchmark::State& state) {
+  BenchPlatform platform;
+  OverlayApp app(platform);
+  app.Init({0x1A2B, 42});
+  app.UpdateFrame();
+  const long paints = platform.surface.paints, presents = platform.surface.presents,
+             estimates = platform.estimates;
+  for (auto _ : state) {
+    platform.client.x ^= 1;
+    app.UpdateFrame();
+    benchmark::ClobberMemory();
+  }
+  Report(state, platform, paints, presents, estimates);
+}
+BENCHMARK(BM_FrameGameMoved);
+
+// A frame that refreshes: new figures, new runs, a new estimate and a paint (on the counting
+// surface: the drawing itself is measured by full_paint_bench under Wine).
+void BM_FrameWithRefresh(benchmark::State& state) {
+  BenchPlatform platform;
+  OverlayApp app(platform);
+  app.Init({0x1A2B, 42});
+  app.UpdateFrame();
+  const long paints = platform.surface.paints, presents = platform.surface.presents,
+             estimates = platform.estimates;
+  for (auto _ : state) {
+    platform.tick += kRefreshIntervalMs;
+    app.UpdateFrame();
+    benchmark::ClobberMemory();
+  }
+  Report(state, platform, paints, presents, estimates);
+}
+BENCHMARK(BM_FrameWithRefresh);
+
+}  // namespace
+
+BENCHMARK_MAIN();
