@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the Windows programs and runs them under Wine on a virtual
-# display (Xvfb): the feed, Corvane and its logs, and screenshots of the overlay in build/demo.
+# Installs what is needed, builds the Windows programs and runs the overlay for real under Wine:
+# the demo game, corvane-feed publishing this machine's figures and the game's frame rate, and
+# Corvane.exe attached to the game window. Leaves screenshots and the decoded log in build/demo.
+# Uses the display in $DISPLAY when there is one (the overlay shows live there), else Xvfb.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ "${1:-}" = "-h" ] || [ "${1:-}" = "--help" ]; then
-  sed -n '2,3p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
+fi
+
+user_display=""
+if [ -n "${DISPLAY:-}" ] && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
+  user_display=$DISPLAY
 fi
 
 scripts/install-deps.sh
@@ -13,54 +20,69 @@ scripts/build.sh windows
 scripts/winebed.sh up
 trap 'scripts/winebed.sh down' EXIT
 eval "$(scripts/winebed.sh env)"
+[ -z "$user_display" ] || export DISPLAY=$user_display
 
 bin=build/windows/bin
+corvane=$bin/Corvane.exe game_exe=$bin/corvane-demo-game.exe feed_exe=$bin/corvane-feed.exe
 logcat=build/windows/tools/logcat/corvane-logcat.exe
 demo=build/demo
-rm -rf "$demo" && mkdir -p "$demo/host"
-host_dir=$(winepath -w "$demo/host")
+work=$demo/run
+rm -rf "$demo" && mkdir -p "$work" "$demo/host"
+source scripts/overlay_session.sh
+trap 'stop_session; scripts/winebed.sh down' EXIT
 
-echo "== corvane-feed.exe publishes a sample document"
-wine "$bin/corvane-feed.exe" --json '{"cpu": 23.5, "memory": {"free": 6144, "total": 16384}, "ui_style": {"alpha": 80, "color": "#00ff7f"}}' \
-  --once >/dev/null 2>&1 &
-feed=$!
-sleep 2
+game_id=42
+style='{"alpha": 70, "font-size": 16, "font-color": "#7CFC00", "pos": "top-center", "direction": "hor"}'
+vertical_style='{"alpha": 70, "font-size": 16, "font-color": "#FFD700", "pos": "right", "direction": "ver"}'
 
-set +e
-echo "== Corvane.exe vx=<demo host> without a game window"
-wine "$bin/Corvane.exe" "vx=$host_dir" --game-id 42 >/dev/null 2>&1
-echo "   exit code $? (1: no usable --hwnd)"
-echo "== Corvane.exe vx=<demo host> --hwnd 1A2B --game-id 42"
-wine "$bin/Corvane.exe" "vx=$host_dir" --hwnd 1A2B --game-id 42 >/dev/null 2>&1
-echo "   exit code $?"
-set -e
-kill "$feed" 2>/dev/null || true
-wait "$feed" 2>/dev/null || true
+echo "== the demo game (a window that draws as fast as it can and counts its frames)"
+start_game game --pos 140,100 --size 1000,600 --title "Corvane demo game" \
+  --fps-file "$(winpath "$work/fps.txt")"
+echo "   window $game_hwnd, host IPC window $game_ipc, process $game_pid"
 
-echo "== the logs it wrote, read back with the development key"
-ls -l "$demo/host/log"
-for log in "$demo"/host/log/app.corvane.*.log "$demo/host/log/app.corvane.log"; do
-  echo "-- $(basename "$log")"
-  wine "$logcat" --key keys/dev-reader.key "$(winepath -w "$log")" 2>&1 | tr -d '\r' | tail -n 8
+echo "== corvane-feed --live: this machine's figures and the game's frame rate, once a second"
+start_feed --live --game-id "$game_id" --fps-file "$(winpath "$work/fps.txt")" --ipc "$game_ipc" \
+  --style "$style"
+
+echo "== Corvane.exe attached to the game window"
+start_corvane "vx=$(winpath "$demo/host")" --hwnd "$game_hwnd" --game-id "$game_id"
+for _ in $(seq 1 100); do
+  game_said game '^msg1004 ' && break
+  sleep 0.2
 done
-echo "== the overlay's text box over a stand-in game window (sample figures)"
-for layout in horizontal vertical; do
-  flag=""
-  [ "$layout" = vertical ] && flag=--vertical
-  out=$demo/overlay.png
-  [ "$layout" = vertical ] && out=$demo/overlay-vertical.png
-  wine "$bin/overlay_preview.exe" $flag --ms 4000 >/dev/null 2>&1 &
-  preview=$!
-  sleep 3
-  scripts/winebed.sh screenshot "$out" >/dev/null 2>&1 && echo "   $layout: $out"
-  wait "$preview" || true
-done
-cat <<'TXT'
+echo "   the host window got: $(tr -d '\r' <"$work/game-game.out" | grep -m 1 '^msg1004 ' || echo nothing)"
+sleep 4  # two refreshes: the game's frame rate is in
+screenshot "$demo/overlay.png"
+echo "   screenshot: $demo/overlay.png"
 
-This build holds Corvane's start-up, its logs, the overlay window with its text rendering and
-the data feed. The application that binds them to a game window is not in it yet, so a usable
---hwnd still ends with exit code 1, and the picture above comes from a preview program that
-paints sample figures with the overlay's own window and rendering code. Once the application
-is in, this demo opens a game window, publishes live figures with corvane-feed and shows
-Corvane's overlay over the game.
+echo "== the same figures in five lines on the right (the style changes while Corvane runs)"
+stop_feed
+start_feed --live --game-id "$game_id" --fps-file "$(winpath "$work/fps.txt")" --ipc "$game_ipc" \
+  --style "$vertical_style"
+sleep 3
+screenshot "$demo/overlay-vertical.png"
+echo "   screenshot: $demo/overlay-vertical.png"
+
+if [ -n "$user_display" ] && [ -t 0 ]; then
+  read -r -p "   The overlay is live on $user_display; press Enter to close the game. " _
+fi
+
+echo "== the game closes; Corvane follows 5 s later"
+tell_game game quit
+wait_game game
+wait_corvane 20
+echo "   Corvane's exit code: $corvane_rc"
+stop_feed
+
+log=$(ls "$demo"/host/log/app.corvane.2*.log | head -n 1)
+wine "$logcat" --key keys/dev-reader.key "$(winpath "$log")" 2>/dev/null | tr -d '\r' \
+  >"$demo/corvane-log.txt"
+echo "== the run's log, decoded with the development key (the last records)"
+tail -n 12 "$demo/corvane-log.txt"
+
+cat <<TXT
+
+Screenshots:   $demo/overlay.png, $demo/overlay-vertical.png
+Decoded log:   $demo/corvane-log.txt (from $log)
+Memory log:    $demo/host/log/app.corvane.log (corvane-logcat reads it too)
 TXT

@@ -88,6 +88,28 @@ for log in "$(echo "$text_logs" | head -n 1)" "$log_dir/app.corvane.log"; do
     "$(echo "$records" | tail -n 1 | cut -f2-)"
 done
 
+# A handle that never becomes a window: ten waits of 500 ms, each with its record, then the
+# error records and exit code 1 after about 5 s.
+host="$work/NoWindowHost"
+mkdir -p "$host"
+started=$(date +%s%3N)
+check "--hwnd that never becomes a window exits 1" 1 \
+  "$(run "vx=$(winpath "$host")" --hwnd 7FFF1A2B --game-id 42)"
+took=$(($(date +%s%3N) - started))
+echo "     (it ended after $took ms)"
+check "--hwnd that never becomes a window: ends after about 5 s" yes \
+  "$([ "$took" -ge 5000 ] && [ "$took" -le 8000 ] && echo yes)"
+records=$(decode "$(ls "$host/log"/app.corvane.2*.log | head -n 1)" | cut -f2-)
+check "--hwnd that never becomes a window: ten retry records" \
+  "$(for i in $(seq 1 10); do echo "Target window not alive yet, retry $i/10..."; done)" \
+  "$(echo "$records" | grep '^Target window not alive yet')"
+check "--hwnd that never becomes a window: the error records, then the exit" \
+  "Target game window is not alive after retries
+Failed to initialize OverlayApp" \
+  "$(echo "$records" | grep -A1 '^Target game window is not alive after retries$')"
+check "--hwnd that never becomes a window: the start record names the handle" 1 \
+  "$(echo "$records" | grep -c '^OverlayApp::Init hwnd=000000007FFF1A2B game_id=42$')"
+
 # An install path of more than 260 characters: the executable's whole path is read, so the
 # host path (the parent of its directory) and the logs under it are found.
 long="$work/$(printf 'p%.0s' $(seq 1 120))/$(printf 'q%.0s' $(seq 1 120))"

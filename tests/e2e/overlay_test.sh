@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The whole overlay, for real, under Wine on the virtual display: the demo game, corvane-feed
+# publishing a document file, and Corvane.exe attached to the game window. Checks what shows on
+# screenshots (place, colours, opacity, five lines), the host message, refresh, the show flag,
+# the foreground rule, and the exit after the game has gone, with the decoded log.
+#   overlay_test.sh <Corvane.exe> <corvane-demo-game.exe> <corvane-feed.exe>
+#                   <corvane-inspect.exe> <corvane-logcat.exe> <keys dir>
+set -uo pipefail
+corvane=$1 game_exe=$2 feed_exe=$3 inspect_exe=$4 logcat=$5 keys=$6
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=tests/e2e/overlay_e2e_lib.sh
+source "$here/overlay_e2e_lib.sh"
+
+game_id=18364758544493064720  # above 2^63: the whole 64 bits must reach the host
+host="$work/host"
+mkdir -p "$host"
+doc="$work/figures.json"
+
+# write_doc <pos> <alpha> <direction> <cpu>: the document the feed republishes every 250 ms.
+write_doc() {
+  local style
+  style=$(printf '{\\"alpha\\": %s, \\"font-size\\": 14, \\"font-color\\": \\"#%s\\", \\"pos\\": \\"%s\\", \\"direction\\": \\"%s\\"}' \
+    "$2" "$text_rgb_hex" "$1" "$3")
+  printf '{"fps": [{"game_id": %s, "cur": 59.6, "min": 41, "max": 60.2}], "cpu": %s, "memory": {"free": 8000, "total": 16243}, "diskio": [{"name": "_Total", "used": 3.5}], "ui_style": "%s"}' \
+    "$game_id" "$4" "$style" >"$doc.new"
+  mv "$doc.new" "$doc"
+}
+text_rgb_hex=00ff80
+text_rgb=0,255,128
+
+start_game main --pos 100,80 --size 800,500 --title "Corvane demo game"
+write_doc top-center 100 hor 1.5
+start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc"
+start_corvane "vx=$(winpath "$host")" --hwnd "$main_hwnd" --game-id "$game_id"
+
+# The host message: exactly one, with the full game id and the game's process id.
+wait_for "message 1004 reached the host window" 30 game_said main "^msg1004 "
+check "message 1004 carries the game id and the game's process id" \
+  "msg1004 game_id=$game_id pid=$main_pid" "$(grep '^msg1004 ' "$work/game-main.out" | head -n 1)"
+
+# Placement, colour and opacity, for three positions.
+for pos in top-center bottom-right left; do
+  write_doc "$pos" 100 hor 1.5
+  expect_box_at "$pos: opaque box at the predicted place" 100
+done
+check "the text is drawn in the published colour" yes \
+  "$([ "$(probe count "$box_region" "$text_rgb" 40)" -ge 20 ] && echo yes)"
+horizontal_height=$box_h
+
+write_doc left 50 hor 1.5
+expect_box_at "half opacity: box blended over the game at the predicted place" 50
+check "half opacity: the box's corner is the background blended at 128/255" yes \
+  "$(colour_near "$(corner_colour)" "$(blend 35,35,40 "$game_bg" 128)" 8 && echo yes)"
+
+write_doc top-center 100 ver 1.5
+expect_box_at "ver: box at the predicted place" 100
+check "ver: five lines (height - 8 is five times the one line's)" yes \
+  "$(within $((box_h - 8)) $((5 * (horizontal_height - 8) - 3)) $((5 * (horizontal_height - 8) + 3)) && echo yes)"
+
+# A changed figure reaches the screen within about a second (the feed republishes every 250 ms,
+# the overlay reads once a second): the CPU text grows, and the box with it.
+write_doc top-center 100 hor 1.5
+expect_box_at "before the change" 100
+width_before=$box_w
+changed_at=$(now_ms)
+write_doc top-center 100 hor 88888888.8
+wait_for "a changed figure reaches the screen" 10 box_wider_than "$width_before"
+took=$(($(now_ms) - changed_at))
+echo "     (the new figure showed after $took ms)"
+check "the change showed within 2.5 s" yes "$([ "$took" -le 2500 ] && echo yes)"
+
+# The show flag: 0 hides the overlay, 1 shows it again.
+stop_feed
+start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc" --show 0
+wait_for "show flag 0 hides the overlay" 10 no_box
+stop_feed
+start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc" --show 1
+wait_for "show flag 1 shows it again" 10 box_present
+
+# Another window in front hides the overlay; the game back in front shows it again.
+start_game other --pos 700,450 --size 400,250 --title "Another window"
+wait_for "another window in front hides the overlay" 10 no_box
+tell_game main front
+wait_for "the game back in front shows it again" 10 box_present
+tell_game other quit
+check "the other window's program ends on quit" 0 "$(wait_game other; echo $?)"
+
+# Closing the game window ends Corvane with 0 after the grace period.
+tell_game main quit
+check "the demo game ends on quit" 0 "$(wait_game main; echo $?)"
+closed_at=$(now_ms)
+wait_corvane 20
+gone_after=$(($(now_ms) - closed_at))
+check "Corvane ends with exit code 0 once the game has gone" 0 "$corvane_rc"
+echo "     (Corvane ended $gone_after ms after the game)"
+check "Corvane ends 5.0 to about 5.2 s after the game (under Wine: within 6 s)" yes \
+  "$(within "$gone_after" 4900 6000 && echo yes)"
+check "the host got exactly one message 1004" 1 "$(grep -c '^msg1004 ' "$work/game-main.out")"
+
+records=$(decode_text_log "$host/log")
+gone=$(echo "$records" | grep -o 'Game window gone for [0-9]* ms, exiting' | grep -o '[0-9]*')
+check "log: the loss record" 1 \
+  "$(echo "$records" | grep -c "Game window lost (hwnd=0*${main_hwnd^^}), waiting up to 5000 ms")"
+check "log: gone for 5000 to 5300 ms" yes "$(within "${gone:-0}" 5000 5300 && echo yes)"
+check "log: Run() exiting normally" 1 "$(echo "$records" | grep -c 'Run() exiting normally$')"
+check "log: no quit message" 0 "$(echo "$records" | grep -c 'WM_QUIT received')"
+check "log: the last record" "Corvane exit with code 0" "$(echo "$records" | tail -n 1 | cut -f2-)"
+check "log: the host message was logged" 1 \
+  "$(echo "$records" | grep -c "NotifyVexoraEnv: PostMessage(ipc=0*${main_ipc^^}, 1004, game_id=$game_id, pid=$main_pid)")"
+
+finish
