@@ -135,6 +135,8 @@ TEST(QuitLineWatcherTest, LongLinesAreNeitherKeptNorMistakenForQuit) {
   const std::string long_line(1 << 20, ' ');
   EXPECT_FALSE(watcher.Feed(long_line));
   EXPECT_FALSE(watcher.Feed("quit\n"));
+  // A long line that starts like the quit line: only its start is kept, yet it is not one.
+  EXPECT_FALSE(watcher.Feed("quit" + long_line + "x\n"));
   // The next line is read afresh.
   EXPECT_TRUE(watcher.Feed("quit\n"));
 }

@@ -128,7 +128,8 @@ class DemoGame {
     game_class.lpfnWndProc = &WindowProc;
     game_class.hInstance = instance;
     game_class.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    game_class.hbrBackground = background_.get();
+    // A brush of its own: the class's brush belongs to the system once registered.
+    game_class.hbrBackground = CreateSolidBrush(kBackground);
     game_class.lpszClassName = kGameClass;
     WNDCLASSEXW ipc_class = {};
     ipc_class.cbSize = sizeof ipc_class;
