@@ -56,11 +56,12 @@ check "... and says so in one line" "corvane-demo-game: unknown option '--speed'
   "$(cat "$work/err")"
 check "a bad size ends with 2" 2 "$(run "$game" --size 0,10)"
 
-# A run with standard input from a pipe that stays open.
+# A run with standard input from a pipe that stays open and standard output into a pipe, as
+# the tests read it.
 mkfifo "$work/in"
 exec 3<>"$work/in"
 wine "$game" --pos 100,80 --size 640,400 --title "Demo game test" \
-  --fps-file "$(p "$work/fps.txt")" <"$work/in" >"$work/game.out" 2>"$work/game.err" &
+  --fps-file "$(p "$work/fps.txt")" <"$work/in" > >(cat >"$work/game.out") 2>"$work/game.err" &
 game_pids+=($!)
 wait_for 30 grep -qs '^hwnd=' "$work/game.out"
 first=$(head -n 1 "$work/game.out")
@@ -116,21 +117,24 @@ convert "$work/b.png" -crop "$band" +repage "$work/b-band.png"
 changed=$(compare -metric AE "$work/a-band.png" "$work/b-band.png" null: 2>&1)
 check "the band moves between two screenshots" yes "$([ "${changed%% *}" -gt 0 ] && echo yes)"
 
-check "the game is still running" yes "$(kill -0 "${game_pids[0]}" 2>/dev/null && echo yes)"
-echo quit >&3
-wait_exit "${game_pids[0]}" 20
-check "\"quit\" on standard input ends it with 0" 0 "$exit_code"
-exec 3>&-
-check "nothing on standard error" "" "$(tr -d '\r' <"$work/game.err")"
-
-# A run with standard input at its end at once, ended by WM_CLOSE.
+# A second game, started while the first runs, with standard input at its end at once: it
+# takes the foreground from the first.
 wine "$game" --size 320,200 </dev/null >"$work/game2.out" 2>"$work/game2.err" &
 game_pids+=($!)
 wait_for 30 grep -qs '^hwnd=' "$work/game2.out"
 second=$(head -n 1 "$work/game2.out")
 hwnd2=0x0
 [[ $second =~ $pattern ]] && hwnd2=0x${BASH_REMATCH[1]}
-sleep 1.5
+check "a game started later takes the foreground" "$hwnd2" "$(probe foreground)"
+
+check "the first game is still running" yes "$(kill -0 "${game_pids[0]}" 2>/dev/null && echo yes)"
+echo quit >&3
+wait_exit "${game_pids[0]}" 20
+check "\"quit\" on standard input ends it with 0" 0 "$exit_code"
+exec 3>&-
+check "nothing on standard error" "" "$(tr -d '\r' <"$work/game.err")"
+
+sleep 1
 check "the end of standard input does not end it" yes \
   "$(kill -0 "${game_pids[1]}" 2>/dev/null && echo yes)"
 check "the default position still gives the asked size" "320,200" "$(probe client "$hwnd2" | cut -d' ' -f2)"

@@ -198,10 +198,18 @@ class DemoGame {
   }
 
   void BringToForeground() {
+    // Windows lets a process take the foreground only in some cases; sharing the input state
+    // of the thread that has it now is the usual way to be one of them. Wine needs none of it.
+    const DWORD own_thread = GetCurrentThreadId();
+    const HWND current = GetForegroundWindow();
+    const DWORD current_thread = current ? GetWindowThreadProcessId(current, nullptr) : 0;
+    const bool attached = current_thread != 0 && current_thread != own_thread &&
+                          AttachThreadInput(own_thread, current_thread, TRUE);
     SetForegroundWindow(game_window_);
     BringWindowToTop(game_window_);
     SetActiveWindow(game_window_);
     SetFocus(game_window_);
+    if (attached) AttachThreadInput(own_thread, current_thread, FALSE);
     if (GetForegroundWindow() != game_window_) {
       std::fprintf(stderr, "corvane-demo-game: the window did not become the foreground window\n");
     }
