@@ -118,8 +118,10 @@ changed=$(compare -metric AE "$work/a-band.png" "$work/b-band.png" null: 2>&1)
 check "the band moves between two screenshots" yes "$([ "${changed%% *}" -gt 0 ] && echo yes)"
 
 # A second game, started while the first runs, with standard input at its end at once: it
-# takes the foreground from the first.
-wine "$game" --size 320,200 </dev/null >"$work/game2.out" 2>"$work/game2.err" &
+# takes the foreground from the first. Its frame-rate file cannot be written: it says so once
+# and runs on.
+wine "$game" --size 320,200 --fps-file 'Z:\no\such\folder\fps.txt' </dev/null \
+  >"$work/game2.out" 2>"$work/game2.err" &
 game_pids+=($!)
 wait_for 30 grep -qs '^hwnd=' "$work/game2.out"
 second=$(head -n 1 "$work/game2.out")
@@ -141,5 +143,8 @@ check "the default position still gives the asked size" "320,200" "$(probe clien
 probe post "$hwnd2" 0x10 0 0 >/dev/null  # WM_CLOSE
 wait_exit "${game_pids[1]}" 20
 check "WM_CLOSE ends it with 0" 0 "$exit_code"
+check "a frame-rate file that cannot be written is reported once" \
+  "corvane-demo-game: cannot write Z:\no\such\folder\fps.txt (error 3)" \
+  "$(tr -d '\r' <"$work/game2.err")"
 
 finish
