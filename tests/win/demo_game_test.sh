@@ -136,7 +136,8 @@ check "\"quit\" on standard input ends it with 0" 0 "$exit_code"
 exec 3>&-
 check "nothing on standard error" "" "$(tr -d '\r' <"$work/game.err")"
 
-sleep 1
+# Long enough for a few seconds of frame-rate writes.
+sleep 2.5
 check "the end of standard input does not end it" yes \
   "$(kill -0 "${game_pids[1]}" 2>/dev/null && echo yes)"
 check "the default position still gives the asked size" "320,200" "$(probe client "$hwnd2" | cut -d' ' -f2)"
