@@ -107,6 +107,41 @@ TEST(DemoGameFrameRateTest, FileTextIsOneNumberAndANewline) {
   EXPECT_EQ(corvane::demo_game::FrameRateText(0.0), "0.0\n");
 }
 
+TEST(DemoGameFrameRateTest, FileReplacementWaitsForABusyReaderButNotForever) {
+  using corvane::demo_game::kReplaceAttempts;
+  using corvane::demo_game::ReplaceOutcome;
+  using corvane::demo_game::ReplaceWhileBusy;
+  int calls = 0, waits = 0;
+  const auto wait = [&waits] { ++waits; };
+  const auto busy_for = [&calls](int busy_calls, ReplaceOutcome then) {
+    return
+        [&calls, busy_calls, then] { return ++calls <= busy_calls ? ReplaceOutcome::kBusy : then; };
+  };
+
+  EXPECT_TRUE(ReplaceWhileBusy(busy_for(0, ReplaceOutcome::kDone), wait));
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(waits, 0);
+
+  calls = waits = 0;
+  EXPECT_TRUE(ReplaceWhileBusy(busy_for(3, ReplaceOutcome::kDone), wait));
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(waits, 3);
+
+  // Busy at every attempt: it gives up, without a wait after the last attempt.
+  calls = waits = 0;
+  EXPECT_FALSE(ReplaceWhileBusy(busy_for(1000, ReplaceOutcome::kDone), wait));
+  EXPECT_EQ(calls, kReplaceAttempts);
+  EXPECT_EQ(waits, kReplaceAttempts - 1);
+
+  // Any other failure is final at once.
+  calls = waits = 0;
+  EXPECT_FALSE(ReplaceWhileBusy(busy_for(0, ReplaceOutcome::kFailed), wait));
+  EXPECT_EQ(calls, 1);
+  calls = waits = 0;
+  EXPECT_FALSE(ReplaceWhileBusy(busy_for(2, ReplaceOutcome::kFailed), wait));
+  EXPECT_EQ(calls, 3);
+}
+
 TEST(QuitLineWatcherTest, EndsOnlyAtALineThatReadsQuit) {
   QuitLineWatcher watcher;
   EXPECT_FALSE(watcher.Feed("hello\nquitting\n quit now\nqu"));

@@ -4,10 +4,12 @@
 # with the whole 64-bit game id, a frame rate in its file, pixels that move in the band and
 # stay the background colour elsewhere, and its two ways to end ("quit" on standard input and
 # WM_CLOSE) with exit code 0, while the end of standard input does not end it.
-#   demo_game_test.sh <corvane-demo-game.exe> <window_probe.exe>
+# While the first game runs, corvane-feed reads its frame-rate file every millisecond (the demo
+# has it read once a second): the game's replacements of the file must still succeed.
+#   demo_game_test.sh <corvane-demo-game.exe> <window_probe.exe> <corvane-feed.exe>
 set -uo pipefail
-[ $# -eq 2 ] || { echo "usage: demo_game_test.sh GAME.exe PROBE.exe" >&2; exit 2; }
-game=$1 probe=$2
+[ $# -eq 3 ] || { echo "usage: demo_game_test.sh GAME.exe PROBE.exe FEED.exe" >&2; exit 2; }
+game=$1 probe=$2 feed=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 scripts=$here/../../scripts
 emulator=wine
@@ -17,7 +19,8 @@ emulator=wine
 eval "$("$scripts/winebed.sh" env)"
 
 game_pids=()
-trap 'for pid in "${game_pids[@]}"; do kill "$pid" 2>/dev/null; done; rm -rf "$work"' EXIT
+feed_pid=""
+trap 'for pid in "${game_pids[@]}" $feed_pid; do kill "$pid" 2>/dev/null; done; rm -rf "$work"' EXIT
 
 wait_for() {  # wait_for <seconds> <command...>: true once the command succeeds
   local end=$((SECONDS + $1))
@@ -63,6 +66,9 @@ exec 3<>"$work/in"
 wine "$game" --pos 100,80 --size 640,400 --title "Demo game test" \
   --fps-file "$(p "$work/fps.txt")" <"$work/in" > >(cat >"$work/game.out") 2>"$work/game.err" &
 game_pids+=($!)
+wine "$feed" --live --interval 1 --game-id 7 --fps-file "$(p "$work/fps.txt")" \
+  --name corvane_demo_game_test >/dev/null 2>"$work/feed.err" &
+feed_pid=$!
 wait_for 30 grep -qs '^hwnd=' "$work/game.out"
 first=$(head -n 1 "$work/game.out")
 pattern='^hwnd=0x([0-9A-F]+) ipc=0x([0-9A-F]+) pid=([0-9]+)$'
@@ -134,7 +140,10 @@ echo quit >&3
 wait_exit "${game_pids[0]}" 20
 check "\"quit\" on standard input ends it with 0" 0 "$exit_code"
 exec 3>&-
-check "nothing on standard error" "" "$(tr -d '\r' <"$work/game.err")"
+check "nothing on standard error, though the file was read all the while" "" \
+  "$(tr -d '\r' <"$work/game.err")"
+kill "$feed_pid"
+check "the feed ran without a fault" "" "$(grep -v 'no frame rate in .* yet' "$work/feed.err")"
 
 # Long enough for a few seconds of frame-rate writes.
 sleep 2.5

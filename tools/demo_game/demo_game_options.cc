@@ -115,6 +115,16 @@ std::string FrameRateText(double frames_per_second) {
   return text;
 }
 
+bool ReplaceWhileBusy(const std::function<ReplaceOutcome()>& replace,
+                      const std::function<void()>& wait) {
+  for (int attempt = 1;; ++attempt) {
+    const ReplaceOutcome outcome = replace();
+    if (outcome != ReplaceOutcome::kBusy) return outcome == ReplaceOutcome::kDone;
+    if (attempt == kReplaceAttempts) return false;
+    wait();
+  }
+}
+
 std::optional<double> FrameRateCounter::AddFrame(int64_t now) {
   ++total_frames_;
   if (!period_start_) {

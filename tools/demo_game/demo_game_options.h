@@ -2,6 +2,7 @@
 // The demo game's rules that need no window system: its command line, the lines it prints,
 // its frame-rate measurement and the watch for "quit" on standard input.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,16 @@ std::string HostNotificationLine(uint64_t wparam, uint64_t lparam);
 
 // The content of the frame-rate file: one number with one decimal and a newline, "123.4\n".
 std::string FrameRateText(double frames_per_second);
+
+// The frame-rate file is written beside its place and then moved over it, so that a reader
+// never sees half of it. A reader that has the file open at that moment (corvane-feed opens it
+// without sharing its deletion) makes the move fail for as long as it holds it.
+enum class ReplaceOutcome { kDone, kBusy, kFailed };
+constexpr int kReplaceAttempts = 10;
+// Calls `replace` until it is done, fails for another reason, or has been busy
+// `kReplaceAttempts` times, with `wait` between attempts. True when it was done.
+bool ReplaceWhileBusy(const std::function<ReplaceOutcome()>& replace,
+                      const std::function<void()>& wait);
 
 // Frames per second over measurement periods of at least one second, from a monotonic counter
 // with `ticks_per_second` ticks.

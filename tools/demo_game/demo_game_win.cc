@@ -92,8 +92,7 @@ class FrameRateFile {
            WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size();
     }
-    // A reader that holds the file open may refuse the replacement; the next second tries again.
-    ok = ok && MoveFileExW(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ok = ok && Replace();
     if (!ok) {
       const DWORD error = GetLastError();
       DeleteFileW(temporary_.c_str());
@@ -106,6 +105,21 @@ class FrameRateFile {
   }
 
  private:
+  bool Replace() const {
+    using corvane::demo_game::ReplaceOutcome;
+    return corvane::demo_game::ReplaceWhileBusy(
+        [this] {
+          if (MoveFileExW(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            return ReplaceOutcome::kDone;
+          }
+          const DWORD error = GetLastError();
+          return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                     ? ReplaceOutcome::kBusy
+                     : ReplaceOutcome::kFailed;
+        },
+        [] { Sleep(1); });
+  }
+
   std::wstring path_, temporary_;
   std::string shown_path_;
   bool failure_reported_ = false;
