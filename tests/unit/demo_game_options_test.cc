@@ -1,0 +1,179 @@
+// The demo game's portable rules: its command line, its printed lines, its frame-rate counter
+// and the watch for "quit" on standard input.
+#include <gtest/gtest.h>
+
+#include "tools/demo_game/demo_game_options.h"
+
+namespace {
+
+using corvane::demo_game::DemoGameOptions;
+using corvane::demo_game::FrameRateCounter;
+using corvane::demo_game::ParseDemoGameOptions;
+using corvane::demo_game::QuitLineWatcher;
+
+std::string ErrorOf(const std::vector<std::string>& args) {
+  DemoGameOptions options;
+  std::string error;
+  return ParseDemoGameOptions(args, &options, &error) ? "" : error;
+}
+
+TEST(DemoGameOptionsTest, ReadsEveryOptionAndKeepsDefaults) {
+  DemoGameOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseDemoGameOptions({}, &options, &error));
+  EXPECT_FALSE(options.pos.has_value());
+  EXPECT_EQ(options.client_width, 800);
+  EXPECT_EQ(options.client_height, 600);
+  EXPECT_EQ(options.title, "Corvane Demo Game");
+  EXPECT_EQ(options.fps_file, "");
+  EXPECT_FALSE(options.help);
+
+  ASSERT_TRUE(ParseDemoGameOptions({"--pos", "-20,35", "--size", "640,1", "--title",
+                                    "Spiel \xC3\xBC", "--fps-file", "C:\\x\\fps.txt"},
+                                   &options, &error))
+      << error;
+  ASSERT_TRUE(options.pos.has_value());
+  EXPECT_EQ(options.pos->x, -20);
+  EXPECT_EQ(options.pos->y, 35);
+  EXPECT_EQ(options.client_width, 640);
+  EXPECT_EQ(options.client_height, 1);
+  EXPECT_EQ(options.title, "Spiel \xC3\xBC");
+  EXPECT_EQ(options.fps_file, "C:\\x\\fps.txt");
+
+  ASSERT_TRUE(ParseDemoGameOptions({"--title", "", "--help"}, &options, &error));
+  EXPECT_TRUE(options.help);
+  EXPECT_EQ(options.title, "");
+}
+
+TEST(DemoGameOptionsTest, RefusesWhatCannotWork) {
+  EXPECT_EQ(ErrorOf({"--fullscreen"}), "unknown option '--fullscreen' (see --help)");
+  EXPECT_EQ(ErrorOf({"--title", "a", "--title", "b"}), "--title is given twice");
+  EXPECT_EQ(ErrorOf({"--pos"}), "--pos needs a value");
+  EXPECT_EQ(ErrorOf({"--fps-file", ""}), "--fps-file takes a path, not ''");
+  for (const char* pos : {"", "10", "10,", ",10", "10;20", "1.5,2", "10,20,30", "x,y", "32768,0",
+                          "0,-32768", "99999999999,0"}) {
+    EXPECT_EQ(ErrorOf({"--pos", pos}), std::string("--pos takes X,Y in pixels, not '") + pos + "'");
+  }
+  for (const char* size : {"0,100", "100,0", "-5,100", "16385,10", "10,16385", "640x480", ""}) {
+    EXPECT_EQ(ErrorOf({"--size", size}),
+              std::string("--size takes W,H from 1 to 16384 pixels, not '") + size + "'");
+  }
+  EXPECT_EQ(ErrorOf({"--pos", "-32767,32767", "--size", "16384,16384"}), "");
+  // A bad option is refused even when --help is there too.
+  EXPECT_NE(ErrorOf({"--help", "--bogus"}), "");
+}
+
+TEST(DemoGameLinesTest, CarryWholeHandlesIdsAndProcessIds) {
+  EXPECT_EQ(corvane::demo_game::StartLine(0x1A0064, 0xFFFFFFFF00000010ull, 4294967295u),
+            "hwnd=0x1A0064 ipc=0xFFFFFFFF00000010 pid=4294967295");
+  EXPECT_EQ(corvane::demo_game::HostNotificationLine(18446744073709551615ull, 36),
+            "msg1004 game_id=18446744073709551615 pid=36");
+  EXPECT_EQ(corvane::demo_game::HostNotificationLine(0x123456789ABCDEF0ull, 0),
+            "msg1004 game_id=1311768467463790320 pid=0");
+  // The process id is the low 32 bits of the second parameter, unsigned.
+  EXPECT_EQ(corvane::demo_game::HostNotificationLine(1, 0xFFFFFFFFDEADBEEFull),
+            "msg1004 game_id=1 pid=3735928559");
+}
+
+TEST(DemoGameFrameRateTest, MeasuresOverPeriodsOfASecond) {
+  FrameRateCounter counter(1000);                    // ticks are milliseconds
+  EXPECT_FALSE(counter.AddFrame(5000).has_value());  // starts the first period
+  for (int t = 5010; t < 6000; t += 10) EXPECT_FALSE(counter.AddFrame(t).has_value()) << t;
+  // 100 frames after the start, over exactly one second.
+  auto rate = counter.AddFrame(6000);
+  ASSERT_TRUE(rate.has_value());
+  EXPECT_DOUBLE_EQ(*rate, 100.0);
+  EXPECT_EQ(counter.total_frames(), 101u);
+
+  // A stall: three frames over two and a half seconds give 1.2 per second, not 3.
+  EXPECT_FALSE(counter.AddFrame(6100).has_value());
+  EXPECT_FALSE(counter.AddFrame(6200).has_value());
+  rate = counter.AddFrame(8500);
+  ASSERT_TRUE(rate.has_value());
+  EXPECT_DOUBLE_EQ(*rate, 1.2);
+
+  // A real counter's frequency and a rate in the thousands.
+  FrameRateCounter fast(10000000);
+  fast.AddFrame(0);
+  std::optional<double> last;
+  for (int64_t i = 1; i <= 2500; ++i) last = fast.AddFrame(i * 4000);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_DOUBLE_EQ(*last, 2500.0);
+}
+
+TEST(DemoGameFrameRateTest, FileTextIsOneNumberAndANewline) {
+  EXPECT_EQ(corvane::demo_game::FrameRateText(123.44), "123.4\n");
+  EXPECT_EQ(corvane::demo_game::FrameRateText(59.96), "60.0\n");
+  EXPECT_EQ(corvane::demo_game::FrameRateText(0.0), "0.0\n");
+}
+
+TEST(DemoGameFrameRateTest, FileReplacementWaitsForABusyReaderButNotForever) {
+  using corvane::demo_game::kReplaceAttempts;
+  using corvane::demo_game::ReplaceOutcome;
+  using corvane::demo_game::ReplaceWhileBusy;
+  int calls = 0, waits = 0;
+  const auto wait = [&waits] { ++waits; };
+  const auto busy_for = [&calls](int busy_calls, ReplaceOutcome then) {
+    return
+        [&calls, busy_calls, then] { return ++calls <= busy_calls ? ReplaceOutcome::kBusy : then; };
+  };
+
+  EXPECT_TRUE(ReplaceWhileBusy(busy_for(0, ReplaceOutcome::kDone), wait));
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(waits, 0);
+
+  calls = waits = 0;
+  EXPECT_TRUE(ReplaceWhileBusy(busy_for(3, ReplaceOutcome::kDone), wait));
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(waits, 3);
+
+  // Busy at every attempt: it gives up, without a wait after the last attempt.
+  calls = waits = 0;
+  EXPECT_FALSE(ReplaceWhileBusy(busy_for(1000, ReplaceOutcome::kDone), wait));
+  EXPECT_EQ(calls, kReplaceAttempts);
+  EXPECT_EQ(waits, kReplaceAttempts - 1);
+
+  // Any other failure is final at once.
+  calls = waits = 0;
+  EXPECT_FALSE(ReplaceWhileBusy(busy_for(0, ReplaceOutcome::kFailed), wait));
+  EXPECT_EQ(calls, 1);
+  calls = waits = 0;
+  EXPECT_FALSE(ReplaceWhileBusy(busy_for(2, ReplaceOutcome::kFailed), wait));
+  EXPECT_EQ(calls, 3);
+}
+
+TEST(QuitLineWatcherTest, EndsOnlyAtALineThatReadsQuit) {
+  QuitLineWatcher watcher;
+  EXPECT_FALSE(watcher.Feed("hello\nquitting\n quit now\nqu"));
+  EXPECT_TRUE(watcher.Feed("it\n"));  // split across two reads
+
+  QuitLineWatcher crlf;
+  EXPECT_TRUE(crlf.Feed("  quit \r\n"));
+
+  QuitLineWatcher later;
+  EXPECT_TRUE(later.Feed("\n\nabc\nquit\nmore\n"));
+
+  QuitLineWatcher none;
+  EXPECT_FALSE(none.Feed("QUIT\n\n"));
+  EXPECT_FALSE(none.Finish());
+}
+
+TEST(QuitLineWatcherTest, LastLineWithoutNewlineCountsAtTheEnd) {
+  QuitLineWatcher watcher;
+  EXPECT_FALSE(watcher.Feed("x\nquit"));
+  EXPECT_TRUE(watcher.Finish());
+}
+
+TEST(QuitLineWatcherTest, LongLinesAreNeitherKeptNorMistakenForQuit) {
+  QuitLineWatcher watcher;
+  // A line far longer than what is kept, ending in "quit": it is not the quit line.
+  const std::string long_line(1 << 20, ' ');
+  EXPECT_FALSE(watcher.Feed(long_line));
+  EXPECT_FALSE(watcher.Feed("quit\n"));
+  // A long line that starts like the quit line: only its start is kept, yet it is not one.
+  EXPECT_FALSE(watcher.Feed("quit" + long_line + "x\n"));
+  // The next line is read afresh.
+  EXPECT_TRUE(watcher.Feed("quit\n"));
+}
+
+}  // namespace

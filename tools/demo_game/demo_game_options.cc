@@ -1,0 +1,175 @@
+#include "tools/demo_game/demo_game_options.h"
+
+#include <charconv>
+#include <cinttypes>
+#include <cstdio>
+#include <set>
+
+namespace corvane::demo_game {
+
+const char kUsage[] =
+    R"(Usage: corvane-demo-game [OPTIONS]
+
+A stand-in game for Corvane's tests and demo: a window that draws as fast as it can and a
+hidden host IPC window that prints every message 1004 it receives.
+
+Options:
+  --pos X,Y        the window's top-left corner on the screen (default: the system's choice)
+  --size W,H       the size of its client area in pixels, 1 to 16384 (default 800,600)
+  --title TEXT     the window title (default "Corvane Demo Game")
+  --fps-file PATH  write the measured frame rate to PATH once a second ("123.4" and a newline;
+                   the file is replaced whole each time)
+  --help           show this text
+
+Standard output: first "hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>", then for each message 1004
+"msg1004 game_id=<decimal> pid=<decimal>". The client area is filled with the colour #303040
+except a band from 22% to 38% of its height, where a bar moves and the frame count shows.
+It ends when its window is closed or when standard input gives the line "quit" (the end of
+standard input does not end it).
+Exit code 0; 2 when an option is not usable; 1 when the windows cannot be made.
+)";
+
+namespace {
+
+bool Fail(std::string* error, std::string text) {
+  *error = std::move(text);
+  return false;
+}
+
+bool ParseInt(std::string_view text, int* out) {
+  if (text.empty()) return false;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), *out);
+  return status == std::errc() && end == text.data() + text.size();
+}
+
+// "A,B" as two integers.
+bool ParsePair(std::string_view text, int* first, int* second) {
+  const size_t comma = text.find(',');
+  return comma != std::string_view::npos && ParseInt(text.substr(0, comma), first) &&
+         ParseInt(text.substr(comma + 1), second);
+}
+
+}  // namespace
+
+bool ParseDemoGameOptions(const std::vector<std::string>& args, DemoGameOptions* options,
+                          std::string* error) {
+  // Positions far off any screen are refused: Win32 coordinates are 16-bit in places.
+  constexpr int kMaxCoordinate = 32767, kMaxSize = 16384;
+  DemoGameOptions parsed;
+  std::set<std::string> seen;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (option == "--help" || option == "-h") {
+      parsed.help = true;
+      continue;
+    }
+    if (option != "--pos" && option != "--size" && option != "--title" && option != "--fps-file") {
+      return Fail(error, "unknown option '" + option + "' (see --help)");
+    }
+    if (!seen.insert(option).second) return Fail(error, option + " is given twice");
+    if (i + 1 >= args.size()) return Fail(error, option + " needs a value");
+    const std::string& value = args[++i];
+    if (option == "--pos") {
+      WindowPoint point;
+      if (!ParsePair(value, &point.x, &point.y) || point.x < -kMaxCoordinate ||
+          point.x > kMaxCoordinate || point.y < -kMaxCoordinate || point.y > kMaxCoordinate) {
+        return Fail(error, "--pos takes X,Y in pixels, not '" + value + "'");
+      }
+      parsed.pos = point;
+    } else if (option == "--size") {
+      int width = 0, height = 0;
+      if (!ParsePair(value, &width, &height) || width < 1 || width > kMaxSize || height < 1 ||
+          height > kMaxSize) {
+        return Fail(error, "--size takes W,H from 1 to 16384 pixels, not '" + value + "'");
+      }
+      parsed.client_width = width;
+      parsed.client_height = height;
+    } else if (option == "--title") {
+      parsed.title = value;
+    } else {
+      if (value.empty()) return Fail(error, "--fps-file takes a path, not ''");
+      parsed.fps_file = value;
+    }
+  }
+  *options = parsed;
+  return true;
+}
+
+std::string StartLine(uint64_t game_window, uint64_t ipc_window, uint32_t pid) {
+  char line[96];
+  std::snprintf(line, sizeof line, "hwnd=0x%" PRIX64 " ipc=0x%" PRIX64 " pid=%" PRIu32, game_window,
+                ipc_window, pid);
+  return line;
+}
+
+std::string HostNotificationLine(uint64_t wparam, uint64_t lparam) {
+  char line[96];
+  std::snprintf(line, sizeof line, "msg1004 game_id=%" PRIu64 " pid=%" PRIu32, wparam,
+                static_cast<uint32_t>(lparam));
+  return line;
+}
+
+std::string FrameRateText(double frames_per_second) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f\n", frames_per_second);
+  return text;
+}
+
+bool ReplaceWhileBusy(const std::function<ReplaceOutcome()>& replace,
+                      const std::function<void()>& wait) {
+  for (int attempt = 1;; ++attempt) {
+    const ReplaceOutcome outcome = replace();
+    if (outcome != ReplaceOutcome::kBusy) return outcome == ReplaceOutcome::kDone;
+    if (attempt == kReplaceAttempts) return false;
+    wait();
+  }
+}
+
+std::optional<double> FrameRateCounter::AddFrame(int64_t now) {
+  ++total_frames_;
+  if (!period_start_) {
+    period_start_ = now;
+    return std::nullopt;
+  }
+  ++frames_in_period_;
+  const int64_t elapsed = now - *period_start_;
+  if (elapsed < ticks_per_second_) return std::nullopt;
+  const double rate = static_cast<double>(frames_in_period_) *
+                      static_cast<double>(ticks_per_second_) / static_cast<double>(elapsed);
+  period_start_ = now;
+  frames_in_period_ = 0;
+  return rate;
+}
+
+bool QuitLineWatcher::Feed(std::string_view bytes) {
+  bool quit = false;
+  for (const char c : bytes) {
+    if (c == '\n') {
+      quit = quit || LineIsQuit();
+      line_.clear();
+      line_too_long_ = false;
+    } else if (line_.size() < kKeptBytes) {
+      line_.push_back(c);
+    } else {
+      line_too_long_ = true;
+    }
+  }
+  return quit;
+}
+
+bool QuitLineWatcher::Finish() {
+  const bool quit = LineIsQuit();
+  line_.clear();
+  line_too_long_ = false;
+  return quit;
+}
+
+bool QuitLineWatcher::LineIsQuit() const {
+  if (line_too_long_) return false;
+  const auto first = line_.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return false;
+  const auto last = line_.find_last_not_of(" \t\r");
+  return std::string_view(line_).substr(first, last - first + 1) == "quit";
+}
+
+}  // namespace corvane::demo_game

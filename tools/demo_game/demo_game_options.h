@@ -1,0 +1,93 @@
+#pragma once
+// The demo game's rules that need no window system: its command line, the lines it prints,
+// its frame-rate measurement and the watch for "quit" on standard input.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane::demo_game {
+
+struct WindowPoint {
+  int x = 0;
+  int y = 0;
+};
+
+struct DemoGameOptions {
+  bool help = false;
+  std::optional<WindowPoint> pos;  // the window's top-left corner; none: the system chooses
+  int client_width = 800;
+  int client_height = 600;
+  std::string title = "Corvane Demo Game";
+  std::string fps_file;  // empty: no frame-rate file
+};
+
+// The usage text printed by --help.
+extern const char kUsage[];
+
+// Reads the arguments after the program name (UTF-8). False with one line in `error` when
+// they are not usable.
+bool ParseDemoGameOptions(const std::vector<std::string>& args, DemoGameOptions* options,
+                          std::string* error);
+
+// "hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>", the first line the game prints.
+std::string StartLine(uint64_t game_window, uint64_t ipc_window, uint32_t pid);
+
+// "msg1004 game_id=<decimal> pid=<decimal>" for one host notification: the first parameter
+// whole, the second as the unsigned 32-bit process id it carries.
+std::string HostNotificationLine(uint64_t wparam, uint64_t lparam);
+
+// The content of the frame-rate file: one number with one decimal and a newline, "123.4\n".
+std::string FrameRateText(double frames_per_second);
+
+// The frame-rate file is written beside its place and then moved over it, so that a reader
+// never sees half of it. A reader that has the file open at that moment (corvane-feed opens it
+// without sharing its deletion) makes the move fail for as long as it holds it.
+enum class ReplaceOutcome { kDone, kBusy, kFailed };
+constexpr int kReplaceAttempts = 10;
+// Calls `replace` until it is done, fails for another reason, or has been busy
+// `kReplaceAttempts` times, with `wait` between attempts. True when it was done.
+bool ReplaceWhileBusy(const std::function<ReplaceOutcome()>& replace,
+                      const std::function<void()>& wait);
+
+// Frames per second over measurement periods of at least one second, from a monotonic counter
+// with `ticks_per_second` ticks.
+class FrameRateCounter {
+ public:
+  explicit FrameRateCounter(int64_t ticks_per_second) : ticks_per_second_(ticks_per_second) {}
+
+  // Counts a frame finished at `now`. The first frame starts the first period. When the
+  // period has lasted a second or more, returns its rate (frames after its start divided by
+  // its length) and starts the next period at `now`.
+  std::optional<double> AddFrame(int64_t now);
+
+  uint64_t total_frames() const { return total_frames_; }
+
+ private:
+  int64_t ticks_per_second_;
+  std::optional<int64_t> period_start_;
+  uint64_t frames_in_period_ = 0;
+  uint64_t total_frames_ = 0;
+};
+
+// Watches the bytes of standard input for a line that reads "quit" (white space around it and
+// a carriage return before the newline allowed). Lines of any length may pass; only the start
+// of the current one is kept.
+class QuitLineWatcher {
+ public:
+  // True when `bytes` completed a "quit" line.
+  bool Feed(std::string_view bytes);
+  // At the end of the input: true when the unterminated last line reads "quit".
+  bool Finish();
+
+ private:
+  bool LineIsQuit() const;
+
+  static constexpr size_t kKeptBytes = 64;
+  std::string line_;
+  bool line_too_long_ = false;
+};
+
+}  // namespace corvane::demo_game
