@@ -13,7 +13,7 @@ passes=0 failures=0
 
 # The overlay's box background (35, 35, 40) and the demo game's plain background.
 box_rgb=35,35,40
-game_bg=24,64,96
+game_bg=48,48,64
 # Where the demo game's client area can be: the tests place it inside this region.
 game_region=90,70,830,540
 

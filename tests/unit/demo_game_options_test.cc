@@ -1,5 +1,6 @@
 // The demo game's portable rules: its command line, its printed lines, its frame-rate counter
-// and the watch for "quit" on standard input.
+// and the watch for commands on standard input.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tools/demo_game/demo_game_options.h"
@@ -8,8 +9,11 @@ namespace {
 
 using corvane::demo_game::DemoGameOptions;
 using corvane::demo_game::FrameRateCounter;
+using corvane::demo_game::InputCommand;
+using corvane::demo_game::InputLineWatcher;
 using corvane::demo_game::ParseDemoGameOptions;
-using corvane::demo_game::QuitLineWatcher;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 std::string ErrorOf(const std::vector<std::string>& args) {
   DemoGameOptions options;
@@ -142,38 +146,41 @@ TEST(DemoGameFrameRateTest, FileReplacementWaitsForABusyReaderButNotForever) {
   EXPECT_EQ(calls, 3);
 }
 
-TEST(QuitLineWatcherTest, EndsOnlyAtALineThatReadsQuit) {
-  QuitLineWatcher watcher;
-  EXPECT_FALSE(watcher.Feed("hello\nquitting\n quit now\nqu"));
-  EXPECT_TRUE(watcher.Feed("it\n"));  // split across two reads
+TEST(InputLineWatcherTest, OnlyLinesThatReadQuitOrFrontAreCommands) {
+  using enum InputCommand;
+  InputLineWatcher watcher;
+  EXPECT_THAT(watcher.Feed("hello\nquitting\n quit now\nqu"), IsEmpty());
+  EXPECT_THAT(watcher.Feed("it\n"), ElementsAre(kQuit));  // split across two reads
 
-  QuitLineWatcher crlf;
-  EXPECT_TRUE(crlf.Feed("  quit \r\n"));
+  InputLineWatcher crlf;
+  EXPECT_THAT(crlf.Feed("  quit \r\n"), ElementsAre(kQuit));
 
-  QuitLineWatcher later;
-  EXPECT_TRUE(later.Feed("\n\nabc\nquit\nmore\n"));
+  InputLineWatcher several;
+  EXPECT_THAT(several.Feed("\n\nfront\nabc\nquit\n\tfront\r\n"),
+              ElementsAre(kFront, kQuit, kFront));
 
-  QuitLineWatcher none;
-  EXPECT_FALSE(none.Feed("QUIT\n\n"));
-  EXPECT_FALSE(none.Finish());
+  InputLineWatcher none;
+  EXPECT_THAT(none.Feed("QUIT\nFront\nfronts\n\n"), IsEmpty());
+  EXPECT_EQ(none.Finish(), kNone);
 }
 
-TEST(QuitLineWatcherTest, LastLineWithoutNewlineCountsAtTheEnd) {
-  QuitLineWatcher watcher;
-  EXPECT_FALSE(watcher.Feed("x\nquit"));
-  EXPECT_TRUE(watcher.Finish());
+TEST(InputLineWatcherTest, LastLineWithoutNewlineCountsAtTheEnd) {
+  InputLineWatcher watcher;
+  EXPECT_THAT(watcher.Feed("x\nquit"), IsEmpty());
+  EXPECT_EQ(watcher.Finish(), InputCommand::kQuit);
+  EXPECT_EQ(watcher.Finish(), InputCommand::kNone);
 }
 
-TEST(QuitLineWatcherTest, LongLinesAreNeitherKeptNorMistakenForQuit) {
-  QuitLineWatcher watcher;
+TEST(InputLineWatcherTest, LongLinesAreNeitherKeptNorMistakenForCommands) {
+  InputLineWatcher watcher;
   // A line far longer than what is kept, ending in "quit": it is not the quit line.
   const std::string long_line(1 << 20, ' ');
-  EXPECT_FALSE(watcher.Feed(long_line));
-  EXPECT_FALSE(watcher.Feed("quit\n"));
+  EXPECT_THAT(watcher.Feed(long_line), IsEmpty());
+  EXPECT_THAT(watcher.Feed("quit\n"), IsEmpty());
   // A long line that starts like the quit line: only its start is kept, yet it is not one.
-  EXPECT_FALSE(watcher.Feed("quit" + long_line + "x\n"));
+  EXPECT_THAT(watcher.Feed("quit" + long_line + "x\n"), IsEmpty());
   // The next line is read afresh.
-  EXPECT_TRUE(watcher.Feed("quit\n"));
+  EXPECT_THAT(watcher.Feed("quit\n"), ElementsAre(InputCommand::kQuit));
 }
 
 }  // namespace

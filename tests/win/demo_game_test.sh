@@ -136,6 +136,10 @@ hwnd2=0x0
 check "a game started later takes the foreground" "$hwnd2" "$(probe foreground)"
 
 check "the first game is still running" yes "$(kill -0 "${game_pids[0]}" 2>/dev/null && echo yes)"
+echo front >&3
+first_in_front() { [ "$(probe foreground)" = "$hwnd" ]; }
+check "\"front\" on standard input brings the first game back in front" yes \
+  "$(wait_for 10 first_in_front && echo yes)"
 echo quit >&3
 wait_exit "${game_pids[0]}" 20
 check "\"quit\" on standard input ends it with 0" 0 "$exit_code"

@@ -25,7 +25,7 @@ Standard output: first "hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>", then for each m
 "msg1004 game_id=<decimal> pid=<decimal>". The client area is filled with the colour #303040
 except a band from 22% to 38% of its height, where a bar moves and the frame count shows.
 It ends when its window is closed or when standard input gives the line "quit" (the end of
-standard input does not end it).
+standard input does not end it); the line "front" makes it take the foreground again.
 Exit code 0; 2 when an option is not usable; 1 when the windows cannot be made.
 )";
 
@@ -141,11 +141,13 @@ std::optional<double> FrameRateCounter::AddFrame(int64_t now) {
   return rate;
 }
 
-bool QuitLineWatcher::Feed(std::string_view bytes) {
-  bool quit = false;
+std::vector<InputCommand> InputLineWatcher::Feed(std::string_view bytes) {
+  std::vector<InputCommand> commands;
   for (const char c : bytes) {
     if (c == '\n') {
-      quit = quit || LineIsQuit();
+      if (const InputCommand command = LineCommand(); command != InputCommand::kNone) {
+        commands.push_back(command);
+      }
       line_.clear();
       line_too_long_ = false;
     } else if (line_.size() < kKeptBytes) {
@@ -154,22 +156,25 @@ bool QuitLineWatcher::Feed(std::string_view bytes) {
       line_too_long_ = true;
     }
   }
-  return quit;
+  return commands;
 }
 
-bool QuitLineWatcher::Finish() {
-  const bool quit = LineIsQuit();
+InputCommand InputLineWatcher::Finish() {
+  const InputCommand command = LineCommand();
   line_.clear();
   line_too_long_ = false;
-  return quit;
+  return command;
 }
 
-bool QuitLineWatcher::LineIsQuit() const {
-  if (line_too_long_) return false;
+InputCommand InputLineWatcher::LineCommand() const {
+  if (line_too_long_) return InputCommand::kNone;
   const auto first = line_.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return false;
+  if (first == std::string::npos) return InputCommand::kNone;
   const auto last = line_.find_last_not_of(" \t\r");
-  return std::string_view(line_).substr(first, last - first + 1) == "quit";
+  const std::string_view word = std::string_view(line_).substr(first, last - first + 1);
+  if (word == "quit") return InputCommand::kQuit;
+  if (word == "front") return InputCommand::kFront;
+  return InputCommand::kNone;
 }
 
 }  // namespace corvane::demo_game

@@ -1,6 +1,6 @@
 #pragma once
 // The demo game's rules that need no window system: its command line, the lines it prints,
-// its frame-rate measurement and the watch for "quit" on standard input.
+// its frame-rate measurement and the watch for commands on standard input.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -72,18 +72,25 @@ class FrameRateCounter {
   uint64_t total_frames_ = 0;
 };
 
-// Watches the bytes of standard input for a line that reads "quit" (white space around it and
-// a carriage return before the newline allowed). Lines of any length may pass; only the start
-// of the current one is kept.
-class QuitLineWatcher {
+// What a line of standard input asks of the game.
+enum class InputCommand {
+  kNone,
+  kFront,  // "front": take the foreground again (the tests bring the game back in front)
+  kQuit,   // "quit": close the game window
+};
+
+// Watches the bytes of standard input for lines that read "front" or "quit" (white space
+// around the word and a carriage return before the newline allowed). Lines of any length may
+// pass; only the start of the current one is kept.
+class InputLineWatcher {
  public:
-  // True when `bytes` completed a "quit" line.
-  bool Feed(std::string_view bytes);
-  // At the end of the input: true when the unterminated last line reads "quit".
-  bool Finish();
+  // The commands of the lines that `bytes` completed, in order.
+  std::vector<InputCommand> Feed(std::string_view bytes);
+  // At the end of the input: the command of the unterminated last line.
+  InputCommand Finish();
 
  private:
-  bool LineIsQuit() const;
+  InputCommand LineCommand() const;
 
   static constexpr size_t kKeptBytes = 64;
   std::string line_;

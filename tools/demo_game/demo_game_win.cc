@@ -28,6 +28,8 @@ constexpr wchar_t kGameClass[] = L"CorvaneDemoGame";
 constexpr wchar_t kIpcClass[] = L"CorvaneDemoGameIpc";
 // The client area's plain colour (#303040): tests find the overlay's box on it by its pixels.
 constexpr COLORREF kBackground = RGB(0x30, 0x30, 0x40);
+// Posted to the game window by the input thread: take the foreground again.
+constexpr UINT kTakeForegroundMessage = WM_APP + 1;
 // Everything that moves lies in this band of the client height (percent), away from the
 // places where the overlay puts its box (top, middle and bottom edges).
 constexpr int kBandTopPercent = 22, kBandBottomPercent = 38;
@@ -224,6 +226,9 @@ class DemoGame {
     SetActiveWindow(game_window_);
     SetFocus(game_window_);
     if (attached) AttachThreadInput(own_thread, current_thread, FALSE);
+    // Wine refuses a process in the background the plain request; it grants the switch that
+    // the system's own window switcher makes.
+    if (GetForegroundWindow() != game_window_) SwitchToThisWindow(game_window_, TRUE);
     if (GetForegroundWindow() != game_window_) {
       std::fprintf(stderr, "corvane-demo-game: the window did not become the foreground window\n");
     }
@@ -239,6 +244,10 @@ class DemoGame {
     if (game != nullptr) {
       if (window == game->ipc_window_.get() && message == kHostNotifyMessage) {
         PrintLine(corvane::demo_game::HostNotificationLine(wparam, static_cast<uint64_t>(lparam)));
+        return 0;
+      }
+      if (window == game->game_window_ && message == kTakeForegroundMessage) {
+        game->BringToForeground();
         return 0;
       }
       if (window == game->game_window_ && message == WM_DESTROY) {
@@ -311,21 +320,30 @@ class DemoGame {
   int back_width_ = 0, back_height_ = 0;
 };
 
-// Reads standard input on a thread of its own and closes the game window at a "quit" line.
-// The end of the input ends only the reading. Plain ReadFile rather than the C library, so
-// that the thread never holds a stream lock that the exit of the process would wait for.
+// Reads standard input on a thread of its own: a "quit" line closes the game window, a
+// "front" line asks it to take the foreground (on its own thread). The end of the input ends
+// only the reading. Plain ReadFile rather than the C library, so that the thread never holds a
+// stream lock that the exit of the process would wait for.
 void WatchStandardInput(HWND game_window) {
+  using corvane::demo_game::InputCommand;
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE) return;
   std::thread([input, game_window] {
-    corvane::demo_game::QuitLineWatcher watcher;
+    corvane::demo_game::InputLineWatcher watcher;
+    const auto obey = [game_window](InputCommand command) {
+      if (command == InputCommand::kFront) PostMessageW(game_window, kTakeForegroundMessage, 0, 0);
+      if (command == InputCommand::kQuit) PostMessageW(game_window, WM_CLOSE, 0, 0);
+      return command == InputCommand::kQuit;
+    };
     char buffer[256];
     DWORD read = 0;
     bool quit = false;
     while (!quit && ReadFile(input, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-      quit = watcher.Feed(std::string_view(buffer, read));
+      for (const InputCommand command : watcher.Feed(std::string_view(buffer, read))) {
+        quit = quit || obey(command);
+      }
     }
-    if (quit || watcher.Finish()) PostMessageW(game_window, WM_CLOSE, 0, 0);
+    if (!quit) obey(watcher.Finish());
   }).detach();
 }
 
