@@ -2,7 +2,7 @@
 # game (commands through a pipe on its standard input), corvane-feed and Corvane.exe, each in
 # the background with a bound on every wait. Source it with `work` (a scratch folder),
 # `game_exe`, `feed_exe` and `corvane` set and Wine's environment in place; call stop_session
-# at the end.
+# at the end. Safe under `set -e`.
 background_pids=()
 
 now_ms() { date +%s%3N; }
@@ -10,8 +10,8 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 stop_session() {  # ends every process started here that still runs
   local pid
-  for pid in "${background_pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
-  wait 2>/dev/null
+  for pid in "${background_pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
 }
 
 screenshot() {  # screenshot <file.png>: the whole display
@@ -33,7 +33,7 @@ start_game() {
   declare -g "game_fd_$name=$fd" "game_unix_pid_$name=$pid"
   local deadline=$(($(now_ms) + 60000)) line=""
   while [ -z "$line" ] && [ "$(now_ms)" -lt "$deadline" ]; do
-    line=$(tr -d '\r' <"$out" | grep -m 1 '^hwnd=')
+    line=$(tr -d '\r' <"$out" | grep -m 1 '^hwnd=' || true)
     [ -n "$line" ] || sleep 0.2
   done
   if [ -z "$line" ]; then
@@ -70,8 +70,8 @@ start_feed() {
 }
 
 stop_feed() {
-  kill "$feed_pid" 2>/dev/null
-  wait "$feed_pid" 2>/dev/null
+  kill "$feed_pid" 2>/dev/null || true
+  wait "$feed_pid" 2>/dev/null || true
 }
 
 start_corvane() {
@@ -90,7 +90,7 @@ wait_corvane() {  # wait_corvane <seconds>: sets corvane_rc (124 when it did not
     fi
     sleep 0.05
   done
-  wait "$corvane_pid"
-  corvane_rc=$?
+  corvane_rc=0
+  wait "$corvane_pid" || corvane_rc=$?
 }
 
