@@ -66,6 +66,12 @@ ticks_after=$(cpu_ticks "$corvane_pid")
 server_with_ms=$((($(cpu_ticks "$server") - server_before) * 1000 / ticks_per_second))
 rss_kb=$(awk '/^VmRSS/ {print $2}' "/proc/$corvane_pid/status")
 private_kb=$(awk '/^Private_(Clean|Dirty)/ {s += $2} END {print s}' "/proc/$corvane_pid/smaps_rollup")
+# The mappings that hold the most private memory, by file (anonymous memory as "[anon]").
+largest_private=$(awk '
+  /^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6) ? $6 : "[anon]"; sub(".*/", "", name) }
+  /^Private_(Clean|Dirty):/ { kb[name] += $2 }
+  END { for (n in kb) if (kb[n] >= 256) printf "%8d kB  %s\n", kb[n], n }
+' "/proc/$corvane_pid/smaps" | sort -rn | head -n 8)
 cpu_ms=$(((ticks_after - ticks_before) * 1000 / ticks_per_second))
 kill -9 "$corvane_pid" 2>/dev/null || true
 wait "$corvane_pid" 2>/dev/null || true
@@ -81,6 +87,8 @@ cat <<TXT
 Corvane under Wine, the demo game in front (the overlay drawn every 8 ms):
   CPU time        $cpu_ms ms in $elapsed_ms ms: $(awk -v c="$cpu_ms" -v e="$elapsed_ms" 'BEGIN{printf "%.2f", 100 * c / e}')% of one core (goal: under 0.5%)
   memory          private resident $((private_kb / 1024)).$(((private_kb % 1024) * 10 / 1024)) MB, resident in all $((rss_kb / 1024)) MB (goal: under 10 MB private)
+  largest private mappings:
+$(echo "$largest_private" | sed 's/^/  /')
 The demo game's frame rate:
   alone           $fps_alone (mean of $fps_alone_1 before and $fps_alone_2 after)
   with Corvane    $fps_with
