@@ -186,6 +186,15 @@ TEST(InspectFrameTest, FontFollowsTheStyleAndTheDpi) {
   // Five lines of max(round(1.32 x 18) = 24, 18 + 4) pixels, plus 8.
   EXPECT_EQ(frame.box.height, 5 * 24 + 8);
 
+  EXPECT_EQ(frame.window_font_px, 12);
+
+  // A style size of 0 is never applied to the window, which keeps its initial 14; the
+  // estimate measures at the effective 12 all the same.
+  style.font_size = 0;
+  frame = Inspect(PerfSnapshot{}, style, setting, estimator);
+  EXPECT_EQ(frame.font_px, 12);
+  EXPECT_EQ(frame.window_font_px, 14);
+
   style.font_size = 1 << 30;  // bounded like the overlay's
   frame = Inspect(PerfSnapshot{}, style, setting, estimator);
   EXPECT_EQ(frame.font_px, corvane::kLargestFontSize);
@@ -274,6 +283,7 @@ TEST(InspectReportTest, ShowsTheRecordsTheRowsAndThePlace) {
   EXPECT_EQ(report["dpi"], 96);
   EXPECT_EQ(report["font_px"], 16);
   EXPECT_EQ(report["pixel_size"], 16);
+  EXPECT_EQ(report["window_font_px"], 16);
   EXPECT_EQ(report["box"]["width"], frame.box.width);
   EXPECT_EQ(report["box"]["height"], frame.box.height);
   EXPECT_EQ(report["box"]["measured_by"], "approximation: 0.55 em per unit, 1.32 em lines");

@@ -1,6 +1,7 @@
 #include "tools/inspect/inspect_report.h"
 
 #include "base/strings/utf.h"
+#include "src/app/overlay_app.h"
 
 namespace corvane::inspect {
 namespace {
@@ -59,6 +60,10 @@ InspectedFrame InspectFrame(const PerfSnapshot& snapshot, const UiStyle& style,
   ComposeFrame(snapshot, style, frame.composed);
   frame.font_px = EffectiveFontSize(style.font_size);
   frame.pixel_size = EstimatePixelSize(frame.font_px, setting.dpi);
+  // The window of a new overlay has the initial font, and its first frame sets the style's
+  // only when the style's size differs from the 0 it remembers as last applied: a style size
+  // of 0 keeps the initial font, while the estimate measures at the effective size.
+  frame.window_font_px = style.font_size != 0 ? frame.font_px : kInitialFontSize;
   if (setting.box) {
     frame.box.width = setting.box->width;
     frame.box.height = setting.box->height;
@@ -97,6 +102,7 @@ nlohmann::ordered_json BuildReport(const ReadOutcome& outcome, const FrameSettin
           {"dpi", setting.dpi},
           {"font_px", frame.font_px},
           {"pixel_size", frame.pixel_size},
+          {"window_font_px", frame.window_font_px},
           {"box",
            {{"width", frame.box.width},
             {"height", frame.box.height},

@@ -65,8 +65,9 @@ struct FrameSetting {
 
 struct InspectedFrame {
   ComposedFrame composed;
-  int font_px = 0;     // the effective font size, in 96 DPI pixels
-  int pixel_size = 0;  // the physical pixel size the estimate measures with
+  int font_px = 0;         // the effective font size, in 96 DPI pixels
+  int pixel_size = 0;      // the physical pixel size the estimate measures with
+  int window_font_px = 0;  // the size, in 96 DPI pixels, of the font the window paints with
   TextBox box;
   std::string measured_by;
   ScreenPoint position;
