@@ -96,28 +96,38 @@ float GdiplusPainter::DrawRun(std::u16string_view text, float x, float y, uint32
   return MeasuredWidth(graphics_, font_, format_, text);
 }
 
-PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
+PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
                               int font_px, uint8_t alpha) {
   const base::win::ScopedGpStringFormat format = MakeTextFormat();
-  TextBox box;
+  PaintedCanvas painted;
   {
     GdiplusCanvas measuring = MakeMeasuringCanvas();
     GdiplusMeasurer measurer(measuring.graphics.get(), font, format.get());
-    box = MeasureTextBox(segments, measurer, font_px + kExtraLineHeight);
+    painted.box = MeasureTextBox(segments, measurer, font_px + kExtraLineHeight);
   }
-  PaintedBitmap painted;
-  GdiplusCanvas painting = MakePaintingCanvas(box.width, box.height);
-  if (!painting.graphics) return painted;
+  painted.canvas = MakePaintingCanvas(painted.box.width, painted.box.height);
+  if (!painted.canvas.graphics) {
+    painted.canvas.bitmap.reset();
+    return painted;
+  }
   {
-    GdiplusPainter painter(painting.graphics.get(), font, format.get());
-    PaintTextBox(segments, box, alpha, painter);
+    GdiplusPainter painter(painted.canvas.graphics.get(), font, format.get());
+    PaintTextBox(segments, painted.box, alpha, painter);
   }
-  painting.graphics.reset();  // flushes the drawing into the bitmap
-  HBITMAP bitmap = nullptr;
-  gdip::GdipCreateHBITMAPFromBitmap(painting.bitmap.get(), &bitmap, 0);
-  painted.bitmap.reset(bitmap);
-  if (painted.bitmap) painted.size = {box.width, box.height};
+  painted.canvas.graphics.reset();  // flushes the drawing into the bitmap
   return painted;
+}
+
+PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
+                              int font_px, uint8_t alpha) {
+  const PaintedCanvas painted = PaintTextCanvas(segments, font, font_px, alpha);
+  PaintedBitmap result;
+  if (!painted.canvas.bitmap) return result;
+  HBITMAP bitmap = nullptr;
+  gdip::GdipCreateHBITMAPFromBitmap(painted.canvas.bitmap.get(), &bitmap, 0);
+  result.bitmap.reset(bitmap);
+  if (result.bitmap) result.size = {painted.box.width, painted.box.height};
+  return result;
 }
 
 }  // namespace corvane

@@ -55,14 +55,25 @@ class GdiplusPainter final : public TextPainter {
   Gdiplus::GpStringFormat* format_;
 };
 
+// The runs painted on a canvas of their box's size, the drawing flushed into the bitmap (the
+// canvas's graphics is released). The bitmap is null when GDI+ could not make one.
+struct PaintedCanvas {
+  GdiplusCanvas canvas;
+  TextBox box;
+};
+
+// Measures the runs with lines at least `font_px` + 2 high and paints them on the box at the
+// given background opacity. A null font measures and draws nothing: the empty box of a font
+// family that is not installed.
+PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
+                              int font_px, uint8_t alpha);
+
 struct PaintedBitmap {
   base::win::ScopedBitmap bitmap;  // null when GDI+ could not make one
   BitmapSize size;
 };
 
-// Measures the runs, paints them on the box at the given background opacity and turns the
-// result into a 32-bit premultiplied GDI bitmap. A null font measures and draws nothing: the
-// empty box of a font family that is not installed.
+// PaintTextCanvas, turned into a 32-bit premultiplied GDI bitmap.
 PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
                               int font_px, uint8_t alpha);
 
