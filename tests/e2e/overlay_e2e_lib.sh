@@ -15,7 +15,8 @@ passes=0 failures=0
 box_rgb=35,35,40
 game_bg=48,48,64
 # Where the demo game's client area can be: the tests place it inside this region.
-game_region=90,70,830,540
+game_region_x=90 game_region_y=70 game_region_w=830 game_region_h=540
+game_region=$game_region_x,$game_region_y,$game_region_w,$game_region_h
 
 check() {  # check <name> <expected> <actual>
   if [ "$2" == "$3" ]; then
@@ -83,12 +84,13 @@ box_colour_for() {  # box_colour_for <alpha percent>: the box's colour over the 
   blend "$box_rgb" "$game_bg" $((($1 * 255 + 50) / 100))
 }
 
-# find_box <alpha percent>: sets box_x, box_y, box_w, box_h and box_region from a new
-# screenshot; fails when there is no box.
+# find_box <alpha percent> [region]: sets box_x, box_y, box_w, box_h and box_region from a new
+# screenshot (looking only inside the region, by default the game's); fails when there is no
+# box.
 find_box() {
   shot
   local found
-  found=$(probe box "$game_region" "$(box_colour_for "$1")")
+  found=$(probe box "${2:-$game_region}" "$(box_colour_for "$1")")
   [ "$found" != none ] || return 1
   read -r box_x box_y box_w box_h <<<"$found"
   box_region="$box_x,$box_y,$box_w,$box_h"
@@ -96,7 +98,8 @@ find_box() {
 
 no_box() { ! find_box "${current_alpha:-100}"; }
 box_present() { find_box "${current_alpha:-100}"; }
-box_wider_than() { find_box "${current_alpha:-100}" && [ "$box_w" -gt "$1" ]; }
+# box_wider_than <width> <region>
+box_wider_than() { find_box "${current_alpha:-100}" "$2" && [ "$box_w" -gt "$1" ]; }
 
 # predict: where corvane-inspect, reading the same document for the same game window, says
 # the box goes; sets predicted_x and predicted_y.

@@ -62,12 +62,14 @@ check "ver: five lines (height - 8 is five times the one line's)" yes \
 write_doc top-center 100 hor 1.5
 expect_box_at "before the change" 100
 width_before=$box_w
+# Only the box's own band of the screen is looked at, so that each look is quick.
+box_band="$game_region_x,$box_y,$game_region_w,$box_h"
 changed_at=$(now_ms)
 write_doc top-center 100 hor 88888888.8
-wait_for "a changed figure reaches the screen" 10 box_wider_than "$width_before"
+wait_for "a changed figure reaches the screen" 10 box_wider_than "$width_before" "$box_band"
 took=$(($(now_ms) - changed_at))
 echo "     (the new figure showed after $took ms)"
-check "the change showed within 2.5 s" yes "$([ "$took" -le 2500 ] && echo yes)"
+check "the change showed within 2 s" yes "$([ "$took" -le 2000 ] && echo yes)"
 
 # The show flag: 0 hides the overlay, 1 shows it again.
 stop_feed
@@ -86,15 +88,15 @@ tell_game other quit
 check "the other window's program ends on quit" 0 "$(wait_game other; echo $?)"
 
 # Closing the game window ends Corvane with 0 after the grace period.
+closed_at=$(now_ms)  # the window goes as soon as the game reads the line
 tell_game main quit
 check "the demo game ends on quit" 0 "$(wait_game main; echo $?)"
-closed_at=$(now_ms)
 wait_corvane 20
 gone_after=$(($(now_ms) - closed_at))
 check "Corvane ends with exit code 0 once the game has gone" 0 "$corvane_rc"
 echo "     (Corvane ended $gone_after ms after the game)"
 check "Corvane ends 5.0 to about 5.2 s after the game (under Wine: within 6 s)" yes \
-  "$(within "$gone_after" 4900 6000 && echo yes)"
+  "$(within "$gone_after" 5000 6000 && echo yes)"
 check "the host got exactly one message 1004" 1 "$(grep -c '^msg1004 ' "$work/game-main.out")"
 
 records=$(decode_text_log "$host/log")
