@@ -2,6 +2,7 @@
 // file as 64 hexadecimal digits, the public half (X then Y) to another as 128, the form the
 // build takes in CORVANE_READER_KEYS_FILE; the public half is also printed. The private file
 // is readable by its owner alone, and neither file is ever written through a symbolic link.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
