@@ -5,6 +5,7 @@
 // removes it.
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace corvane::keygen {
 
