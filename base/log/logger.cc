@@ -9,6 +9,7 @@ namespace base {
 namespace {
 
 std::atomic<ILogger*> g_replacement{nullptr};
+std::atomic<void (*)()> g_worker_queue_lock_hook{nullptr};
 
 // The worker keeps more spare entries than this only while a burst lasts.
 constexpr size_t kMostSpareEntries = 1024;
@@ -67,6 +68,7 @@ void WorkerMain(void* raw) {
       const bool stopping = queue.stop.load(std::memory_order_acquire);
       {
         std::lock_guard lock(queue.lock);
+        if (auto hook = g_worker_queue_lock_hook.load(std::memory_order_acquire)) hook();
         batch.swap(queue.entries);
       }
       if (batch.empty()) {
@@ -84,10 +86,14 @@ void WorkerMain(void* raw) {
 logger::InnerData::~InnerData() {
   queue->stop.exchange(true, std::memory_order_acq_rel);
   queue->wakeup.Release();
-  if (!synchronous && worker.running()) worker.StopWithin(kWorkerStopTimeoutMs);
+  // A worker that misses the limit is given up: on Windows terminated, perhaps while it held the
+  // queue's lock, which then is never free again; elsewhere left to run on. Either way the queue
+  // stays its own (it holds a reference), and this thread must not take that lock.
+  const bool worker_ended =
+      synchronous || !worker.running() || worker.StopWithin(kWorkerStopTimeoutMs);
   mem_log.Close();
-  {
-    // Only a worker that had to be given up leaves entries behind; they are not written.
+  if (worker_ended) {
+    // Entries are left only when there was no worker to write them; they are not written.
     std::lock_guard lock(queue->lock);
     queue->entries.clear();
     queue->spare.clear();
@@ -255,6 +261,10 @@ ILogger* GetLogger() {
   if (ILogger* replacement = g_replacement.load(std::memory_order_acquire)) return replacement;
   static logger the_logger;
   return &the_logger;
+}
+
+void SetWorkerQueueLockHookForTesting(void (*hook)()) {
+  g_worker_queue_lock_hook.store(hook, std::memory_order_release);
 }
 
 ILogger* ReplaceLoggerForTesting(ILogger* replacement) {

@@ -54,4 +54,8 @@ struct logger::InnerData {
 // How long the tear-down waits for the worker to end.
 inline constexpr uint32_t kWorkerStopTimeoutMs = 2000;
 
+// For tests: `hook` runs on the worker each time it holds the queue's lock for an exchange, so
+// that a test can hold the worker there past the tear-down's limit. Null removes it.
+void SetWorkerQueueLockHookForTesting(void (*hook)());
+
 }  // namespace base

@@ -9,6 +9,7 @@
 #include "base/log/log_crypt.h"
 #include "base/log/log_time.h"
 #include "base/os/debug_output.h"
+#include "base/os/file_system.h"
 #include "base/strings/utf.h"
 
 namespace g3 {
@@ -121,7 +122,8 @@ bool TextFileSink::OpenStream(const std::wstring& path) {
   stream_buffer_ = std::make_unique<char[]>(kStreamBufferSize);
   stream->rdbuf()->pubsetbuf(stream_buffer_.get(), kStreamBufferSize);
   try {
-    stream->open(std::filesystem::path(path), std::ios::out | std::ios::binary | std::ios::trunc);
+    stream->open(base::os::FileSystemPath(path),
+                 std::ios::out | std::ios::binary | std::ios::trunc);
   } catch (const std::exception&) {
     stream->setstate(std::ios::failbit);  // a path the platform cannot express
   }

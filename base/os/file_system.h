@@ -5,6 +5,7 @@
 // Paths are wide strings in the platform's form. Elsewhere than on Windows a '\' in a path is
 // taken as a separator too, so that paths the logger joins with '\' mean the same there.
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -23,7 +24,12 @@ void CreateDirectoryOnly(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 
 // The full path of the running executable, however long; empty when it cannot be read.
+// Elsewhere than on Windows the file system's bytes are read as UTF-8.
 std::wstring ExecutablePath();
+
+// `path` for the standard library's file streams: as it stands on Windows; elsewhere its UTF-8
+// bytes, whatever the C library's locale says about wide text.
+std::filesystem::path FileSystemPath(const std::wstring& path);
 
 // Writes `pieces` one after another as the whole content of the file at `path`, created when
 // missing and truncated when longer, opened without sharing; then flushes it to disk.

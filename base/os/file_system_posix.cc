@@ -72,9 +72,11 @@ std::wstring ExecutablePath() {
     }
     buffer.resize(buffer.size() * 2);
   }
-  std::wstring wide;
-  for (char c : buffer) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
-  return wide;
+  return Utf8ToWide(buffer);
+}
+
+std::filesystem::path FileSystemPath(const std::wstring& path) {
+  return std::filesystem::path(NativePath(path));
 }
 
 bool WriteWholeFile(const std::wstring& path, std::initializer_list<std::string_view> pieces,

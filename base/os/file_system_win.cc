@@ -44,6 +44,10 @@ std::wstring ExecutablePath() {
   }
 }
 
+std::filesystem::path FileSystemPath(const std::wstring& path) {
+  return std::filesystem::path(path);
+}
+
 bool WriteWholeFile(const std::wstring& path, std::initializer_list<std::string_view> pieces,
                     uint32_t* error) {
   // Truncated: a dump over a longer earlier file must not keep that file's tail.

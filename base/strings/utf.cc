@@ -1,6 +1,7 @@
 #include "base/strings/utf.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace base {
 namespace {
@@ -63,7 +64,54 @@ void AppendUtf8(char32_t c, std::string& out) {
   }
 }
 
+template <typename Unit>
+void AppendWide(char32_t c, std::basic_string<Unit>& out) {
+  if constexpr (sizeof(Unit) == 2) {
+    AppendUtf16(c, out);
+  } else {
+    out += static_cast<Unit>(c);
+  }
+}
+
+// The code point of the well-formed sequence at the start of `text` and its length in bytes;
+// a length of 0 when there is none.
+std::pair<char32_t, size_t> DecodeUtf8(std::string_view text) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return {lead, 1};
+  size_t length = 0;
+  char32_t c = 0;
+  char32_t lowest = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, c = lead & 0x1F, lowest = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, c = lead & 0x0F, lowest = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, c = lead & 0x07, lowest = 0x10000;
+  } else {
+    return {0, 0};
+  }
+  if (text.size() < length) return {0, 0};
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return {0, 0};
+    c = (c << 6) | (byte(i) & 0x3F);
+  }
+  if (c < lowest || c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c)) return {0, 0};
+  return {c, length};
+}
+
 }  // namespace
+
+std::wstring Utf8ToWide(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    const auto [c, length] = DecodeUtf8(text);
+    AppendWide(length == 0 ? kReplacement : c, out);
+    text.remove_prefix(length == 0 ? 1 : length);
+  }
+  return out;
+}
 
 std::string WideToUtf8(std::wstring_view text) {
   std::string out;
@@ -82,13 +130,7 @@ std::u16string WideToUtf16(std::wstring_view text) {
 std::wstring Utf16ToWide(std::u16string_view text) {
   std::wstring out;
   out.reserve(text.size());
-  ForEachCodePoint(text, [&](char32_t c) {
-    if constexpr (sizeof(wchar_t) == 2) {
-      AppendUtf16(c, out);
-    } else {
-      out += static_cast<wchar_t>(c);
-    }
-  });
+  ForEachCodePoint(text, [&](char32_t c) { AppendWide(c, out); });
   return out;
 }
 

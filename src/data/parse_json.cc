@@ -15,7 +15,8 @@
 namespace corvane {
 namespace {
 
-constexpr char kLogSource[] = "src/data/parse_json";
+// The parser belongs to the reader of the block: its records carry the reader's source path.
+constexpr char kLogSource[] = "src/data/shared_memory_reader";
 
 using Json = nlohmann::json;
 

@@ -34,6 +34,10 @@ class SharedMemoryMapping {
   unsigned char* data() const { return data_; }
   // Bytes of the view that may be touched.
   size_t size() const { return size_; }
+  // Looks again at how many bytes of the view may be touched. On Windows a block's creator may
+  // map it with its pages only reserved and commit them later, so the run of committed pages
+  // can grow after the block was mapped; a POSIX object's pages are all usable from the start.
+  void RecheckSize();
 
   // Removes the block's name so that no one can open it any more (POSIX). Windows removes a
   // section by itself with its last handle, so there this does nothing and succeeds.

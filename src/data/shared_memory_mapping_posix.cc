@@ -90,6 +90,10 @@ bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size,
   return Adopt(MapWhole(fd.get(), failure));
 }
 
+void SharedMemoryMapping::RecheckSize() {
+  // The whole object was mapped at its size then; nothing of it is only reserved.
+}
+
 bool SharedMemoryMapping::Remove(const std::string& name, uint32_t* error_code) {
   if (shm_unlink(PosixName(name).c_str()) == 0) return true;
   if (error_code != nullptr) *error_code = static_cast<uint32_t>(errno);

@@ -32,12 +32,20 @@ bool Fail(Step step, Failure* failure) {
 }
 
 // The bytes at the start of the view that can be touched. A section its creator made with
-// SEC_RESERVE has pages that are only reserved, and touching one ends this process, so only the
-// committed run from the start counts (none at all gives 0, which every read refuses).
+// SEC_RESERVE has pages that are only reserved until it commits them, and touching one ends this
+// process, so only the run of committed pages from the start counts (none at all gives 0, which
+// every read refuses). Pages committed at different times may be reported as separate regions.
 size_t ViewSize(void* view) {
-  MEMORY_BASIC_INFORMATION info{};
-  if (VirtualQuery(view, &info, sizeof(info)) != sizeof(info)) return 0;
-  return info.State == MEM_COMMIT ? info.RegionSize : 0;
+  auto* const start = static_cast<unsigned char*>(view);
+  size_t size = 0;
+  for (;;) {
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(start + size, &info, sizeof(info)) != sizeof(info)) break;
+    if (info.AllocationBase != view || info.State != MEM_COMMIT || info.RegionSize == 0) break;
+    size = static_cast<size_t>(static_cast<unsigned char*>(info.BaseAddress) - start) +
+           info.RegionSize;
+  }
+  return size;
 }
 
 }  // namespace
@@ -75,6 +83,10 @@ bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size,
                                       static_cast<DWORD>(min_size), WideName(name).c_str());
   if (section == nullptr) return Fail(Step::kOpen, failure);
   return Adopt(MapWhole(section, failure));
+}
+
+void SharedMemoryMapping::RecheckSize() {
+  if (data_ != nullptr) size_ = ViewSize(data_);
 }
 
 bool SharedMemoryMapping::Remove(const std::string&, uint32_t*) {

@@ -60,6 +60,9 @@ bool SharedMemoryReader::Open() {
 bool SharedMemoryReader::Read(uint64_t game_id, const std::string& game_drive,
                               PerfSnapshot& snapshot, UiStyle& style) {
   if (!is_open() && !Open()) return false;
+  // A host may commit the block's pages only after this process mapped it: until the view
+  // holds a whole block, look at what may be touched again before each read.
+  if (mapping_.size() < kPerfBlockSize) mapping_.RecheckSize();
   return ReadPerfBlock(mapping_.data(), mapping_.size(), game_id, game_drive, snapshot, style,
                        header_);
 }

@@ -2,6 +2,8 @@
 // memory log keeps whole pieces, and nothing queued before Uninit is lost.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -12,6 +14,7 @@
 
 #include "base/log/log_record.h"
 #include "base/log/logger.h"
+#include "base/log/logger_state.h"
 #include "tests/support/log_text.h"
 #include "tests/support/temp_dir.h"
 
@@ -101,6 +104,68 @@ TEST(LoggerWorkerTest, RecordsQueuedJustBeforeUninitAreWritten) {
     EXPECT_EQ(log.records[19999].message, "r i=19999");
     EXPECT_EQ(log.records.back().message, "Corvane exit with code 0");
   }
+}
+
+// Holds the worker inside the queue's lock until the test lets it go.
+std::atomic<bool> g_worker_held{false};
+std::atomic<bool> g_worker_released{false};
+
+void HoldWorkerInsideQueueLock() {
+  g_worker_held.store(true);
+  while (!g_worker_released.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// Waits up to `limit` for `done`; true when it came.
+template <typename Done>
+bool WaitFor(std::chrono::milliseconds limit, Done done) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// A worker that misses the tear-down's limit while it holds the queue's lock (on Windows it is
+// terminated there, and the lock is never free again): Uninit gives it up after the limit and
+// returns without taking that lock.
+TEST(LoggerWorkerTest, UninitReturnsWhenTheWorkerIsStuckHoldingTheQueueLock) {
+  using std::chrono::milliseconds;
+  TempDir dir;
+  // Left alive when Uninit hangs, so that the hung thread does not outlive its object.
+  auto* logger = new base::logger;
+  ASSERT_TRUE(logger->Init(false, L"corvane", dir.wide().c_str(), L"app", L"", false,
+                           /*encrypt=*/true, false, 0, 0));
+  logger->SetLevel(base::kLogInfo);
+  g_worker_held = false;
+  g_worker_released = false;
+  base::SetWorkerQueueLockHookForTesting(HoldWorkerInsideQueueLock);
+  BASE_LOG_TO(logger, kLogSource, base::kLogInfo, "held by the worker");
+  ASSERT_TRUE(WaitFor(milliseconds(5000), [] { return g_worker_held.load(); }));
+
+  auto uninit_done = std::make_shared<std::atomic<bool>>(false);
+  const auto start = std::chrono::steady_clock::now();
+  std::thread([logger, uninit_done] {
+    logger->Uninit();
+    uninit_done->store(true);
+  }).detach();
+  const bool returned =
+      WaitFor(milliseconds(base::kWorkerStopTimeoutMs + 3000), [&] { return uninit_done->load(); });
+  const auto waited = std::chrono::steady_clock::now() - start;
+  base::SetWorkerQueueLockHookForTesting(nullptr);
+  g_worker_released = true;
+  ASSERT_TRUE(returned) << "Uninit waits for the queue's lock";
+  EXPECT_GE(waited, milliseconds(base::kWorkerStopTimeoutMs - 100));  // the limit was given
+  delete logger;
+#ifndef _WIN32
+  // Natively a worker given up runs on: once let go it writes what it held and closes the log.
+  EXPECT_TRUE(WaitFor(milliseconds(5000), [&] {
+    return corvane::testing::DecodeFile(dir / "app.corvane.log").closed;
+  }));
+  const auto log = corvane::testing::DecodeFile(dir / "app.corvane.log");
+  ASSERT_EQ(log.records.size(), 1u);
+  EXPECT_EQ(log.records[0].message, "held by the worker");
+#endif
 }
 
 }  // namespace

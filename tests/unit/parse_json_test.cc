@@ -112,6 +112,8 @@ TEST_F(ParseJsonTest, TopLevelArrayFailsAtTheCpuLookupWithTypeError306) {
   EXPECT_EQ(snapshot.cpu, 23.5);
   ASSERT_EQ(logger.records.size(), 1u);
   EXPECT_EQ(logger.records[0].level, base::kLogError);
+  // The feed's records, the parser's among them, all carry the reader's source path.
+  EXPECT_EQ(logger.records[0].file, "src/data/shared_memory_reader");
   EXPECT_EQ(logger.records[0].text,
             "ParseJson exception: [json.exception.type_error.306] cannot use value() with array");
   EXPECT_FALSE(Parse("\"text\""));

@@ -7,6 +7,7 @@
 
 #include "base/log/log_crypt.h"
 #include "base/log/text_file_sink.h"
+#include "base/os/file_system.h"
 #include "base/strings/utf.h"
 #include "tests/support/temp_dir.h"
 
@@ -142,6 +143,22 @@ TEST(TextFileSinkTest, SecondSinkOfTheSameNameTruncatesTheFirstFile) {
   const size_t long_size = std::filesystem::file_size(dir / "app.log");
   { g3::TextFileSink second(L"app", dir.wide(), L"", false, false); }
   EXPECT_LT(std::filesystem::file_size(dir / "app.log") + 4000, long_size);
+}
+
+// A directory with non-ASCII characters is used as it is (natively its name is UTF-8, whatever
+// the C library's locale), not taken for unusable.
+TEST(TextFileSinkTest, NonAsciiDirectoryIsUsed) {
+  TempDir dir;
+  corvane::testing::ScopedCurrentDirectory in_dir(dir.path());
+  const std::filesystem::path named = dir.path() / std::filesystem::path(u8"d\u00e9\u4e2d");
+  ASSERT_TRUE(std::filesystem::create_directory(named));
+  {
+    g3::TextFileSink sink(L"app", dir.wide() + L"/d\u00e9\u4e2d", L"corvane", false, false);
+    ASSERT_TRUE(sink.is_open());
+    EXPECT_EQ(base::os::FileSystemPath(sink.path()), named / "app.corvane.log");
+  }
+  EXPECT_GT(std::filesystem::file_size(named / "app.corvane.log"), kHeader + kTrailer);
+  EXPECT_FALSE(std::filesystem::exists(dir / "app.corvane.log"));  // no fall-back
 }
 
 TEST(TextFileSinkTest, UnusableDirectoryFallsBackToTheCurrentDirectory) {

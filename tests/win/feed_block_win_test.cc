@@ -2,6 +2,7 @@
 // host's writer library, and corvane-feed.exe publishing from another process.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "base/os/win/scoped_resource.h"
@@ -60,23 +61,132 @@ TEST(FeedBlockWinTest, ReaderAndWriterMeetByName) {
   EXPECT_FALSE(reader.is_open());
 }
 
-// A block whose pages its creator only reserved must be refused, not touched: touching a
-// reserved page would end the overlay.
+// A host's section whose pages are only reserved until the host commits them, with the host's
+// own view of it. Its last page stays reserved: Wine shows other views of a section no commit
+// that reaches the section's end.
+class ReservedBlock {
+ public:
+  static constexpr size_t kPage = 4096;
+  static constexpr size_t kSize = 3 * kPage;
+
+  explicit ReservedBlock(const std::string& name) {
+    const std::wstring wide_name(name.begin(), name.end());
+    section_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE,
+                                      0, kSize, wide_name.c_str()));
+    if (section_.valid()) view_.reset(MapViewOfFile(section_.get(), FILE_MAP_WRITE, 0, 0, 0));
+  }
+  bool valid() const { return view_.valid(); }
+  unsigned char* data() const { return static_cast<unsigned char*>(view_.get()); }
+
+  bool Commit(size_t pages) {
+    return VirtualAlloc(view_.get(), pages * kPage, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+  }
+  // The state (MEM_RESERVE or MEM_COMMIT) of the page at `offset`, seen through the host's view.
+  DWORD PageState(size_t offset) const {
+    MEMORY_BASIC_INFORMATION info{};
+    VirtualQuery(data() + offset, &info, sizeof(info));
+    return info.State;
+  }
+  // Writes the header and `payload` the way a host does, holding the lock word meanwhile; with
+  // `keep_lock` the lock word is left at the writer's value.
+  void Publish(const std::string& payload, uint32_t length, uint32_t ipc_wnd,
+               bool keep_lock = false) {
+    ASSERT_TRUE(corvane::TryLockBlock(data(), corvane::kWriterLockValue));
+    corvane::StoreHeaderWord(data(), corvane::kEnabledOffset, 1);
+    corvane::StoreHeaderWord(data(), corvane::kLengthOffset, length);
+    corvane::StoreHeaderWord(data(), corvane::kIpcWindowOffset, ipc_wnd);
+    std::memcpy(data() + corvane::kPayloadOffset, payload.data(), payload.size());
+    if (!keep_lock) corvane::UnlockBlock(data());
+  }
+
+ private:
+  base::win::ScopedHandle section_;
+  base::win::ScopedMappedView view_;
+};
+
+// A document of exactly `length` bytes: {"cpu": <cpu>} padded with spaces.
+std::string DocumentOfLength(double cpu, size_t length) {
+  std::string text = "{\"cpu\": " + std::to_string(cpu) + "}";
+  text.resize(length, ' ');
+  return text;
+}
+
+// A block whose pages its creator only reserved must not be touched (touching a reserved page
+// would end the overlay), nor the part of a payload that lies in pages still reserved.
 TEST(FeedBlockWinTest, ReservedPagesAreNeverTouched) {
   TestLogger logger;
   ScopedLoggerReplacement replace(&logger);
   const std::string name = UniqueName("reserved");
-  const std::wstring wide_name(name.begin(), name.end());
-  const base::win::ScopedHandle section(CreateFileMappingW(
-      INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 8192, wide_name.c_str()));
-  ASSERT_TRUE(section.valid()) << GetLastError();
+  ReservedBlock host(name);
+  ASSERT_TRUE(host.valid()) << GetLastError();
 
   corvane::SharedMemoryReader reader(name);
   corvane::PerfSnapshot snapshot;
+  snapshot.cpu = 3.0;
   corvane::UiStyle style;
   EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
   EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
-  reader.Close();
+  EXPECT_TRUE(reader.is_open());  // mapped once, not again at each read
+  EXPECT_EQ(logger.Texts(base::kLogInfo),
+            std::vector<std::string>{"SharedMemoryReader::Open success"});
+  EXPECT_TRUE(logger.Texts(base::kLogError).empty());
+  EXPECT_FALSE(reader.enabled());
+  EXPECT_EQ(reader.ipc_wnd(), 0u);
+  EXPECT_EQ(snapshot.cpu, 3.0);
+  EXPECT_EQ(host.PageState(0), static_cast<DWORD>(MEM_RESERVE));  // nothing was committed
+
+  // Only the first page committed, and a full-size payload that reaches into the second: the
+  // header is read under the lock, the payload is refused, and the lock is free again.
+  ASSERT_TRUE(host.Commit(1));
+  host.Publish(DocumentOfLength(40.0, ReservedBlock::kPage - corvane::kHeaderSize),
+               corvane::kMaxPayloadSize, 0x4321);
+  EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_TRUE(reader.enabled());
+  EXPECT_EQ(reader.ipc_wnd(), 0x4321u);
+  EXPECT_EQ(snapshot.cpu, 3.0);
+  EXPECT_EQ(corvane::PeekLockWord(host.data()), 0u);
+  EXPECT_EQ(host.PageState(ReservedBlock::kPage), static_cast<DWORD>(MEM_RESERVE));
+}
+
+// The host commits the block's pages only after the overlay mapped it: each read looks at the
+// committed pages again, so the block is read as soon as it holds a document.
+TEST(FeedBlockWinTest, BlockCommittedAfterTheOverlayOpenedIsRead) {
+  TestLogger logger;
+  ScopedLoggerReplacement replace(&logger);
+  const std::string name = UniqueName("commit-later");
+  ReservedBlock host(name);
+  ASSERT_TRUE(host.valid()) << GetLastError();
+  corvane::SharedMemoryReader reader(name);
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ASSERT_TRUE(reader.Open());
+  EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
+
+  // The first page committed, but the host still holds the lock: one try, the lock word left
+  // as found, nothing taken from the header.
+  ASSERT_TRUE(host.Commit(1));
+  host.Publish(R"({"cpu": 12.5})", 13, 0x77, /*keep_lock=*/true);
+  EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_EQ(corvane::PeekLockWord(host.data()), corvane::kWriterLockValue);
+  EXPECT_FALSE(reader.enabled());
+
+  corvane::UnlockBlock(host.data());
+  EXPECT_TRUE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_EQ(snapshot.cpu, 12.5);
+  EXPECT_TRUE(reader.enabled());
+  EXPECT_EQ(reader.ipc_wnd(), 0x77u);
+  EXPECT_EQ(corvane::PeekLockWord(host.data()), 0u);
+
+  // The second page committed later still: a payload of the full 4096 bytes, which reaches
+  // into it, is read whole.
+  ASSERT_TRUE(host.Commit(2));
+  host.Publish(DocumentOfLength(61.0, corvane::kMaxPayloadSize), corvane::kMaxPayloadSize, 0x78);
+  EXPECT_TRUE(reader.Read(1, "C:", snapshot, style));
+  EXPECT_EQ(snapshot.cpu, 61.0);
+  EXPECT_EQ(reader.ipc_wnd(), 0x78u);
+  EXPECT_EQ(corvane::PeekLockWord(host.data()), 0u);
+  EXPECT_EQ(logger.Texts(base::kLogInfo),
+            std::vector<std::string>{"SharedMemoryReader::Open success"});
 }
 
 // Starts corvane-feed.exe with `arguments` and --once, reads the block it names until a read

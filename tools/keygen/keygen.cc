@@ -1,14 +1,16 @@
 // corvane-keygen: makes a reader key pair for the log encoder. The private half goes to one
 // file as 64 hexadecimal digits, the public half (X then Y) to another as 128, the form the
-// build takes in CORVANE_READER_KEYS_FILE; the public half is also printed.
+// build takes in CORVANE_READER_KEYS_FILE; the public half is also printed. The private file
+// is readable by its owner alone, and neither file is ever written through a symbolic link.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "base/log/log_reader.h"
 #include "base/log/secp256k1.h"
+#include "tools/keygen/key_file.h"
 
 namespace {
 
@@ -20,19 +22,36 @@ constexpr char kHelp[] =
     "Usage: corvane-keygen [--force] PRIVATE_KEY_FILE PUBLIC_KEY_FILE\n"
     "\n"
     "Makes a new secp256k1 reader key pair for Corvane's logs.\n"
-    "  PRIVATE_KEY_FILE  gets the private key: 64 hexadecimal digits. Keep it secret; it\n"
-    "                    reads every log written against the public key.\n"
+    "  PRIVATE_KEY_FILE  gets the private key: 64 hexadecimal digits, in a file only its\n"
+    "                    owner may read. Keep it secret; it reads every log written\n"
+    "                    against the public key.\n"
     "  PUBLIC_KEY_FILE   gets the public key: 128 hexadecimal digits (X then Y), the form\n"
     "                    CORVANE_READER_KEYS_FILE takes. It is also printed.\n"
-    "  --force           overwrite files that exist (refused otherwise)\n"
+    "  --force           replace files that exist (refused otherwise)\n"
+    "The two files must differ. A symbolic link at either path is never written through:\n"
+    "it is refused, or with --force replaced by the file.\n"
     "\n"
     "Exit codes: 0 done, 1 a file could not be written or no key could be made, 2 usage.\n";
 
-bool WriteKeyFile(const std::string& path, const std::string& hex) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << hex << '\n';
-  out.close();
-  return static_cast<bool>(out);
+// Whether the two paths name one file, existing or not (links and "." steps resolved).
+bool SamePath(const std::string& first, const std::string& second) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::equivalent(first, second, error)) return true;
+  const auto resolved = [](const std::string& path) {
+    std::error_code ignored;
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(path, ignored), ignored);
+    return canonical.empty() ? fs::absolute(path, ignored).lexically_normal() : canonical;
+  };
+  return resolved(first) == resolved(second);
+}
+
+// Something (a file, a directory, a link, dangling or not) is at `path`.
+bool Taken(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type() !=
+             std::filesystem::file_type::not_found &&
+         !error;
 }
 
 }  // namespace
@@ -63,9 +82,12 @@ int main(int argc, char** argv) {
     std::fputs("corvane-keygen: needs a private and a public key file (see --help)\n", stderr);
     return kUsage;
   }
+  if (SamePath(paths[0], paths[1])) {
+    std::fputs("corvane-keygen: the private and the public key need two different files\n", stderr);
+    return kUsage;
+  }
   for (const std::string& path : paths) {
-    std::error_code error;
-    if (!force && std::filesystem::exists(path, error)) {
+    if (!force && Taken(path)) {
       std::fprintf(stderr, "corvane-keygen: %s exists; pass --force to overwrite it\n",
                    path.c_str());
       return kBadInput;
@@ -80,11 +102,33 @@ int main(int argc, char** argv) {
     return kBadInput;
   }
   const std::string public_hex = base::log_reader::ToHex(public_key);
-  const bool written = WriteKeyFile(paths[0], base::log_reader::ToHex(private_key)) &&
-                       WriteKeyFile(paths[1], public_hex);
+  std::string private_text = base::log_reader::ToHex(private_key) + '\n';
   private_key.fill(0);
+
+  // Both files are written whole before either takes its name, so that a failure leaves no
+  // half of a pair behind.
+  corvane::keygen::StagedKeyFile private_file(paths[0]);
+  corvane::keygen::StagedKeyFile public_file(paths[1]);
+  std::string error;
+  const bool written = private_file.Write(private_text, /*owner_only=*/true, &error) &&
+                       public_file.Write(public_hex + '\n', /*owner_only=*/false, &error);
+  std::fill(private_text.begin(), private_text.end(), '\0');
   if (!written) {
-    std::fputs("corvane-keygen: cannot write the key files\n", stderr);
+    std::fprintf(stderr, "corvane-keygen: cannot write the key files: %s\n", error.c_str());
+    return kBadInput;
+  }
+  using Placed = corvane::keygen::StagedKeyFile::Placed;
+  Placed placed = private_file.Place(force, &error);
+  if (placed == Placed::kPlaced) {
+    placed = public_file.Place(force, &error);
+    if (placed != Placed::kPlaced) private_file.Unplace();
+  }
+  if (placed == Placed::kExists) {
+    std::fprintf(stderr, "corvane-keygen: %s; pass --force to overwrite it\n", error.c_str());
+    return kBadInput;
+  }
+  if (placed != Placed::kPlaced) {
+    std::fprintf(stderr, "corvane-keygen: cannot write the key files: %s\n", error.c_str());
     return kBadInput;
   }
   std::printf("%s\n", public_hex.c_str());
