@@ -55,27 +55,26 @@ std::string TextLogWriter::Finish() {
 
 MemoryLogWriter::MemoryLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys,
                                  std::string earlier_file)
-    : crypt_(0, encrypt, false, keys), file_(std::move(earlier_file)) {
+    : crypt_(0, encrypt, false, keys), encrypt_(encrypt), file_(std::move(earlier_file)) {
   file_.resize(kSegmentHeaderSize + kRingCapacity + kSegmentTrailerSize, '\0');
   const std::string header = crypt_.Header();
   const std::string trailer = crypt_.Trailer();
   std::memcpy(file_.data(), header.data(), header.size());
   std::memcpy(file_.data() + kSegmentHeaderSize + kRingCapacity, trailer.data(), trailer.size());
+  ring_.Attach(reinterpret_cast<uint8_t*>(file_.data()) + kSegmentHeaderSize, kRingCapacity);
 }
 
 void MemoryLogWriter::Add(const SampleRecord& record) {
   crypt_.Encode(record.Head(), head_, false);
   crypt_.Encode(record.message, message_, false);
-  const std::string piece = head_ + message_;
-  if (piece.empty() || piece.size() >= kRingCapacity) return;
-  char* ring = file_.data() + kSegmentHeaderSize;
-  if (piece.size() >= kRingCapacity - position_) {
-    std::memset(ring + position_, ' ', kRingCapacity - position_);
-    position_ = 0;
-    wrapped_ = true;
-  }
-  std::memcpy(ring + position_, piece.data(), piece.size());
-  position_ += static_cast<uint32_t>(piece.size());
+  ring_.Place(head_ + message_);
+  plain_bytes_ += record.Line().size();
+}
+
+void MemoryLogWriter::Close() {
+  crypt_.Encode(std::string_view("\0", 1), message_, true);
+  ring_.Place(message_);
+  plain_bytes_ = 0;
 }
 
 std::string MemoryLogWriter::File() const {
@@ -83,10 +82,9 @@ std::string MemoryLogWriter::File() const {
 }
 
 std::string MemoryLogWriter::Dump() const {
-  const std::string_view ring(file_.data() + kSegmentHeaderSize, kRingCapacity);
   std::string dump = file_.substr(0, kSegmentHeaderSize);
-  if (wrapped_) dump += ring.substr(position_);
-  dump += ring.substr(0, position_);
+  dump += ring_.Older();
+  dump += ring_.Newer();
   dump += file_.substr(kSegmentHeaderSize + kRingCapacity);
   return dump;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/log/log_ring.h"
 #include "base/log/secp256k1.h"
 #include "tests/support/log_layouts.h"
 
@@ -21,6 +22,7 @@ using base::log_reader::DecodeLog;
 using base::log_reader::DecodeStatus;
 using base::log_reader::LogKind;
 using base::log_reader::LogLine;
+using base::log_reader::NewestEnd;
 using corvane::testing::MakeRecords;
 using corvane::testing::MemoryLogWriter;
 using corvane::testing::SampleRecord;
@@ -159,35 +161,116 @@ TEST_F(LogReaderTest, CutShortTextLogGivesWhatWasWrittenAndWhereItStopped) {
   }
 }
 
+// The newest record as a reader of the ring finds it: the written one without the last bytes
+// that the encoder still holds back.
+SampleRecord WithoutHeldBack(SampleRecord record, size_t held_back) {
+  record.message.resize(record.message.size() - held_back);
+  return record;
+}
+
 TEST_F(LogReaderTest, MemoryLogInChronologicalOrderBeforeAndAfterTheWrap) {
   for (const bool encrypt : {true, false}) {
     SCOPED_TRACE(encrypt);
     const Scalar* key = encrypt ? &reader_.secret : nullptr;
+    const NewestEnd open_end = encrypt ? NewestEnd::kMayLackTail : NewestEnd::kAtFirstSpaceRun;
     MemoryLogWriter writer(encrypt, reader_.table);
     const auto records = MakeRecords(60000);  // about 5 MiB of lines: the ring wraps
     for (size_t i = 0; i < 1000; ++i) writer.Add(records[i]);
     DecodedLog log = Decode(writer.File(), key);
     EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
     EXPECT_EQ(log.kind, LogKind::kMemoryLog);
+    EXPECT_EQ(log.newest_end, open_end);
     ASSERT_EQ(log.records.size(), 1000u);
-    // The newest line may lack the bytes the encoder still holds back.
     ExpectRecords(log, std::span(records).first(999), false);
-    EXPECT_TRUE(records[999].message.starts_with(log.records[999].message));
+    ExpectSame(log.records[999], WithoutHeldBack(records[999], writer.held_back()));
 
     for (size_t i = 1000; i < records.size(); ++i) writer.Add(records[i]);
     ASSERT_TRUE(writer.wrapped());
     for (const std::string& file : {writer.File(), writer.Dump()}) {
       log = Decode(file, key);
       EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+      EXPECT_EQ(log.newest_end, open_end);
       ASSERT_GT(log.records.size(), 20000u);
-      // The newest records, oldest first, up to the last one written.
+      // The newest records, oldest first, from the first whole one after the torn rest of an
+      // overwritten piece up to the last one written, each whole.
       const size_t first = records.size() - log.records.size();
-      EXPECT_EQ(log.records.back().time, records.back().time);
-      for (size_t i = 1; i + 1 < log.records.size(); ++i) {
-        ASSERT_EQ(log.records[i].message, records[first + i].message) << i;
+      ExpectRecords(log, std::span(records).subspan(first, log.records.size() - 1), false);
+      ExpectSame(log.records.back(), WithoutHeldBack(records.back(), writer.held_back()));
+    }
+    // A writer that closes places what it held back: the newest record is whole.
+    writer.Close();
+    log = Decode(writer.File(), key);
+    EXPECT_EQ(log.newest_end, encrypt ? NewestEnd::kWhole : open_end);
+    ExpectSame(log.records.back(), records.back());
+  }
+}
+
+// Finding: the newest record of a wrapped ring came back with the torn rest of an older piece
+// glued on. Records of many lengths after the wrap end at every offset into older pieces.
+TEST_F(LogReaderTest, NewestRecordOfAWrappedRingHasNoForeignBytes) {
+  MemoryLogWriter writer(true, reader_.table);
+  auto older = MakeRecords(40000);
+  for (auto& r : older) r.message += std::string(54, 'u');
+  for (const auto& r : older) writer.Add(r);
+  ASSERT_TRUE(writer.wrapped());
+  auto newer = MakeRecords(24, 50000000);
+  for (size_t i = 0; i < newer.size(); ++i) {
+    SCOPED_TRACE(i);
+    newer[i].message += std::string(i * 5, 'v');
+    writer.Add(newer[i]);
+    const DecodedLog log = Decode(writer.File(), &reader_.secret);
+    ASSERT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+    ASSERT_EQ(log.newest_end, NewestEnd::kMayLackTail);
+    ExpectSame(log.records.back(), WithoutHeldBack(newer[i], writer.held_back()));
+    if (i > 0) ExpectSame(log.records[log.records.size() - 2], newer[i - 1]);
+  }
+}
+
+// A process may end between any two writes of a piece into the ring, or inside one: every
+// such state reads back as the ring before the piece or after it, never with foreign bytes.
+TEST_F(LogReaderTest, RingEndedBetweenAnyTwoWritesOfAPieceReadsWhole) {
+  constexpr uint32_t kSmallRing = 2048;  // about 28 records: the 90 below go round 3 times
+  base::log_crypt::LogCrypt crypt(0, true, false, reader_.table);
+  std::string file = crypt.Header() + std::string(kSmallRing, '\0') + crypt.Trailer();
+  base::LogRing ring;
+  ring.Attach(reinterpret_cast<uint8_t*>(file.data()) + 150, kSmallRing);
+  const auto records = MakeRecords(90);
+  std::string piece;
+  uint64_t plain_bytes = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    SCOPED_TRACE(i);
+    crypt.Encode(records[i].Line(), piece, false);
+    const base::LogRing::Placement plan = ring.Plan(piece);
+    ASSERT_GT(plan.count, 0u);
+    // Every prefix of the writes, and each long write cut in its middle.
+    for (size_t done = 0; done < plan.count; ++done) {
+      const base::LogRing::Store& next = plan.stores[done];
+      std::vector<uint32_t> parts = {0};
+      if (next.size >= 16) parts.push_back(next.size / 16 * 8);
+      for (const uint32_t part : parts) {
+        std::string copy = file;
+        base::LogRing view;
+        view.Attach(reinterpret_cast<uint8_t*>(copy.data()) + 150, kSmallRing);
+        for (size_t k = 0; k < done; ++k) view.Apply(plan.stores[k]);
+        view.Apply({next.at, part, next.bytes});
+        const DecodedLog log = Decode(copy, &reader_.secret);
+        SCOPED_TRACE(testing::Message()
+                     << "write " << done << " of " << plan.count << ", " << part << " bytes");
+        if (i == 0) {
+          EXPECT_TRUE(log.records.empty());
+          continue;
+        }
+        ASSERT_FALSE(log.records.empty());
+        ExpectSame(log.records.back(), WithoutHeldBack(records[i - 1], plain_bytes % 8));
       }
     }
+    ring.Place(piece);
+    plain_bytes += records[i].Line().size();
+    const DecodedLog log = Decode(file, &reader_.secret);
+    ASSERT_FALSE(log.records.empty());
+    ExpectSame(log.records.back(), WithoutHeldBack(records[i], plain_bytes % 8));
   }
+  EXPECT_TRUE(ring.wrapped());
 }
 
 TEST_F(LogReaderTest, MemoryLogKeepsAnEarlierRunsBytesOutOfTheRecords) {
