@@ -255,7 +255,13 @@ InflateResult InflateSegment(std::string_view compressed, size_t budget, std::st
     } else if (out->size() - first > budget) {
       result.outcome = InflateOutcome::kTextTooLong;
     }
-    if (result.outcome != InflateOutcome::kDone) {
+    if (result.outcome == InflateOutcome::kTextTooLong) {
+      // The text up to the last record that ends within the budget.
+      const size_t cut = std::string_view(*out).rfind(kRecordStart, first + budget);
+      out->resize(cut == std::string_view::npos || cut < first ? first : cut);
+      break;
+    }
+    if (result.outcome == InflateOutcome::kRecordTooLong) {
       out->resize(record_start);
       break;
     }
@@ -364,7 +370,9 @@ struct SegmentReader {
       case InflateOutcome::kDone:
         return true;
       case InflateOutcome::kFailed:
-        if (texts.size() == 1 && texts.back().empty()) log.status = DecodeStatus::kWrongKey;
+        if (header.encrypt && texts.size() == 1 && texts.back().empty()) {
+          log.status = DecodeStatus::kWrongKey;
+        }
         return Damage(offset + inflated.taken, "the compressed data cannot be inflated");
       case InflateOutcome::kRecordTooLong:
         return Damage(offset + inflated.taken, "a record longer than " +

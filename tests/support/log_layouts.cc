@@ -1,5 +1,7 @@
 #include "tests/support/log_layouts.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -31,6 +33,44 @@ std::vector<SampleRecord> MakeRecords(size_t count, uint64_t first_ms) {
                 std::string(i % 17, '#');
   }
   return records;
+}
+
+std::string PlainSegmentHeader(bool compress) {
+  base::log_crypt::SegmentHeader header;
+  header.compress = compress;
+  header.creation_time = 1767322800;
+  const auto bytes = header.ToBytes();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string DecompressionBomb(std::string_view start, std::string_view unit, size_t mebibytes) {
+  constexpr size_t kMebibyte = 1 << 20;
+  std::string chunk;
+  while (chunk.size() + unit.size() <= kMebibyte) chunk += unit;
+  z_stream z{};
+  deflateInit(&z, Z_BEST_COMPRESSION);
+  auto deflate_part = [&](const std::string& in) {
+    std::string out(in.size() + 1024, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_SYNC_FLUSH);
+    out.resize(out.size() - z.avail_out);
+    return out;
+  };
+  const std::string opening(
+      "\xEF\xBB\xBFlog created at: 2026-01-02 03:04:05.000\nLOG format: "
+      "[YYYY-MM-DD hh:mm:ss.xxx][tid][LEVEL][FILE(LINE)]FUNCTION\tmessage");
+  std::string file = PlainSegmentHeader(true) + deflate_part(opening + std::string(start) + chunk);
+  // Once the window holds only the repeated unit, the blocks of one more chunk refer to
+  // nothing else, so they fit after any chunk.
+  deflate_part(chunk);
+  const std::string repeated = deflate_part(chunk);
+  deflateEnd(&z);
+  for (size_t i = 1; i < mebibytes; ++i) file += repeated;
+  const auto trailer = base::log_crypt::SegmentTrailer{1767322800}.ToBytes();
+  return file + std::string(trailer.begin(), trailer.end());
 }
 
 TextLogWriter::TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys)

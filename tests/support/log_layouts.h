@@ -30,6 +30,14 @@ struct SampleRecord {
 // Records with rising times (one per millisecond from `first_ms`) and varied messages.
 std::vector<SampleRecord> MakeRecords(size_t count, uint64_t first_ms = 0);
 
+// A compressed text log, not enciphered, whose deflate data, about
+// 1.5 KB per MiB, inflates to the opening text, `start`, and then `unit` over and over for
+// `mebibytes` MiB. Each MiB is one copy of the same deflate blocks, which makes it cheap to make.
+std::string DecompressionBomb(std::string_view start, std::string_view unit, size_t mebibytes);
+
+// A segment header that is not enciphered, `compress` as given.
+std::string PlainSegmentHeader(bool compress);
+
 class TextLogWriter {
  public:
   TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys);

@@ -60,6 +60,43 @@ check "cut-short log prints what it could read" "" \
   "$(head -n $((lines - 1)) "$work/out" | diff <(head -n $((lines - 1)) "$work/expected.txt") -)"
 [ "$lines" -gt 1000 ] || { echo "FAIL cut-short log printed only $lines lines"; failures=$((failures + 1)); }
 
+# Messages are text: spaces are kept, control characters and terminal escapes are shown as
+# escapes unless --raw asks for the bytes.
+check "plain text log with spaces exits 0" 0 "$(run "$logcat" --raw "$(p "$work/spaces.log")")"
+check "spaces of messages are kept" "$(printf '%s\n' "ends with spaces                    " \
+  "                insideXXXXXXXXXXXXXXXXx" "last  " | sed 's/X/ /g')" "$(cut -f2- "$work/out")"
+check "controls exits 0" 0 "$(run "$logcat" "$(p "$work/controls.log")")"
+check "controls are escaped" \
+  "$(printf '%s\n' 'red \x1b[31mtext\x1b[0m\x07' 'second\nline\rback \u202etxt.exe' 'csi \u009b2J')" \
+  "$(cut -f2- "$work/out")"
+check "no escape byte reaches the terminal" 0 "$(tr -d -c '\033\r\a' <"$work/out" | wc -c)"
+check "--raw gives the bytes" 0 "$(run "$logcat" --raw "$(p "$work/controls.log")")"
+check "--raw keeps the escape bytes" 4 "$(tr -d -c '\033\r\a' <"$work/out" | wc -c)"
+check "--json escapes them too" 0 "$(run "$logcat" --json "$(p "$work/controls.log")")"
+check "--json has the escape as \\u001b" 2 "$(grep -o '\\u001b' "$work/out" | wc -l)"
+check "--json and --raw together are a usage error" 2 "$(run "$logcat" --json --raw "$(p "$work/controls.log")")"
+
+# Files someone made end soon, with exit code 1 and one line on what is wrong, in bounded
+# memory (measured natively).
+hostile() {  # hostile <file> <expected message part>
+  local start=$(date +%s%N) rc
+  if [ -z "$emulator" ] && [ -x /usr/bin/time ]; then
+    rc=$(run /usr/bin/time -f 'peak %M KB' -o "$work/memory" "$logcat" "$(p "$work/$1")")
+    check "$1: at most 400 MB of memory" yes "$(awk '/^peak/ { print ($2 < 400000 ? "yes" : "no: " $2 " KB") }' "$work/memory")"
+  else
+    rc=$(run "$logcat" "$(p "$work/$1")")
+  fi
+  local took=$((($(date +%s%N) - start) / 1000000))
+  echo "     $1: ${took} ms"
+  check "$1 exits 1" 1 "$rc"
+  check "$1 says why" 1 "$(grep -c "$2" "$work/err")"
+  check "$1 ends within 10 s" yes "$([ "$took" -lt 10000 ] && echo yes)"
+}
+hostile bomb.log "the text passes 64 MiB"
+hostile random.bin "is no Corvane log"
+hostile random.log "the compressed data cannot be inflated"
+hostile heads.log "without its trailer"
+
 printf 'just some text, no log at all\n' >"$work/nolog.txt"
 check "no log exits 1" 1 "$(run "$logcat" "$(p "$work/nolog.txt")")"
 check "no log says so" 1 "$(grep -c 'is no Corvane log' "$work/err")"

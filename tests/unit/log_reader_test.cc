@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -306,6 +307,90 @@ TEST_F(LogReaderTest, NoLogAndDamagedFilesSaySo) {
   EXPECT_EQ(log.status, DecodeStatus::kDamaged) << log.problem;
   EXPECT_LT(log.records.size(), 20u);
   EXPECT_GT(log.stopped_at, 150u);
+}
+
+TEST_F(LogReaderTest, PlainTextLogKeepsTheSpacesOfItsMessages) {
+  // A text log has no filler: runs of spaces are message text, also at a message's end.
+  auto records = MakeRecords(30);
+  records[3].message += std::string(20, ' ');
+  records[4].message = std::string(40, ' ') + "after spaces" + std::string(9, ' ');
+  records[5].message = "two\n" + std::string(16, ' ');
+  records.back().message += "   ";
+  TextLogWriter writer(false, reader_.table);
+  for (const auto& r : records) writer.Add(r);
+  const DecodedLog log = Decode(writer.Finish(), nullptr);
+  EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+  ExpectRecords(log, records);
+}
+
+TEST_F(LogReaderTest, RecordLongerThanTheBoundIsReportedAsDamage) {
+  auto records = MakeRecords(5);
+  records[3].message = std::string(base::log_reader::kMaxRecordBytes, 'x');
+  for (const bool encrypt : {true, false}) {
+    SCOPED_TRACE(encrypt);
+    TextLogWriter writer(encrypt, reader_.table);
+    for (const auto& r : records) writer.Add(r);
+    const DecodedLog log = Decode(writer.Finish(), encrypt ? &reader_.secret : nullptr);
+    EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+    EXPECT_NE(log.problem.find("record longer than 1048576 bytes"), std::string::npos)
+        << log.problem;
+    ExpectRecords(log, std::span(records).first(3));
+  }
+}
+
+// Files someone made: read up to a bound on what inflating gives, per record and per file.
+TEST(LogReaderHostileTest, DecompressionBombStopsAtTheRecordAndTheTextBound) {
+  using base::log_reader::kMaxTextBytes;
+  const std::string endless_record = corvane::testing::DecompressionBomb(
+      "\n[2026-01-02 03:04:05.678][1][INFO][bomb(1)]\tstart", "A", 300);
+  EXPECT_LT(endless_record.size(), 1000000u);
+  DecodedLog log = Decode(endless_record, nullptr);
+  EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+  EXPECT_NE(log.problem.find("record longer than"), std::string::npos) << log.problem;
+  EXPECT_TRUE(log.records.empty());
+
+  const std::string unit =
+      "\n[2026-01-02 03:04:05.678][1][INFO][bomb(2)]\t" + std::string(980, 'x');
+  log = Decode(corvane::testing::DecompressionBomb("", unit, 300), nullptr);
+  EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+  EXPECT_NE(log.problem.find("the text passes 64 MiB"), std::string::npos) << log.problem;
+  EXPECT_GT(log.records.size(), kMaxTextBytes / unit.size() - 1100);
+  EXPECT_LE(log.records.size(), kMaxTextBytes / unit.size());
+  EXPECT_EQ(log.records.back().message, std::string(980, 'x'));
+}
+
+TEST(LogReaderHostileTest, RepeatedRecordHeadsAndPlainRingsAreReadInOnePass) {
+  // Heads that never finish, and records with runs of spaces after them, as a ring that is not
+  // enciphered takes for filler: each used to cost a search to the end of the text, or moving
+  // the rest of it. Linear reading gets through 8 MiB of them quickly.
+  const std::string header = corvane::testing::PlainSegmentHeader(false);
+  const auto trailer = base::log_crypt::SegmentTrailer{1767322800}.ToBytes();
+  const std::string heads[] = {
+      "\n[2026-01-02 03:04:05.678][1][INFO][",
+      "\n[2026-01-02 03:04:05.678][1][INFO][f(1)]\tm" + std::string(8, ' ')};
+  for (const std::string& unit : heads) {
+    std::string file = header;
+    while (file.size() < (8u << 20)) file += unit;
+    file.append(trailer.begin(), trailer.end());
+    const auto start = std::chrono::steady_clock::now();
+    const DecodedLog log = Decode(file, nullptr);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(log.kind, LogKind::kMemoryLog);
+    EXPECT_LT(took, std::chrono::seconds(3));
+  }
+}
+
+TEST(LogLineEscapeTest, ControlsAndTerminalEscapesAreShownNotSent) {
+  using base::log_reader::EscapeForTerminal;
+  EXPECT_EQ(EscapeForTerminal("plain text\twith a tab, \xE4\xB8\xAD\xE6\x96\x87"),
+            "plain text\twith a tab, \xE4\xB8\xAD\xE6\x96\x87");
+  EXPECT_EQ(EscapeForTerminal("two\nlines\r\x1b[31mred\x1b]0;title\x07\x7f"),
+            "two\\nlines\\r\\x1b[31mred\\x1b]0;title\\x07\\x7f");
+  // C1 controls (CSI as U+009B), bidirectional overrides, and bytes that are no UTF-8.
+  EXPECT_EQ(EscapeForTerminal("\xC2\x9B"
+                              "2J \xE2\x80\xAEtxt.exe \xE2\x81\xA6 \xFF\xC3"),
+            "\\u009b2J \\u202etxt.exe \\u2066 \\xff\\xc3");
+  EXPECT_EQ(EscapeForTerminal(std::string("nul\0end", 7)), "nul\\x00end");
 }
 
 TEST(LogRecordParseTest, RecordsAreCutAtTheirHeadsOnly) {
