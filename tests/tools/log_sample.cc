@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
     memory.Add(r);
     expected += r.Line().substr(1) + "\n";
   }
+  memory.Close();  // as the program's memory log closes: the newest record is whole
   const bool ok =
       Write(dir + "/text.log", text.Finish()) && Write(dir + "/plain.log", plain.Finish()) &&
       Write(dir + "/memory.log", memory.File()) && Write(dir + "/memory.dump", memory.Dump()) &&
