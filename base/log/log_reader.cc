@@ -578,7 +578,11 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
   if (text_log) {
     std::string all;
     for (std::string& text : reader.texts) {
-      all += text;
+      if (all.empty()) {
+        all.swap(text);
+      } else {
+        all += text;
+      }
       std::string().swap(text);
     }
     // Text logs have no filler: what is stored is the text, spaces and all.
@@ -651,6 +655,15 @@ std::string EscapeForTerminal(std::string_view line) {
   out.reserve(line.size());
   size_t i = 0;
   while (i < line.size()) {
+    // Printable ASCII and tabs, as most of a log is, go in one piece.
+    size_t plain = i;
+    while (plain < line.size() &&
+           ((line[plain] >= 0x20 && line[plain] < 0x7F) || line[plain] == '\t')) {
+      ++plain;
+    }
+    out.append(line.substr(i, plain - i));
+    i = plain;
+    if (i == line.size()) break;
     const auto c = static_cast<uint8_t>(line[i]);
     const size_t length = Utf8SequenceLength(line, i);
     if (c == '\n') {
