@@ -31,7 +31,7 @@ struct SampleRecord {
 std::vector<SampleRecord> MakeRecords(size_t count, uint64_t first_ms = 0);
 
 // A compressed text log, not enciphered, whose deflate data, about
-// 1.5 KB per MiB, inflates to the opening text, `start`, and then `unit` over and over for
+// 2.5 KB per MiB, inflates to the opening text, `start`, and then `unit` over and over for
 // `mebibytes` MiB. Each MiB is one copy of the same deflate blocks, which makes it cheap to make.
 std::string DecompressionBomb(std::string_view start, std::string_view unit, size_t mebibytes);
 
