@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libfmt-dev nlohmann-json3-dev zlib1g-dev libgcrypt20-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # the log tools' test measures corvane-logcat's peak memory with GNU time
+  time
   # libFuzzer targets: clang and its sanitizer and fuzzer runtimes
   clang libclang-rt-14-dev
   # benchmarks only: the peer the log benchmark compares with

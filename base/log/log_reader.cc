@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/log/log_level.h"
+#include "base/log/log_ring.h"
 #include "base/log/secp256k1.h"
 #include "base/log/tea16.h"
 
@@ -23,12 +24,15 @@ using base::log_crypt::TeaKey;
 constexpr std::string_view kOpeningStart = "\xEF\xBB\xBFlog created at: ";
 constexpr std::string_view kClosingStart = "\nlog shutdown at: ";
 constexpr std::string_view kSyncMarker{"\0\0\xFF\xFF", 4};
-constexpr size_t kTimeLength = 23;  // 2025-03-04 05:06:07.089
+constexpr std::string_view kRecordStart = "\n[";
+constexpr size_t kTimeLength = 23;   // 2025-03-04 05:06:07.089
+constexpr size_t kMaxLevelText = 7;  // WARNING
 constexpr size_t kMaxFileName = 512;
 constexpr size_t kMaxFunctionName = 512;
-// In a memory log that is not enciphered, a run of spaces this long at the ring's end is
-// taken for filler rather than the end of a message.
-constexpr size_t kMinPlainFiller = 16;
+// The ring's end mark, and the shortest run of spaces a ring that is not enciphered takes for
+// filler.
+constexpr std::string_view kEndMark = "        ";
+static_assert(kEndMark.size() == base::LogRing::kEndMarkSize);
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -66,11 +70,18 @@ bool Expect(std::string_view text, size_t* pos, std::string_view what) {
   return true;
 }
 
+// Offset of `c` in text[from, from + most], or npos. Bounded, so that looking at a record head
+// costs the same however much text follows it.
+size_t FindWithin(std::string_view text, size_t from, size_t most, char c) {
+  const size_t found = text.substr(from, most).find(c);
+  return found == std::string_view::npos ? found : from + found;
+}
+
 // Parses the head of a record that starts at text[start] with "\n[", up to and including its
 // tab. Returns the head's length, 0 when there is no record head there.
 size_t ParseHead(std::string_view text, size_t start, LogLine* out) {
   size_t p = start;
-  if (!Expect(text, &p, "\n[") || !LooksLikeTime(text.substr(p))) return 0;
+  if (!Expect(text, &p, kRecordStart) || !LooksLikeTime(text.substr(p))) return 0;
   out->time.assign(text.substr(p, kTimeLength));
   p += kTimeLength;
   int64_t thread = 0;
@@ -79,7 +90,7 @@ size_t ParseHead(std::string_view text, size_t start, LogLine* out) {
     return 0;
   }
   out->thread = static_cast<uint32_t>(thread);
-  const size_t level_end = text.find(']', p);
+  const size_t level_end = FindWithin(text, p, kMaxLevelText + 1, ']');
   if (level_end == std::string_view::npos ||
       !LevelNumberFromText(text.substr(p, level_end - p)).has_value() || IsDigit(text[p])) {
     return 0;
@@ -87,8 +98,8 @@ size_t ParseHead(std::string_view text, size_t start, LogLine* out) {
   out->level.assign(text.substr(p, level_end - p));
   p = level_end;
   if (!Expect(text, &p, "][")) return 0;
-  const size_t file_end = text.find('(', p);
-  if (file_end == std::string_view::npos || file_end - p > kMaxFileName) return 0;
+  const size_t file_end = FindWithin(text, p, kMaxFileName + 1, '(');
+  if (file_end == std::string_view::npos) return 0;
   const std::string_view file = text.substr(p, file_end - p);
   if (file.find_first_of("\n\t/\\") != std::string_view::npos) return 0;
   out->file.assign(file);
@@ -99,8 +110,8 @@ size_t ParseHead(std::string_view text, size_t start, LogLine* out) {
     return 0;
   }
   out->line = static_cast<int32_t>(line);
-  const size_t tab = text.find('\t', p);
-  if (tab == std::string_view::npos || tab - p > kMaxFunctionName) return 0;
+  const size_t tab = FindWithin(text, p, kMaxFunctionName + 1, '\t');
+  if (tab == std::string_view::npos) return 0;
   const std::string_view function = text.substr(p, tab - p);
   if (function.find('\n') != std::string_view::npos) return 0;
   out->function.assign(function);
@@ -108,12 +119,34 @@ size_t ParseHead(std::string_view text, size_t start, LogLine* out) {
 }
 
 size_t FindRecordStart(std::string_view text, size_t from, LogLine* head, size_t* head_length) {
-  for (size_t p = text.find("\n[", from); p != std::string_view::npos;
-       p = text.find("\n[", p + 1)) {
+  for (size_t p = text.find(kRecordStart, from); p != std::string_view::npos;
+       p = text.find(kRecordStart, p + 1)) {
     *head_length = ParseHead(text, p, head);
     if (*head_length != 0) return p;
   }
   return std::string_view::npos;
+}
+
+// Length of the UTF-8 sequence at s[i] (1 for ASCII), 0 when the bytes there are no UTF-8.
+size_t Utf8SequenceLength(std::string_view s, size_t i) {
+  const auto c = static_cast<uint8_t>(s[i]);
+  size_t length = 0;
+  if (c < 0x80) {
+    return 1;
+  } else if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+  } else {
+    return 0;
+  }
+  if (i + length > s.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
 }
 
 // Length of the prefix of `s` that is UTF-8 text: no control characters but tab, line feed and
@@ -122,23 +155,9 @@ size_t TextPrefixLength(std::string_view s) {
   size_t i = 0;
   while (i < s.size()) {
     const auto c = static_cast<uint8_t>(s[i]);
-    size_t length = 0;
-    if (c < 0x80) {
-      if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return i;
-      length = 1;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4;
-    } else {
-      return i;
-    }
-    if (i + length > s.size()) return i;
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) return i;
-    }
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return i;
+    const size_t length = Utf8SequenceLength(s, i);
+    if (length == 0) return i;
     i += length;
   }
   return i;
@@ -154,15 +173,21 @@ bool CouldBeTornHead(std::string_view rest) {
          rest.find_first_of("\t\n") == std::string_view::npos;
 }
 
+struct ParseResult {
+  uint64_t outside = 0;   // bytes that belong to no record
+  bool too_long = false;  // stopped before a record longer than kMaxRecordBytes
+};
+
 // Cuts the records out of one stretch of plain text. With `text_only`, a message ends where the
-// text stops being text. Returns the number of bytes that belong to no record.
-uint64_t ParseInto(std::string_view text, bool text_only, std::vector<LogLine>* records,
-                   bool torn_end = false) {
-  uint64_t outside = 0;
+// text stops being text. With `torn_end`, the text may stop inside the last record, also inside
+// its head.
+ParseResult ParseInto(std::string_view text, bool text_only, std::vector<LogLine>* records,
+                      bool torn_end = false) {
+  ParseResult result;
   LogLine head;
   size_t head_length = 0;
   size_t start = FindRecordStart(text, 0, &head, &head_length);
-  outside += start == std::string_view::npos ? text.size() : start;
+  result.outside += start == std::string_view::npos ? text.size() : start;
   while (start != std::string_view::npos) {
     const size_t message_start = start + head_length;
     LogLine next;
@@ -170,17 +195,21 @@ uint64_t ParseInto(std::string_view text, bool text_only, std::vector<LogLine>* 
     const size_t next_start = FindRecordStart(text, message_start, &next, &next_length);
     const size_t end = next_start == std::string_view::npos ? text.size() : next_start;
     std::string_view message = text.substr(message_start, end - message_start);
-    if (text_only) {
-      const size_t readable = TextPrefixLength(message);
-      outside += message.size() - readable;
-      message = message.substr(0, readable);
+    if (text_only) message = message.substr(0, TextPrefixLength(message));
+    if (head_length + message.size() > kMaxRecordBytes) {
+      result.too_long = true;
+      result.outside += text.size() - start;
+      break;
     }
+    result.outside += end - message_start - message.size();
     // Where the text was cut short, the next record's head may have been cut too.
-    const size_t last_start = message.rfind("\n[");
-    if (torn_end && next_start == std::string_view::npos && last_start != std::string_view::npos &&
-        CouldBeTornHead(message.substr(last_start + 2))) {
-      outside += message.size() - last_start;
-      message = message.substr(0, last_start);
+    if (torn_end && next_start == std::string_view::npos) {
+      const size_t last_start = message.rfind(kRecordStart);
+      if (last_start != std::string_view::npos &&
+          CouldBeTornHead(message.substr(last_start + kRecordStart.size()))) {
+        result.outside += message.size() - last_start;
+        message = message.substr(0, last_start);
+      }
     }
     head.message.assign(message);
     records->push_back(std::move(head));
@@ -188,35 +217,63 @@ uint64_t ParseInto(std::string_view text, bool text_only, std::vector<LogLine>* 
     head_length = next_length;
     start = next_start;
   }
-  return outside;
+  return result;
 }
 
-// Inflates one segment's zlib stream as far as it goes. Returns how many input bytes were
-// taken before an error, or the whole size.
-size_t InflateSegment(std::string_view compressed, std::string* out, bool* failed) {
+enum class InflateOutcome { kDone, kFailed, kRecordTooLong, kTextTooLong };
+
+struct InflateResult {
+  InflateOutcome outcome = InflateOutcome::kDone;
+  size_t taken = 0;  // input bytes taken up to the end or the error
+};
+
+// Inflates one segment's zlib stream as far as it goes, appending at most `budget` bytes to
+// `out`. When the text passes the budget, or a record in it passes kMaxRecordBytes, inflating
+// stops and `out` ends before the record that was cut.
+InflateResult InflateSegment(std::string_view compressed, size_t budget, std::string* out) {
+  InflateResult result;
   z_stream z{};
-  *failed = false;
   if (inflateInit(&z) != Z_OK) {
-    *failed = true;
-    return 0;
+    result.outcome = InflateOutcome::kFailed;
+    return result;
   }
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
   z.avail_in = static_cast<uInt>(compressed.size());
+  const size_t first = out->size();
+  size_t record_start = first;  // where the latest record head (or the segment) starts
   std::array<char, 65536> buffer;
   while (z.avail_in > 0) {
     z.next_out = reinterpret_cast<Bytef*>(buffer.data());
     z.avail_out = static_cast<uInt>(buffer.size());
     const int rc = inflate(&z, Z_SYNC_FLUSH);
+    const size_t scan_from = out->size() > first ? out->size() - 1 : first;
     out->append(buffer.data(), buffer.size() - z.avail_out);
+    const size_t head = std::string_view(*out).rfind(kRecordStart);
+    if (head != std::string_view::npos && head >= scan_from) record_start = head;
+    if (out->size() - record_start > kMaxRecordBytes) {
+      result.outcome = InflateOutcome::kRecordTooLong;
+    } else if (out->size() - first > budget) {
+      result.outcome = InflateOutcome::kTextTooLong;
+    }
+    if (result.outcome == InflateOutcome::kTextTooLong) {
+      // The text up to the last record that ends within the budget.
+      const size_t cut = std::string_view(*out).rfind(kRecordStart, first + budget);
+      out->resize(cut == std::string_view::npos || cut < first ? first : cut);
+      break;
+    }
+    if (result.outcome == InflateOutcome::kRecordTooLong) {
+      out->resize(record_start);
+      break;
+    }
     if (rc == Z_STREAM_END) break;
     if (rc != Z_OK && !(rc == Z_BUF_ERROR && z.avail_out != 0)) {
-      *failed = true;
+      result.outcome = InflateOutcome::kFailed;
       break;
     }
   }
-  const size_t taken = static_cast<size_t>(z.total_in);
+  result.taken = static_cast<size_t>(z.total_in);
   inflateEnd(&z);
-  return taken;
+  return result;
 }
 
 // The encoder pads its last block with zeros after the last sync-flush marker; those are no
@@ -232,42 +289,71 @@ void StripPadding(std::string* data) {
   }
 }
 
-// In a dump that is not enciphered, the filler of the ring's old end lies before the newest
-// content: a long run of spaces right before a record head.
-uint64_t DropPlainFiller(std::string* text) {
-  const std::string spaces(kMinPlainFiller, ' ');
-  uint64_t dropped = 0;
-  for (size_t run = text->find(spaces); run != std::string::npos; run = text->find(spaces, run)) {
-    size_t end = text->find_first_not_of(' ', run);
-    if (end == std::string::npos) end = text->size();
-    if (text->compare(end, 2, "\n[") == 0 || end == text->size()) {
-      text->erase(run, end - run);
-      dropped += end - run;
-    } else {
-      run = end;
-    }
-  }
-  return dropped;
-}
-
 bool IsFillerBlock(const uint8_t* block, uint8_t filler) {
   return std::all_of(block, block + kTeaBlockSize, [&](uint8_t b) { return b == filler; });
 }
+
+// A ring that is not enciphered: runs of at least 8 spaces at its end or before a record head
+// are filler (and the end mark); they are left out in one pass. Returns the bytes left out.
+uint64_t DropPlainFiller(std::string* text) {
+  std::string kept;
+  kept.reserve(text->size());
+  uint64_t dropped = 0;
+  size_t at = 0;
+  while (at < text->size()) {
+    const size_t run = text->find(kEndMark, at);
+    if (run == std::string::npos) {
+      kept.append(*text, at);
+      break;
+    }
+    size_t end = text->find_first_not_of(' ', run);
+    if (end == std::string::npos) end = text->size();
+    kept.append(*text, at, run - at);
+    if (end == text->size() || text->compare(end, kRecordStart.size(), kRecordStart) == 0) {
+      dropped += end - run;
+    } else {
+      kept.append(*text, run, end - run);
+    }
+    at = end;
+  }
+  text->swap(kept);
+  return dropped;
+}
+
+// Memory log that is not enciphered: the newest record is the one with the latest time (the
+// last of equal times); the ring's older content follows it, so reading starts right after it.
+void PutInChronologicalOrder(std::vector<LogLine>* records, size_t first) {
+  if (records->size() <= first) return;
+  size_t newest = first;
+  for (size_t i = first + 1; i < records->size(); ++i) {
+    if ((*records)[i].time >= (*records)[newest].time) newest = i;
+  }
+  std::rotate(records->begin() + static_cast<std::ptrdiff_t>(first),
+              records->begin() + static_cast<std::ptrdiff_t>(newest) + 1, records->end());
+}
+
+struct StoredBody {
+  std::span<const uint8_t> bytes;
+  uint64_t offset = 0;
+};
 
 struct SegmentReader {
   const SegmentHeader& header;
   const TeaKey& key;
   DecodedLog& log;
-  std::vector<std::string> texts;  // stretches of plain text, split where filler lies
+  std::vector<std::string> texts;  // inflated text of compressed segments
+  std::vector<StoredBody> stored;  // segments stored without compression
+  size_t text_bytes = 0;
+  uint64_t undecodable = 0;  // bytes in no record and no filler
 
-  // Decodes the segment body at file offset `offset`. False when it is damaged.
+  // Takes the segment body at file offset `offset`. False when it is damaged.
   bool Read(std::span<const uint8_t> body, uint64_t offset, bool cut_short) {
     const size_t whole = header.encrypt ? body.size() / kTeaBlockSize * kTeaBlockSize : body.size();
     if (whole != body.size() && !cut_short) {
       return Damage(offset + whole, "a segment ends inside a cipher block");
     }
     if (!header.compress) {
-      ReadStored(body.first(whole));
+      stored.push_back({body.first(whole), offset});
       return true;
     }
     std::string data(reinterpret_cast<const char*>(body.data()), whole);
@@ -277,52 +363,123 @@ struct SegmentReader {
       StripPadding(&data);
     }
     std::string text;
-    bool failed = false;
-    const size_t taken = InflateSegment(data, &text, &failed);
+    const InflateResult inflated = InflateSegment(data, kMaxTextBytes - text_bytes, &text);
+    text_bytes += text.size();
     texts.push_back(std::move(text));
-    if (failed) {
-      if (texts.size() == 1 && texts.back().empty()) log.status = DecodeStatus::kWrongKey;
-      return Damage(offset + taken, "the compressed data cannot be inflated");
+    switch (inflated.outcome) {
+      case InflateOutcome::kDone:
+        return true;
+      case InflateOutcome::kFailed:
+        if (header.encrypt && texts.size() == 1 && texts.back().empty()) {
+          log.status = DecodeStatus::kWrongKey;
+        }
+        return Damage(offset + inflated.taken, "the compressed data cannot be inflated");
+      case InflateOutcome::kRecordTooLong:
+        return Damage(offset + inflated.taken, "a record longer than " +
+                                                   std::to_string(kMaxRecordBytes) +
+                                                   " bytes (no log writes one)");
+      case InflateOutcome::kTextTooLong:
+        return Damage(offset + inflated.taken, "the text passes " +
+                                                   std::to_string(kMaxTextBytes >> 20) +
+                                                   " MiB, more than is read of one log");
     }
     return true;
   }
 
-  // Uncompressed content, such as the memory log's ring. Filler (blocks of spaces) is left
-  // out: what follows it is the rest of the record before it, whose last bytes the encoder
-  // carried into the next piece. Blocks never written (zeros) end a stretch of text.
-  void ReadStored(std::span<const uint8_t> body) {
-    std::string text;
-    bool ends_with_filler = false;
-    if (!header.encrypt) {
-      text.assign(reinterpret_cast<const char*>(body.data()), body.size());
-      const size_t kept = text.find_last_not_of(' ');
-      const size_t filler = text.size() - (kept == std::string::npos ? 0 : kept + 1);
-      ends_with_filler = filler >= kMinPlainFiller;
-      if (ends_with_filler) text.resize(text.size() - filler);
-      log.unreadable_bytes += ends_with_filler ? filler : 0;
-      log.unreadable_bytes += DropPlainFiller(&text);
+  // The stored bytes as plain text, deciphered when enciphered.
+  std::string PlainText(std::span<const uint8_t> bytes) const {
+    std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (header.encrypt) {
+      base::log_crypt::Tea16DecipherBlocks(key, reinterpret_cast<uint8_t*>(text.data()),
+                                           text.size() / kTeaBlockSize);
     }
-    for (size_t at = 0; header.encrypt && at < body.size(); at += kTeaBlockSize) {
-      const uint8_t* block = body.data() + at;
-      ends_with_filler = IsFillerBlock(block, 0x20);
-      if (ends_with_filler || IsFillerBlock(block, 0x00)) {
+    return text;
+  }
+
+  // Only the text log opens with the byte-order mark; the memory log's ring never does.
+  bool StoredTextLog() const {
+    if (stored.empty()) return false;
+    const auto first = stored.front().bytes;
+    const size_t blocks = (kOpeningStart.size() + kTeaBlockSize - 1) / kTeaBlockSize;
+    return PlainText(first.first(std::min(first.size(), blocks * kTeaBlockSize)))
+        .starts_with(kOpeningStart);
+  }
+
+  // A memory-log ring, read as a cycle, which fits the mapped file (ring start at the body's
+  // start) and a dump (the ring turned round to start at the write position) alike. Its first
+  // run of spaces is the end mark right after the newest piece (or the filler at the ring's
+  // end, where the end mark lies in it): reading starts after it, goes round and stops there,
+  // so that what follows the newest piece (the torn rest of an older one) is read first, as
+  // the bytes before the first record. Any other run of spaces is the filler of a wrap: the
+  // record before it goes on at the ring's start, where the encoder's carried bytes went.
+  // Blocks of zeros were never written: they end a message.
+  void ReadEncipheredRing(std::span<const uint8_t> body) {
+    const size_t blocks = body.size() / kTeaBlockSize;
+    auto block = [&](size_t i) { return body.data() + i * kTeaBlockSize; };
+    size_t mark = 0;
+    while (mark < blocks && !IsFillerBlock(block(mark), ' ')) ++mark;
+    size_t start = mark;
+    while (start < blocks && IsFillerBlock(block(start), ' ')) ++start;
+    if (start == blocks) start = 0;
+    const size_t count = mark < blocks ? (mark + blocks - start) % blocks : blocks;
+    log.unreadable_bytes += (blocks - count) * kTeaBlockSize;
+
+    std::string text;
+    text.reserve(count * kTeaBlockSize);
+    bool ends_written_out = false;  // the last block holds the zeros of a closing writer
+    for (size_t k = 0; k < count; ++k) {
+      const uint8_t* bytes = block((start + k) % blocks);
+      if (IsFillerBlock(bytes, ' ') || IsFillerBlock(bytes, 0)) {
         log.unreadable_bytes += kTeaBlockSize;
-        if (!ends_with_filler && !text.empty() && text.back() != '\0') text += '\0';
+        if (bytes[0] == 0 && !text.empty() && text.back() != '\0') text += '\0';
+        ends_written_out = false;
         continue;
       }
       const size_t used = text.size();
-      text.append(reinterpret_cast<const char*>(block), kTeaBlockSize);
+      text.append(reinterpret_cast<const char*>(bytes), kTeaBlockSize);
       base::log_crypt::Tea16DecipherBlocks(key, reinterpret_cast<uint8_t*>(text.data() + used), 1);
+      ends_written_out = text.back() == '\0';
     }
-    // Filler up to the end of a mapped ring means the ring has wrapped: its start continues
-    // the record before the filler, so the text is read round from the first record head.
-    LogLine unused;
-    size_t unused_length = 0;
-    const size_t first = ends_with_filler ? FindRecordStart(text, 0, &unused, &unused_length) : 0;
-    if (first != std::string::npos && first > 0) {
-      std::rotate(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(first), text.end());
+    const bool may_lack_tail = !ends_written_out;
+    const size_t before = log.records.size();
+    Parse(text, may_lack_tail);
+    if (log.records.size() > before) {
+      log.newest_end = may_lack_tail ? NewestEnd::kMayLackTail : NewestEnd::kWhole;
     }
-    texts.push_back(std::move(text));
+  }
+
+  // A ring that is not enciphered holds the plain lines. Without the cipher's blocks, the end
+  // mark is 8 spaces like any others: the newest record (the one with the latest time) is cut
+  // at its first run of 8 spaces.
+  void ReadPlainRing(std::span<const uint8_t> body) {
+    std::string text(reinterpret_cast<const char*>(body.data()), body.size());
+    log.unreadable_bytes += DropPlainFiller(&text);
+    const size_t before = log.records.size();
+    Parse(text, false);
+    PutInChronologicalOrder(&log.records, before);
+    if (log.records.size() == before) return;
+    std::string& newest = log.records.back().message;
+    const size_t mark = newest.find(kEndMark);
+    if (mark != std::string::npos) {
+      log.unreadable_bytes += newest.size() - mark;
+      newest.resize(mark);
+    }
+    log.newest_end = NewestEnd::kAtFirstSpaceRun;
+  }
+
+  void Parse(std::string_view text, bool torn_end) {
+    const ParseResult parsed = ParseInto(text, true, &log.records, torn_end);
+    log.unreadable_bytes += parsed.outside;
+    undecodable += parsed.outside;
+    if (parsed.too_long) TooLong();
+  }
+
+  // Where the plain text was already at hand: the file's offset is not known there.
+  void TooLong() {
+    if (log.status != DecodeStatus::kComplete && log.status != DecodeStatus::kCutShort) return;
+    log.status = DecodeStatus::kDamaged;
+    log.problem = "a record longer than " + std::to_string(kMaxRecordBytes) +
+                  " bytes (no log writes one) after record " + std::to_string(log.records.size());
   }
 
   bool Damage(uint64_t at, std::string_view what) {
@@ -332,18 +489,6 @@ struct SegmentReader {
     return false;
   }
 };
-
-// Memory log: the newest record is the one with the latest time (the last of equal times);
-// the ring's older content follows it, so reading starts right after it.
-void PutInChronologicalOrder(std::vector<LogLine>* records) {
-  if (records->empty()) return;
-  size_t newest = 0;
-  for (size_t i = 1; i < records->size(); ++i) {
-    if ((*records)[i].time >= (*records)[newest].time) newest = i;
-  }
-  std::rotate(records->begin(), records->begin() + static_cast<std::ptrdiff_t>(newest) + 1,
-              records->end());
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -400,7 +545,7 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
   const auto trailer = SegmentTrailer{header->creation_time}.ToBytes();
   log.status = DecodeStatus::kComplete;
   log.stopped_at = file.size();
-  SegmentReader reader{*header, key, log, {}};
+  SegmentReader reader{*header, key, log, {}, {}, 0, 0};
   size_t at = kSegmentHeaderSize;
   while (true) {
     ++log.segments;
@@ -428,33 +573,45 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
     at += kSegmentHeaderSize;
   }
 
-  // Only the text log compresses, and its plain text opens with the byte-order mark.
-  const bool text_log = header->compress ||
-                        (!reader.texts.empty() && reader.texts.front().starts_with(kOpeningStart));
+  const bool text_log = header->compress || reader.StoredTextLog();
   log.kind = text_log ? LogKind::kTextLog : LogKind::kMemoryLog;
-  uint64_t undecodable = 0;  // neither record nor filler
   if (text_log) {
     std::string all;
-    for (const std::string& text : reader.texts) all += text;
+    for (std::string& text : reader.texts) {
+      if (all.empty()) {
+        all.swap(text);
+      } else {
+        all += text;
+      }
+      std::string().swap(text);
+    }
+    // Text logs have no filler: what is stored is the text, spaces and all.
+    for (const StoredBody& body : reader.stored) all += reader.PlainText(body.bytes);
     const size_t closing = all.rfind(kClosingStart);
     if (closing != std::string::npos &&
         LooksLikeTime(std::string_view(all).substr(closing + kClosingStart.size()))) {
       log.closed = true;
       all.resize(closing);
     }
-    undecodable = ParseInto(all, false, &log.records, log.status != DecodeStatus::kComplete);
+    const ParseResult parsed =
+        ParseInto(all, false, &log.records, log.status != DecodeStatus::kComplete);
+    if (parsed.too_long) reader.TooLong();
     LogLine unused;
     size_t unused_length = 0;
     const size_t first = FindRecordStart(all, 0, &unused, &unused_length);
     log.opening = all.substr(0, first == std::string::npos ? all.size() : first);
-    undecodable -= log.opening.size();
+    reader.undecodable = parsed.outside - std::min<uint64_t>(parsed.outside, log.opening.size());
+    log.unreadable_bytes += reader.undecodable;
   } else {
-    for (const std::string& text : reader.texts) {
-      undecodable += ParseInto(text, true, &log.records);
+    for (const StoredBody& body : reader.stored) {
+      if (header->encrypt) {
+        reader.ReadEncipheredRing(body.bytes);
+      } else {
+        reader.ReadPlainRing(body.bytes);
+      }
     }
-    PutInChronologicalOrder(&log.records);
   }
-  log.unreadable_bytes += undecodable;
+  const uint64_t undecodable = reader.undecodable;
 
   // A wrong key deciphers to bytes that hold neither the opening text nor any record.
   if (header->encrypt && log.records.empty() && log.opening.empty() &&
@@ -489,6 +646,55 @@ std::string FormatRecord(const LogLine& r) {
   out += r.function;
   out += '\t';
   out += r.message;
+  return out;
+}
+
+std::string EscapeForTerminal(std::string_view line) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(line.size());
+  size_t i = 0;
+  while (i < line.size()) {
+    // Printable ASCII and tabs, as most of a log is, go in one piece.
+    size_t plain = i;
+    while (plain < line.size() &&
+           ((line[plain] >= 0x20 && line[plain] < 0x7F) || line[plain] == '\t')) {
+      ++plain;
+    }
+    out.append(line.substr(i, plain - i));
+    i = plain;
+    if (i == line.size()) break;
+    const auto c = static_cast<uint8_t>(line[i]);
+    const size_t length = Utf8SequenceLength(line, i);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (length == 0 || (c < 0x20 && c != '\t') || c == 0x7F) {
+      out += "\\x";
+      out += kDigits[c >> 4];
+      out += kDigits[c & 15];
+      i += 1;
+      continue;
+    } else if (length > 1) {
+      // The code point, for the C1 controls (U+0080..U+009F, CSI among them) and the
+      // bidirectional embeddings, overrides and isolates, which reorder what a terminal shows.
+      uint32_t code = c & (0xFF >> (length + 1));
+      for (size_t k = 1; k < length; ++k)
+        code = code << 6 | (static_cast<uint8_t>(line[i + k]) & 0x3F);
+      const bool hidden = (code >= 0x80 && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
+                          (code >= 0x2066 && code <= 0x2069);
+      if (hidden) {
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[code >> shift & 15];
+      } else {
+        out.append(line.substr(i, length));
+      }
+    } else {
+      out += static_cast<char>(c);
+    }
+    i += length;
+  }
   return out;
 }
 

@@ -30,6 +30,23 @@ struct LogLine {
 
 enum class LogKind { kTextLog, kMemoryLog };
 
+// Bounds that keep a hostile file from taking unbounded memory: one record line, and all the
+// text that inflating a file may give. A log that passes either is read up to there and
+// reported as damaged.
+inline constexpr size_t kMaxRecordBytes = size_t{1} << 20;
+inline constexpr size_t kMaxTextBytes = size_t{64} << 20;
+
+// What the reader knows of where the newest record of a memory log ends.
+enum class NewestEnd {
+  kWhole,  // the writer closed the log (or there is no record): the newest record is whole
+  // Read as a running or crashed writer left it: the encoder may still have held up to 7 of
+  // the record's last bytes (a record head cut there is left out).
+  kMayLackTail,
+  // Not enciphered: the record ends at its first run of 8 spaces, the ring's end mark, which
+  // cannot be told from 8 spaces of the message itself.
+  kAtFirstSpaceRun,
+};
+
 enum class DecodeStatus {
   kComplete,  // every segment closed by its trailer
   kCutShort,  // the file ends inside a segment: everything readable was read
@@ -49,9 +66,10 @@ struct DecodedLog {
   // Text log: the opening text before the first record, and whether the closing text came.
   std::string opening;
   bool closed = false;
-  // Memory log: bytes in the ring that hold no record (never written, filler, or left by an
-  // earlier run under another key).
+  // Memory log: bytes in the ring that hold no record (never written, filler, the end mark,
+  // the torn rest of an overwritten record, or left by an earlier run under another key).
   uint64_t unreadable_bytes = 0;
+  NewestEnd newest_end = NewestEnd::kWhole;
   std::vector<LogLine> records;  // oldest first
 };
 
@@ -63,6 +81,11 @@ std::vector<LogLine> ParseRecords(std::string_view text);
 
 // The record's line as the log holds it, without the leading line feed.
 std::string FormatRecord(const LogLine& record);
+
+// `line` fit for a terminal: control characters (but tab), C1 controls, bidirectional
+// overrides and bytes that are no UTF-8 are written as escapes ("\n", "\x1b", "\u202e");
+// everything else as it is.
+std::string EscapeForTerminal(std::string_view line);
 
 // Level number (0..6) of a level text such as "INFO", or of a number given as text; nothing
 // for anything else.

@@ -71,8 +71,11 @@ void MemLog::FlushFile() {
 void MemLog::Close() {
   std::lock_guard lock(lock_);
   // The encoder holds back up to 7 bytes of the newest piece until a block is full; released
-  // here, padded, so that the last record of a run that stops normally is whole in the ring.
-  if (encoder_ && file_.data() != nullptr && encoder_->Encode({}, piece_, /*final=*/true)) {
+  // here, so that the last record of a run that stops normally is whole in the ring. They go
+  // out with at least one zero byte after them (a block of zeros when nothing was held back):
+  // record text never holds one, so a reader knows that the newest record ends there whole.
+  static constexpr std::string_view kEndOfRun{"\0", 1};
+  if (encoder_ && file_.data() != nullptr && encoder_->Encode(kEndOfRun, piece_, /*final=*/true)) {
     ring_.Place(piece_);
   }
   ring_.Detach();

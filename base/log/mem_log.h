@@ -3,7 +3,8 @@
 // file holds them also after an abrupt end of the process.
 //
 // File layout (3145890 bytes): the encoder's 150-byte segment header, the 3145728-byte ring,
-// the encoder's 12-byte segment trailer. Where the newest piece ends is kept in memory only.
+// the encoder's 12-byte segment trailer. The write position is kept in memory only; the ring's
+// end mark (log_ring.h) shows a reader of the file where the newest piece ends.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -48,7 +49,8 @@ class MemLog {
   // Flushes the file to disk and stamps its last-write time.
   void FlushFile();
 
-  // Places what the encoder still held back of the newest piece, then unmaps and closes.
+  // Places what the encoder still held back of the newest piece, followed by zero bytes, then
+  // unmaps and closes.
   void Close();
 
   bool mapped() const { return file_.data() != nullptr; }

@@ -1,5 +1,7 @@
 #include "tests/support/log_layouts.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -33,6 +35,44 @@ std::vector<SampleRecord> MakeRecords(size_t count, uint64_t first_ms) {
   return records;
 }
 
+std::string PlainSegmentHeader(bool compress) {
+  base::log_crypt::SegmentHeader header;
+  header.compress = compress;
+  header.creation_time = 1767322800;
+  const auto bytes = header.ToBytes();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string DecompressionBomb(std::string_view start, std::string_view unit, size_t mebibytes) {
+  constexpr size_t kMebibyte = 1 << 20;
+  std::string chunk;
+  while (chunk.size() + unit.size() <= kMebibyte) chunk += unit;
+  z_stream z{};
+  deflateInit(&z, Z_BEST_COMPRESSION);
+  auto deflate_part = [&](const std::string& in) {
+    std::string out(in.size() + 1024, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_SYNC_FLUSH);
+    out.resize(out.size() - z.avail_out);
+    return out;
+  };
+  const std::string opening(
+      "\xEF\xBB\xBFlog created at: 2026-01-02 03:04:05.000\nLOG format: "
+      "[YYYY-MM-DD hh:mm:ss.xxx][tid][LEVEL][FILE(LINE)]FUNCTION\tmessage");
+  std::string file = PlainSegmentHeader(true) + deflate_part(opening + std::string(start) + chunk);
+  // Once the window holds only the repeated unit, the blocks of one more chunk refer to
+  // nothing else, so they fit after any chunk.
+  deflate_part(chunk);
+  const std::string repeated = deflate_part(chunk);
+  deflateEnd(&z);
+  for (size_t i = 1; i < mebibytes; ++i) file += repeated;
+  const auto trailer = base::log_crypt::SegmentTrailer{1767322800}.ToBytes();
+  return file + std::string(trailer.begin(), trailer.end());
+}
+
 TextLogWriter::TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys)
     : crypt_(0, encrypt, encrypt, keys) {
   crypt_.Encode(
@@ -55,27 +95,26 @@ std::string TextLogWriter::Finish() {
 
 MemoryLogWriter::MemoryLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys,
                                  std::string earlier_file)
-    : crypt_(0, encrypt, false, keys), file_(std::move(earlier_file)) {
+    : crypt_(0, encrypt, false, keys), encrypt_(encrypt), file_(std::move(earlier_file)) {
   file_.resize(kSegmentHeaderSize + kRingCapacity + kSegmentTrailerSize, '\0');
   const std::string header = crypt_.Header();
   const std::string trailer = crypt_.Trailer();
   std::memcpy(file_.data(), header.data(), header.size());
   std::memcpy(file_.data() + kSegmentHeaderSize + kRingCapacity, trailer.data(), trailer.size());
+  ring_.Attach(reinterpret_cast<uint8_t*>(file_.data()) + kSegmentHeaderSize, kRingCapacity);
 }
 
 void MemoryLogWriter::Add(const SampleRecord& record) {
   crypt_.Encode(record.Head(), head_, false);
   crypt_.Encode(record.message, message_, false);
-  const std::string piece = head_ + message_;
-  if (piece.empty() || piece.size() >= kRingCapacity) return;
-  char* ring = file_.data() + kSegmentHeaderSize;
-  if (piece.size() >= kRingCapacity - position_) {
-    std::memset(ring + position_, ' ', kRingCapacity - position_);
-    position_ = 0;
-    wrapped_ = true;
-  }
-  std::memcpy(ring + position_, piece.data(), piece.size());
-  position_ += static_cast<uint32_t>(piece.size());
+  ring_.Place(head_ + message_);
+  plain_bytes_ += record.Line().size();
+}
+
+void MemoryLogWriter::Close() {
+  crypt_.Encode(std::string_view("\0", 1), message_, true);
+  ring_.Place(message_);
+  plain_bytes_ = 0;
 }
 
 std::string MemoryLogWriter::File() const {
@@ -83,10 +122,9 @@ std::string MemoryLogWriter::File() const {
 }
 
 std::string MemoryLogWriter::Dump() const {
-  const std::string_view ring(file_.data() + kSegmentHeaderSize, kRingCapacity);
   std::string dump = file_.substr(0, kSegmentHeaderSize);
-  if (wrapped_) dump += ring.substr(position_);
-  dump += ring.substr(0, position_);
+  dump += ring_.Older();
+  dump += ring_.Newer();
   dump += file_.substr(kSegmentHeaderSize + kRingCapacity);
   return dump;
 }

@@ -1,13 +1,15 @@
 #pragma once
 // Writes files in the layouts of the program's two logs, through the real encoder, for tests of
 // the reader and the tools: a text log (header, opening text, record lines, closing text,
-// trailer) and a memory-log ring (header, 3 MiB ring of pieces with filler and wrap, trailer).
+// trailer) and a memory-log ring (header, 3 MiB ring of pieces with filler, wrap and end mark,
+// trailer).
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "base/log/log_crypt.h"
+#include "base/log/log_ring.h"
 
 namespace corvane::testing {
 
@@ -28,6 +30,14 @@ struct SampleRecord {
 // Records with rising times (one per millisecond from `first_ms`) and varied messages.
 std::vector<SampleRecord> MakeRecords(size_t count, uint64_t first_ms = 0);
 
+// A compressed text log, not enciphered, whose deflate data, about
+// 2.5 KB per MiB, inflates to the opening text, `start`, and then `unit` over and over for
+// `mebibytes` MiB. Each MiB is one copy of the same deflate blocks, which makes it cheap to make.
+std::string DecompressionBomb(std::string_view start, std::string_view unit, size_t mebibytes);
+
+// A segment header that is not enciphered, `compress` as given.
+std::string PlainSegmentHeader(bool compress);
+
 class TextLogWriter {
  public:
   TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys);
@@ -47,15 +57,21 @@ class MemoryLogWriter {
   MemoryLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys,
                   std::string earlier_file = {});
   void Add(const SampleRecord& record);
+  // What the writer still holds back of the newest piece, padded, as a closing memory log
+  // places it.
+  void Close();
   std::string File() const;  // the whole mapped file
   std::string Dump() const;  // header, oldest, newest, trailer
-  bool wrapped() const { return wrapped_; }
+  bool wrapped() const { return ring_.wrapped(); }
+  // How many bytes of the newest line the encoder still holds back (0 when not enciphering).
+  size_t held_back() const { return encrypt_ ? plain_bytes_ % 8 : 0; }
 
  private:
   base::log_crypt::LogCrypt crypt_;
+  bool encrypt_;
+  uint64_t plain_bytes_ = 0;
   std::string file_;
-  uint32_t position_ = 0;
-  bool wrapped_ = false;
+  base::LogRing ring_;  // the program's own placement, over file_'s ring bytes
   std::string head_;
   std::string message_;
 };

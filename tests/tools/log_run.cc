@@ -1,13 +1,18 @@
 // Test helper, not shipped: one real logging run with the program's settings (worker,
 // encrypt, memory log on, file level INFO) into a directory, for the tools to read back.
-//   log_run DEV_PUBLIC_KEY_FILE DIR COUNT
+//   log_run DEV_PUBLIC_KEY_FILE DIR COUNT [PAUSE_AFTER]
 // Writes COUNT INFO records "run record <i> of <COUNT>", one TRACE record (memory log only)
-// after every tenth, and a last WARNING "last record of the run". Exits 77 when the build's
-// reader key is not the given development key (so nothing written could be read with it).
+// after every tenth, and a last WARNING "last record of the run". With PAUSE_AFTER, it makes
+// the file DIR/paused after the record of that number and waits until the file is gone, so
+// that a test can read the memory log of a running writer. Exits 77 when the build's reader
+// key is not the given development key (so nothing written could be read with it).
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "base/log/log_crypt.h"
 #include "base/log/log_reader.h"
@@ -20,8 +25,8 @@ constexpr int kSkipped = 77;
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fputs("usage: log_run DEV_PUBLIC_KEY_FILE DIR COUNT\n", stderr);
+  if (argc != 4 && argc != 5) {
+    std::fputs("usage: log_run DEV_PUBLIC_KEY_FILE DIR COUNT [PAUSE_AFTER]\n", stderr);
     return 2;
   }
   std::ifstream key_file(argv[1], std::ios::binary);
@@ -34,6 +39,8 @@ int main(int argc, char** argv) {
   const std::string dir_text = argv[2];
   const std::wstring dir(dir_text.begin(), dir_text.end());  // test paths are ASCII
   const unsigned long count = std::stoul(argv[3]);
+  const unsigned long pause_after = argc == 5 ? std::stoul(argv[4]) : count;
+  const std::filesystem::path pause_flag = std::filesystem::path(dir_text) / "paused";
 
   base::logger logger;
   if (!logger.Init(/*timestamp_in_name=*/true, L"corvane", dir.c_str(), L"app", L"",
@@ -45,6 +52,12 @@ int main(int argc, char** argv) {
   for (unsigned long i = 0; i < count; ++i) {
     BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "run record {} of {}", i, count);
     if (i % 10 == 9) BASE_LOG_TO(&logger, kLogSource, base::kLogTrace, "trace after {}", i);
+    if (i == pause_after) {
+      std::ofstream{pause_flag};
+      while (std::filesystem::exists(pause_flag)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
   }
   BASE_LOG_TO(&logger, kLogSource, base::kLogWarning, "last record of the run");
   logger.Uninit();

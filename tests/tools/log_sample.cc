@@ -2,10 +2,15 @@
 // file, in the layouts of the program's text log and memory log, and the record lines a reader
 // should print for them.
 //   log_sample PUBLIC_KEY_FILE OUT_DIR COUNT
-// OUT_DIR gets text.log, plain.log (not enciphered), memory.log, memory.dump and expected.txt.
+// OUT_DIR gets text.log, plain.log (not enciphered), memory.log, memory.dump and expected.txt;
+// spaces.log and controls.log (plain text logs with messages of spaces and of control
+// characters); and files someone made: bomb.log (a text log that would inflate to 2 GiB),
+// random.bin (8 MiB of random bytes), random.log (a log header and 8 MiB of random bytes) and
+// heads.log (a log header and 3 MiB of record heads that never end).
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "base/log/log_reader.h"
@@ -48,9 +53,41 @@ int main(int argc, char** argv) {
     memory.Add(r);
     expected += r.Line().substr(1) + "\n";
   }
+  memory.Close();  // as the program's memory log closes: the newest record is whole
   const bool ok =
       Write(dir + "/text.log", text.Finish()) && Write(dir + "/plain.log", plain.Finish()) &&
       Write(dir + "/memory.log", memory.File()) && Write(dir + "/memory.dump", memory.Dump()) &&
       Write(dir + "/expected.txt", expected);
-  return ok ? 0 : 1;
+
+  // Messages whose spaces and control characters are theirs.
+  auto special = corvane::testing::MakeRecords(3);
+  special[0].message = "ends with spaces" + std::string(20, ' ');
+  special[1].message = std::string(16, ' ') + "inside" + std::string(16, ' ') + "x";
+  special[2].message = "last  ";
+  corvane::testing::TextLogWriter spaces(false, table);
+  for (const auto& r : special) spaces.Add(r);
+  special[0].message = "red \x1b[31mtext\x1b[0m\a";
+  special[1].message = "second\nline\rback \xE2\x80\xAEtxt.exe";
+  special[2].message =
+      "csi \xC2\x9B"
+      "2J";
+  corvane::testing::TextLogWriter controls(false, table);
+  for (const auto& r : special) controls.Add(r);
+
+  std::mt19937_64 random(20260102);
+  std::string noise(8 << 20, '\0');
+  for (auto& c : noise) c = static_cast<char>(random());
+  std::string heads = corvane::testing::PlainSegmentHeader(false);
+  while (heads.size() < (3u << 20)) heads += "\n[2026-01-02 03:04:05.678][1][INFO][";
+  const bool hostile_ok =
+      Write(dir + "/spaces.log", spaces.Finish()) &&
+      Write(dir + "/controls.log", controls.Finish()) &&
+      Write(dir + "/bomb.log",
+            corvane::testing::DecompressionBomb(
+                "", "\n[2026-01-02 03:04:05.678][1][INFO][bomb(1)]\t" + std::string(980, 'x'),
+                2048)) &&
+      Write(dir + "/random.bin", noise) &&
+      Write(dir + "/random.log", corvane::testing::PlainSegmentHeader(true) + noise) &&
+      Write(dir + "/heads.log", heads);
+  return ok && hostile_ok ? 0 : 1;
 }

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "base/log/log_ring.h"
 #include "base/log/secp256k1.h"
 #include "tests/support/log_layouts.h"
 
@@ -21,6 +23,7 @@ using base::log_reader::DecodeLog;
 using base::log_reader::DecodeStatus;
 using base::log_reader::LogKind;
 using base::log_reader::LogLine;
+using base::log_reader::NewestEnd;
 using corvane::testing::MakeRecords;
 using corvane::testing::MemoryLogWriter;
 using corvane::testing::SampleRecord;
@@ -159,35 +162,116 @@ TEST_F(LogReaderTest, CutShortTextLogGivesWhatWasWrittenAndWhereItStopped) {
   }
 }
 
+// The newest record as a reader of the ring finds it: the written one without the last bytes
+// that the encoder still holds back.
+SampleRecord WithoutHeldBack(SampleRecord record, size_t held_back) {
+  record.message.resize(record.message.size() - held_back);
+  return record;
+}
+
 TEST_F(LogReaderTest, MemoryLogInChronologicalOrderBeforeAndAfterTheWrap) {
   for (const bool encrypt : {true, false}) {
     SCOPED_TRACE(encrypt);
     const Scalar* key = encrypt ? &reader_.secret : nullptr;
+    const NewestEnd open_end = encrypt ? NewestEnd::kMayLackTail : NewestEnd::kAtFirstSpaceRun;
     MemoryLogWriter writer(encrypt, reader_.table);
     const auto records = MakeRecords(60000);  // about 5 MiB of lines: the ring wraps
     for (size_t i = 0; i < 1000; ++i) writer.Add(records[i]);
     DecodedLog log = Decode(writer.File(), key);
     EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
     EXPECT_EQ(log.kind, LogKind::kMemoryLog);
+    EXPECT_EQ(log.newest_end, open_end);
     ASSERT_EQ(log.records.size(), 1000u);
-    // The newest line may lack the bytes the encoder still holds back.
     ExpectRecords(log, std::span(records).first(999), false);
-    EXPECT_TRUE(records[999].message.starts_with(log.records[999].message));
+    ExpectSame(log.records[999], WithoutHeldBack(records[999], writer.held_back()));
 
     for (size_t i = 1000; i < records.size(); ++i) writer.Add(records[i]);
     ASSERT_TRUE(writer.wrapped());
     for (const std::string& file : {writer.File(), writer.Dump()}) {
       log = Decode(file, key);
       EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+      EXPECT_EQ(log.newest_end, open_end);
       ASSERT_GT(log.records.size(), 20000u);
-      // The newest records, oldest first, up to the last one written.
+      // The newest records, oldest first, from the first whole one after the torn rest of an
+      // overwritten piece up to the last one written, each whole.
       const size_t first = records.size() - log.records.size();
-      EXPECT_EQ(log.records.back().time, records.back().time);
-      for (size_t i = 1; i + 1 < log.records.size(); ++i) {
-        ASSERT_EQ(log.records[i].message, records[first + i].message) << i;
+      ExpectRecords(log, std::span(records).subspan(first, log.records.size() - 1), false);
+      ExpectSame(log.records.back(), WithoutHeldBack(records.back(), writer.held_back()));
+    }
+    // A writer that closes places what it held back: the newest record is whole.
+    writer.Close();
+    log = Decode(writer.File(), key);
+    EXPECT_EQ(log.newest_end, encrypt ? NewestEnd::kWhole : open_end);
+    ExpectSame(log.records.back(), records.back());
+  }
+}
+
+// Finding: the newest record of a wrapped ring came back with the torn rest of an older piece
+// glued on. Records of many lengths after the wrap end at every offset into older pieces.
+TEST_F(LogReaderTest, NewestRecordOfAWrappedRingHasNoForeignBytes) {
+  MemoryLogWriter writer(true, reader_.table);
+  auto older = MakeRecords(40000);
+  for (auto& r : older) r.message += std::string(54, 'u');
+  for (const auto& r : older) writer.Add(r);
+  ASSERT_TRUE(writer.wrapped());
+  auto newer = MakeRecords(24, 50000000);
+  for (size_t i = 0; i < newer.size(); ++i) {
+    SCOPED_TRACE(i);
+    newer[i].message += std::string(i * 5, 'v');
+    writer.Add(newer[i]);
+    const DecodedLog log = Decode(writer.File(), &reader_.secret);
+    ASSERT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+    ASSERT_EQ(log.newest_end, NewestEnd::kMayLackTail);
+    ExpectSame(log.records.back(), WithoutHeldBack(newer[i], writer.held_back()));
+    if (i > 0) ExpectSame(log.records[log.records.size() - 2], newer[i - 1]);
+  }
+}
+
+// A process may end between any two writes of a piece into the ring, or inside one: every
+// such state reads back as the ring before the piece or after it, never with foreign bytes.
+TEST_F(LogReaderTest, RingEndedBetweenAnyTwoWritesOfAPieceReadsWhole) {
+  constexpr uint32_t kSmallRing = 2048;  // about 28 records: the 90 below go round 3 times
+  base::log_crypt::LogCrypt crypt(0, true, false, reader_.table);
+  std::string file = crypt.Header() + std::string(kSmallRing, '\0') + crypt.Trailer();
+  base::LogRing ring;
+  ring.Attach(reinterpret_cast<uint8_t*>(file.data()) + 150, kSmallRing);
+  const auto records = MakeRecords(90);
+  std::string piece;
+  uint64_t plain_bytes = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    SCOPED_TRACE(i);
+    crypt.Encode(records[i].Line(), piece, false);
+    const base::LogRing::Placement plan = ring.Plan(piece);
+    ASSERT_GT(plan.count, 0u);
+    // Every prefix of the writes, and each long write cut in its middle.
+    for (size_t done = 0; done < plan.count; ++done) {
+      const base::LogRing::Store& next = plan.stores[done];
+      std::vector<uint32_t> parts = {0};
+      if (next.size >= 16) parts.push_back(next.size / 16 * 8);
+      for (const uint32_t part : parts) {
+        std::string copy = file;
+        base::LogRing view;
+        view.Attach(reinterpret_cast<uint8_t*>(copy.data()) + 150, kSmallRing);
+        for (size_t k = 0; k < done; ++k) view.Apply(plan.stores[k]);
+        view.Apply({next.at, part, next.bytes});
+        const DecodedLog log = Decode(copy, &reader_.secret);
+        SCOPED_TRACE(testing::Message()
+                     << "write " << done << " of " << plan.count << ", " << part << " bytes");
+        if (i == 0) {
+          EXPECT_TRUE(log.records.empty());
+          continue;
+        }
+        ASSERT_FALSE(log.records.empty());
+        ExpectSame(log.records.back(), WithoutHeldBack(records[i - 1], plain_bytes % 8));
       }
     }
+    ring.Place(piece);
+    plain_bytes += records[i].Line().size();
+    const DecodedLog log = Decode(file, &reader_.secret);
+    ASSERT_FALSE(log.records.empty());
+    ExpectSame(log.records.back(), WithoutHeldBack(records[i], plain_bytes % 8));
   }
+  EXPECT_TRUE(ring.wrapped());
 }
 
 TEST_F(LogReaderTest, MemoryLogKeepsAnEarlierRunsBytesOutOfTheRecords) {
@@ -223,6 +307,90 @@ TEST_F(LogReaderTest, NoLogAndDamagedFilesSaySo) {
   EXPECT_EQ(log.status, DecodeStatus::kDamaged) << log.problem;
   EXPECT_LT(log.records.size(), 20u);
   EXPECT_GT(log.stopped_at, 150u);
+}
+
+TEST_F(LogReaderTest, PlainTextLogKeepsTheSpacesOfItsMessages) {
+  // A text log has no filler: runs of spaces are message text, also at a message's end.
+  auto records = MakeRecords(30);
+  records[3].message += std::string(20, ' ');
+  records[4].message = std::string(40, ' ') + "after spaces" + std::string(9, ' ');
+  records[5].message = "two\n" + std::string(16, ' ');
+  records.back().message += "   ";
+  TextLogWriter writer(false, reader_.table);
+  for (const auto& r : records) writer.Add(r);
+  const DecodedLog log = Decode(writer.Finish(), nullptr);
+  EXPECT_EQ(log.status, DecodeStatus::kComplete) << log.problem;
+  ExpectRecords(log, records);
+}
+
+TEST_F(LogReaderTest, RecordLongerThanTheBoundIsReportedAsDamage) {
+  auto records = MakeRecords(5);
+  records[3].message = std::string(base::log_reader::kMaxRecordBytes, 'x');
+  for (const bool encrypt : {true, false}) {
+    SCOPED_TRACE(encrypt);
+    TextLogWriter writer(encrypt, reader_.table);
+    for (const auto& r : records) writer.Add(r);
+    const DecodedLog log = Decode(writer.Finish(), encrypt ? &reader_.secret : nullptr);
+    EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+    EXPECT_NE(log.problem.find("record longer than 1048576 bytes"), std::string::npos)
+        << log.problem;
+    ExpectRecords(log, std::span(records).first(3));
+  }
+}
+
+// Files someone made: read up to a bound on what inflating gives, per record and per file.
+TEST(LogReaderHostileTest, DecompressionBombStopsAtTheRecordAndTheTextBound) {
+  using base::log_reader::kMaxTextBytes;
+  const std::string endless_record = corvane::testing::DecompressionBomb(
+      "\n[2026-01-02 03:04:05.678][1][INFO][bomb(1)]\tstart", "A", 300);
+  EXPECT_LT(endless_record.size(), 1000000u);
+  DecodedLog log = Decode(endless_record, nullptr);
+  EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+  EXPECT_NE(log.problem.find("record longer than"), std::string::npos) << log.problem;
+  EXPECT_TRUE(log.records.empty());
+
+  const std::string unit =
+      "\n[2026-01-02 03:04:05.678][1][INFO][bomb(2)]\t" + std::string(980, 'x');
+  log = Decode(corvane::testing::DecompressionBomb("", unit, 300), nullptr);
+  EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+  EXPECT_NE(log.problem.find("the text passes 64 MiB"), std::string::npos) << log.problem;
+  EXPECT_GT(log.records.size(), kMaxTextBytes / unit.size() - 1100);
+  EXPECT_LE(log.records.size(), kMaxTextBytes / unit.size());
+  EXPECT_EQ(log.records.back().message, std::string(980, 'x'));
+}
+
+TEST(LogReaderHostileTest, RepeatedRecordHeadsAndPlainRingsAreReadInOnePass) {
+  // Heads that never finish, and records with runs of spaces after them, as a ring that is not
+  // enciphered takes for filler: each used to cost a search to the end of the text, or moving
+  // the rest of it. Linear reading gets through 8 MiB of them quickly.
+  const std::string header = corvane::testing::PlainSegmentHeader(false);
+  const auto trailer = base::log_crypt::SegmentTrailer{1767322800}.ToBytes();
+  const std::string heads[] = {
+      "\n[2026-01-02 03:04:05.678][1][INFO][",
+      "\n[2026-01-02 03:04:05.678][1][INFO][f(1)]\tm" + std::string(8, ' ')};
+  for (const std::string& unit : heads) {
+    std::string file = header;
+    while (file.size() < (8u << 20)) file += unit;
+    file.append(trailer.begin(), trailer.end());
+    const auto start = std::chrono::steady_clock::now();
+    const DecodedLog log = Decode(file, nullptr);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(log.kind, LogKind::kMemoryLog);
+    EXPECT_LT(took, std::chrono::seconds(3));
+  }
+}
+
+TEST(LogLineEscapeTest, ControlsAndTerminalEscapesAreShownNotSent) {
+  using base::log_reader::EscapeForTerminal;
+  EXPECT_EQ(EscapeForTerminal("plain text\twith a tab, \xE4\xB8\xAD\xE6\x96\x87"),
+            "plain text\twith a tab, \xE4\xB8\xAD\xE6\x96\x87");
+  EXPECT_EQ(EscapeForTerminal("two\nlines\r\x1b[31mred\x1b]0;title\x07\x7f"),
+            "two\\nlines\\r\\x1b[31mred\\x1b]0;title\\x07\\x7f");
+  // C1 controls (CSI as U+009B), bidirectional overrides, and bytes that are no UTF-8.
+  EXPECT_EQ(EscapeForTerminal("\xC2\x9B"
+                              "2J \xE2\x80\xAEtxt.exe \xE2\x81\xA6 \xFF\xC3"),
+            "\\u009b2J \\u202etxt.exe \\u2066 \\xff\\xc3");
+  EXPECT_EQ(EscapeForTerminal(std::string("nul\0end", 7)), "nul\\x00end");
 }
 
 TEST(LogRecordParseTest, RecordsAreCutAtTheirHeadsOnly) {

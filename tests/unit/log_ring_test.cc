@@ -1,6 +1,8 @@
-// The memory log's ring: placement, the wrap with its filler, and the order of a copy.
+// The memory log's ring: placement, the end mark, the wrap with its filler, and the order of
+// a copy.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "base/log/log_ring.h"
@@ -17,22 +19,32 @@ struct SmallRing {
 TEST(LogRingTest, PiecesLieEndToEndUntilOneDoesNotFit) {
   SmallRing r;
   EXPECT_TRUE(r.ring.Place("abcd"));
+  EXPECT_EQ(r.bytes, "abcd        ....");  // the end mark right after the newest piece
   EXPECT_TRUE(r.ring.Place("efg"));
   EXPECT_EQ(r.ring.position(), 7u);
   EXPECT_FALSE(r.ring.wrapped());
   EXPECT_EQ(r.Copy(), "abcdefg");
-  EXPECT_EQ(r.bytes, "abcdefg.........");  // bytes of an earlier run stay beyond the pieces
+  EXPECT_EQ(r.bytes, "abcdefg        .");  // bytes of an earlier run stay beyond the mark
 }
 
 TEST(LogRingTest, PieceEqualToTheSpaceLeftGoesToTheStart) {
   SmallRing r;
   ASSERT_TRUE(r.ring.Place("0123456789"));
-  ASSERT_TRUE(r.ring.Place("ABCDEF"));  // exactly the 6 bytes left: not placed there
+  EXPECT_EQ(r.bytes, "0123456789      ");  // the end mark, cut at the ring's end
+  ASSERT_TRUE(r.ring.Place("ABCDEF"));     // exactly the 6 bytes left: not placed there
   EXPECT_TRUE(r.ring.wrapped());
   EXPECT_EQ(r.ring.position(), 6u);
-  EXPECT_EQ(r.bytes, "ABCDEF6789      ");
-  // Oldest first: the filler spaces belong to the older part.
-  EXPECT_EQ(r.Copy(), "6789      ABCDEF");
+  EXPECT_EQ(r.bytes,
+            "ABCDEF"
+            "        "
+            "  ");  // piece, end mark, filler
+  // Oldest first: the end mark and the filler belong to the older part.
+  EXPECT_EQ(r.Copy(), "          ABCDEF");
+  ASSERT_TRUE(r.ring.Place("G"));
+  EXPECT_EQ(r.bytes,
+            "ABCDEFG"
+            "        "
+            " ");
 }
 
 TEST(LogRingTest, PieceOneShorterThanTheSpaceLeftStaysAtTheEnd) {
@@ -60,13 +72,28 @@ TEST(LogRingTest, OversizedEmptyAndDetachedPiecesAreDropped) {
 }
 
 TEST(LogRingTest, ManyWrapsKeepTheNewestPiecesInOrder) {
-  SmallRing r;
-  for (int i = 0; i < 100; ++i) ASSERT_TRUE(r.ring.Place(std::to_string(i % 10) + "|"));
-  // 16 bytes hold 8 two-byte pieces, but an exact fit wraps: 7 pieces and 2 spaces of filler
-  // at most. The newest piece is always last.
-  const std::string copy = r.Copy();
-  EXPECT_EQ(copy.size(), 16u);
-  EXPECT_EQ(copy.substr(copy.size() - 2), "9|");
+  std::string bytes(64, '.');
+  base::LogRing ring;
+  ring.Attach(reinterpret_cast<uint8_t*>(bytes.data()), 64);
+  char piece[16];
+  for (int i = 0; i < 100; ++i) {
+    std::snprintf(piece, sizeof piece, "%02d|", i);
+    ASSERT_TRUE(ring.Place(piece));
+  }
+  // Oldest first: the end mark, the torn rest of an overwritten piece, whole pieces up to the
+  // filler of the last wrap, and the newer pieces, one number after the other up to the last.
+  const std::string copy = std::string(ring.Older()) + std::string(ring.Newer());
+  ASSERT_EQ(copy.size(), 64u);
+  EXPECT_EQ(copy.substr(0, 8), "        ");
+  std::string pieces = copy.substr(copy.find('|') + 1);
+  std::erase(pieces, ' ');
+  std::string expected;
+  for (int i = 99; expected.size() < pieces.size(); --i) {
+    std::snprintf(piece, sizeof piece, "%02d|", i);
+    expected.insert(0, piece);
+  }
+  EXPECT_EQ(pieces, expected);
+  EXPECT_GE(pieces.size(), 16 * 3u);  // filler and end mark take at most 16 of the 64 bytes
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The memory log: its mapped file, pieces in the ring, the wrap, the dump and the flush.
+// The memory log: its mapped file, pieces in the ring, the wrap, the dump, the flush, and the
+// newest record as a reader finds it in the file.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,16 +9,36 @@
 
 #include "base/log/log_crypt.h"
 #include "base/log/mem_log.h"
+#include "base/log/secp256k1.h"
+#include "tests/support/log_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using base::MemLog;
+using base::log_reader::NewestEnd;
+using corvane::testing::DecodeFile;
+using corvane::testing::DevReaderKey;
 using corvane::testing::ReadFileBytes;
 using corvane::testing::TempDir;
 
+constexpr base::LogLineHead kHead{{1741064767, 89000000}, 7, "INFO", "f", 1, ""};
+
 void WriteRecord(MemLog& log, std::string_view message) {
-  log.Write({{1741064767, 89000000}, 7, "INFO", "f", 1, ""}, message);
+  log.Write(kHead, message);
+}
+
+size_t RecordLineSize(std::string_view message) {
+  std::string line;
+  base::AppendLogLineHead(kHead, line);
+  return line.size() + message.size();
+}
+
+// True when the program writes against the development reader key (the default build).
+bool IsDevReaderKeyBuiltIn() {
+  base::log_crypt::PublicKey dev{};
+  return base::log_crypt::DerivePublicKey(*DevReaderKey(), &dev) &&
+         dev == base::log_crypt::BuiltInReaderKeys()[0];
 }
 
 // The numbers of the records "n=<number>;" in `text`, in the order they appear.
@@ -117,13 +138,85 @@ TEST(MemLogTest, ClosedLogDumpsNothingAndFlushReportsWithoutAFile) {
   TempDir dir;
   MemLog log;
   EXPECT_FALSE(log.DumpToFile((dir / "dump.bin").wstring()));
-  log.FlushFile();  // reports to the debugger output; nothing else happens
   EXPECT_FALSE(std::filesystem::exists(dir / "dump.bin"));
+#ifndef _WIN32
+  // Natively the debugger output is standard error; under Windows it goes to a debugger.
+  ::testing::internal::CaptureStderr();
+  log.FlushFile();
+  const std::string report = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(report.starts_with("Flush File Error: ")) << report;
+  EXPECT_GT(std::strtol(report.c_str() + 18, nullptr, 10), 0) << report;
+#else
+  log.FlushFile();
+#endif
 
   const std::wstring unusable = (dir / "no" / "such" / "mem.log").wstring();
   log.Open(&unusable, false);
   EXPECT_FALSE(log.mapped());
   WriteRecord(log, "dropped");
+  EXPECT_EQ(log.position(), 0u);
+  EXPECT_FALSE(log.wrapped());
+  EXPECT_FALSE(std::filesystem::exists(dir / "no"));
+  EXPECT_FALSE(log.DumpToFile((dir / "dump.bin").wstring()));
+}
+
+TEST(MemLogTest, PieceAsLargeAsTheRingIsDroppedAndTheRingUnchanged) {
+  TempDir dir;
+  const std::wstring path = (dir / "mem.log").wstring();
+  MemLog log;
+  log.Open(&path, false);
+  WriteRecord(log, "kept");
+  const uint32_t position = log.position();
+  const std::string before = ReadFileBytes(path);
+  WriteRecord(log, std::string(MemLog::kCapacity, 'x'));
+  EXPECT_EQ(log.position(), position);
+  EXPECT_FALSE(log.wrapped());
+  EXPECT_EQ(ReadFileBytes(path), before);
+}
+
+// The newest records as the mapped file holds them while the writer still runs (as a crash
+// leaves it), and after it closed, read with the development key.
+TEST(MemLogTest, MappedFileGivesTheNewestRecordWholeWhileOpenAndAfterClose) {
+  if (DevReaderKey() == nullptr || !IsDevReaderKeyBuiltIn()) {
+    GTEST_SKIP() << "the build's reader key is not the development key";
+  }
+  TempDir dir;
+  const std::wstring path = (dir / "mem.log").wstring();
+  MemLog log;
+  log.Open(&path, true);
+  uint64_t line_bytes = 0;  // since the open: the encoder holds back their count modulo 8
+  std::vector<std::string> messages;
+  auto write = [&](std::string message) {
+    WriteRecord(log, message);
+    line_bytes += RecordLineSize(message);
+    messages.push_back(std::move(message));
+  };
+  while (!log.wrapped()) write("n=" + std::to_string(messages.size()) + ";" + std::string(70, 'u'));
+  for (int i = 0; i < 57; ++i) {
+    write("n=" + std::to_string(messages.size()) + ";" + std::string(static_cast<size_t>(i), 'v'));
+  }
+
+  auto expect_newest = [&](size_t held_back, NewestEnd end) {
+    const auto decoded = DecodeFile(dir / "mem.log");
+    ASSERT_EQ(decoded.status, base::log_reader::DecodeStatus::kComplete) << decoded.problem;
+    EXPECT_EQ(decoded.newest_end, end);
+    ASSERT_GT(decoded.records.size(), 1000u);
+    const size_t first = messages.size() - decoded.records.size();
+    for (size_t i = 0; i + 1 < decoded.records.size(); ++i) {
+      ASSERT_EQ(decoded.records[i].message, messages[first + i]) << i;
+    }
+    const std::string& newest = messages.back();
+    EXPECT_EQ(decoded.records.back().message, newest.substr(0, newest.size() - held_back));
+  };
+  expect_newest(line_bytes % 8, NewestEnd::kMayLackTail);
+  // A newest line that fills its last block: nothing is held back, but the reader of a running
+  // log cannot know that; the closing zeros tell it.
+  const std::string last = "n=" + std::to_string(messages.size()) + ";";
+  write(last + std::string((8 - (line_bytes + RecordLineSize(last)) % 8) % 8, 'w'));
+  ASSERT_EQ(line_bytes % 8, 0u);
+  expect_newest(0, NewestEnd::kMayLackTail);
+  log.Close();
+  expect_newest(0, NewestEnd::kWhole);
 }
 
 TEST(MemLogTest, DumpToAnUnusableTargetFailsAndLeavesTheRing) {

@@ -20,7 +20,8 @@ constexpr int kBadInput = 1;
 constexpr int kUsage = 2;
 
 constexpr char kHelp[] =
-    "Usage: corvane-logcat [--key PRIVATE_KEY_FILE] [--json] [--min-level LEVEL] LOG_FILE\n"
+    "Usage: corvane-logcat [--key PRIVATE_KEY_FILE] [--json | --raw] [--min-level LEVEL] "
+    "LOG_FILE\n"
     "\n"
     "Prints the records of a Corvane log, oldest first: a text log (app.corvane.<time>.log),\n"
     "a memory-log file (app.corvane.log) or a memory-log dump.\n"
@@ -29,11 +30,16 @@ constexpr char kHelp[] =
     "                     enciphered logs.\n"
     "  --json             one JSON object per line and record: time, thread, level, file,\n"
     "                     line, message\n"
+    "  --raw              each record exactly as the log holds it. Without it (and --json),\n"
+    "                     control characters, terminal escapes and bytes that are no UTF-8 are\n"
+    "                     written as escapes (\\n, \\x1b, \\u202e), one record per line.\n"
     "  --min-level LEVEL  only records of this level or above: DEBUG, TRACE, INFO, NOTICE,\n"
     "                     WARNING, ERROR, FATAL, or 0..6\n"
     "\n"
     "What could not be read is said on standard error: a wrong key, a file that is no log,\n"
-    "and where a cut-short or damaged file stopped (everything before it is printed).\n"
+    "and where a cut-short or damaged file stopped (everything before it is printed). A\n"
+    "memory log read as a running or crashed program left it is read whole, but its newest\n"
+    "record may lack up to 7 bytes at its end: that is said too.\n"
     "Exit codes: 0 the whole log was read, 1 bad input (unreadable file or key, no log, wrong\n"
     "key, cut short or damaged), 2 usage.\n";
 
@@ -50,17 +56,21 @@ int Usage(const char* message) {
   return kUsage;
 }
 
-void Print(const DecodedLog& log, bool json, int min_level) {
+enum class Output { kEscaped, kRaw, kJson };
+
+void Print(const DecodedLog& log, Output output, int min_level) {
   std::string out;
   for (const auto& record : log.records) {
     if (base::log_reader::LevelNumberFromText(record.level).value_or(0) < min_level) continue;
-    if (json) {
+    if (output == Output::kJson) {
       const nlohmann::json object = {{"time", record.time},   {"thread", record.thread},
                                      {"level", record.level}, {"file", record.file},
                                      {"line", record.line},   {"message", record.message}};
       out = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    } else {
+    } else if (output == Output::kRaw) {
       out = base::log_reader::FormatRecord(record);
+    } else {
+      out = base::log_reader::EscapeForTerminal(base::log_reader::FormatRecord(record));
     }
     out += '\n';
     std::fwrite(out.data(), 1, out.size(), stdout);
@@ -73,7 +83,7 @@ void Print(const DecodedLog& log, bool json, int min_level) {
 int main(int argc, char** argv) {
   std::string key_path;
   std::string log_path;
-  bool json = false;
+  Output output = Output::kEscaped;
   int min_level = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -81,8 +91,10 @@ int main(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return kOk;
     }
-    if (arg == "--json") {
-      json = true;
+    if (arg == "--json" || arg == "--raw") {
+      const Output chosen = arg == "--json" ? Output::kJson : Output::kRaw;
+      if (output != Output::kEscaped && output != chosen) return Usage("--json or --raw, not both");
+      output = chosen;
     } else if (arg == "--key" || arg == "--min-level") {
       if (i + 1 >= argc) return Usage((arg + " needs a value").c_str());
       const std::string value = argv[++i];
@@ -141,7 +153,18 @@ int main(int argc, char** argv) {
     default:
       break;
   }
-  Print(log, json, min_level);
+  Print(log, output, min_level);
+  if (log.newest_end == base::log_reader::NewestEnd::kMayLackTail) {
+    std::fprintf(stderr,
+                 "corvane-logcat: %s: the newest record may lack up to 7 bytes at its end (the "
+                 "program was running or was ended when the file was read)\n",
+                 log_path.c_str());
+  } else if (log.newest_end == base::log_reader::NewestEnd::kAtFirstSpaceRun) {
+    std::fprintf(stderr,
+                 "corvane-logcat: %s: not enciphered: the newest record is taken to end at its "
+                 "first run of 8 spaces, which cannot be told from spaces of its own\n",
+                 log_path.c_str());
+  }
   if (log.status == DecodeStatus::kComplete) return kOk;
   std::fprintf(stderr, "corvane-logcat: %s: %s after %zu records\n", log_path.c_str(),
                log.problem.c_str(), log.records.size());
