@@ -1,11 +1,10 @@
-// Where the overlay's private memory goes under Wine: the process's private resident memory
-// (read from the Unix side's /proc through Wine's Z: drive) after each step of Corvane's start,
-// taken in the program's order: logger with encryption and the memory log, GDI+, the overlay
-// window and its font, the block, and a first frame's paint.
+// Where the overlay's private memory goes under Wine: the steps of Corvane's start in the
+// program's order (logger with encryption and the memory log, GDI+, the overlay window and its
+// font, the block, paints), each named on standard output, waiting for a line on standard input
+// after each. bench/startup_memory.sh runs it and reads the process's memory at every step.
 //   startup_memory_bench.exe LOG_DIR
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -19,24 +18,15 @@ namespace {
 
 constexpr char kLogSource[] = "bench/startup_memory";
 
-// Private_Clean + Private_Dirty of the whole process, in kB; -1 when /proc cannot be read
-// (on Windows itself).
-long PrivateKb() {
-  std::ifstream rollup("Z:\\proc\\self\\smaps_rollup");
-  long total = -1;
-  std::string key;
-  long value = 0;
-  std::string unit;
-  while (rollup >> key >> value >> unit) {
-    if (key == "Private_Clean:" || key == "Private_Dirty:") total = (total < 0 ? 0 : total) + value;
-  }
-  return total;
-}
-
-void Step(const char* name, long& last) {
-  const long now = PrivateKb();
-  std::printf("%-46s %7ld kB private  (%+ld kB)\n", name, now, last < 0 ? 0 : now - last);
-  last = now;
+// Names the step just taken and waits for a line on standard input, so that the driving
+// script (bench/startup_memory.sh) can read this process's memory from the Unix side: under
+// Wine, a file that this process opens is opened by Wine's server, so /proc/self would be the
+// server's.
+void Step(const char* name) {
+  std::printf("%s\n", name);
+  std::fflush(stdout);
+  char line[16];
+  if (std::fgets(line, sizeof line, stdin) == nullptr) std::exit(0);
 }
 
 }  // namespace
@@ -46,8 +36,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: startup_memory_bench.exe LOG_DIR\n", stderr);
     return 2;
   }
-  long last = -1;
-  Step("process start", last);
+  Step("process start");
 
   base::ILogger* logger = base::GetLogger();
   const std::wstring dir = base::Utf8ToWide(argv[1]);
@@ -55,35 +44,35 @@ int main(int argc, char** argv) {
   logger->SetLevel(base::kLogInfo);
   LOG_NOTICE("startup_memory_bench: first record");
   Sleep(200);  // the worker writes it
-  Step("logger (worker, encryption, memory log)", last);
+  Step("logger (worker, encryption, memory log)");
 
   corvane::OverlayWindow::StartupGdiplus();
-  Step("GDI+ started", last);
+  Step("GDI+ started");
 
   {
     corvane::OverlayWindow window;
     window.Create(700, 32);
-    Step("overlay window", last);
+    Step("overlay window");
     window.SetFont(corvane::kOverlayFontFamily, 14);
-    Step("font \"Microsoft YaHei\" 14 px", last);
+    Step("font \"Microsoft YaHei\" 14 px");
 
     corvane::SharedMemoryReader reader;
     reader.Open();
-    Step("block opened (or not there)", last);
+    Step("block opened (or not there)");
 
     corvane::ComposedFrame frame;
     corvane::ComposeFrame(corvane::PerfSnapshot{}, corvane::UiStyle{}, frame);
     window.Render(frame.segments.data(), static_cast<int>(frame.segments.size()), 100, 100, 180);
-    Step("first paint", last);
+    Step("first paint");
     for (int i = 0; i < 50; ++i) {
       window.MarkDirty();
       window.Render(frame.segments.data(), static_cast<int>(frame.segments.size()), 100, 100, 180);
     }
-    Step("50 more paints", last);
+    Step("50 more paints");
     window.Destroy();
   }
   corvane::OverlayWindow::ShutdownGdiplus();
   logger->Uninit();
-  Step("all released", last);
+  Step("all released");
   return 0;
 }
