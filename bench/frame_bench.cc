@@ -30,9 +30,7 @@ class BenchPlatform final : public OverlayPlatform {
   int ScreenDpi() override { return 96; }
   void BindGameWindow(uintptr_t) override {}
   bool GameWindowAlive() override { return true; }
-  bool GameWindowMinimized() override { return false; }
-  bool GameWindowVisible() override { return true; }
-  bool GameWindowInForeground() override { return true; }
+  GameWindowState ObserveGameWindow() override { return {true, false, true, true}; }
   std::optional<ScreenRect> GameClientRect() override { return client; }
   std::string GameDrive() override { return "C:"; }
   uint32_t GameProcessId() override { return 1; }

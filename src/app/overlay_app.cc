@@ -68,13 +68,7 @@ int OverlayApp::Run() {
   bool quit = !platform_.PumpMessages();
   uint32_t lost_since = 0;
   while (!quit) {
-    GameWindowState game;
-    game.alive = platform_.GameWindowAlive();
-    if (game.alive) {
-      game.minimized = platform_.GameWindowMinimized();
-      game.visible = !game.minimized && platform_.GameWindowVisible();
-      game.foreground = game.visible && platform_.GameWindowInForeground();
-    }
+    const GameWindowState game = platform_.ObserveGameWindow();
     // The clock is read only when an absence begins, goes on or ends.
     const uint32_t now = !game.alive || lost_since != 0 ? platform_.TickCount() : 0;
     const PassDecision pass = DecidePass(game, lost_since, now);

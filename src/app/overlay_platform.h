@@ -8,6 +8,7 @@
 #include <string>
 
 #include "src/app/frame_composition.h"
+#include "src/app/pass_decision.h"
 #include "src/data/perf_snapshot.h"
 #include "src/window/text_layout.h"
 
@@ -25,9 +26,9 @@ class OverlayPlatform {
   // The game window.
   virtual void BindGameWindow(uintptr_t window) = 0;
   virtual bool GameWindowAlive() = 0;
-  virtual bool GameWindowMinimized() = 0;
-  virtual bool GameWindowVisible() = 0;
-  virtual bool GameWindowInForeground() = 0;
+  // Alive, minimised and visible, and whether it is the foreground window, which is asked only
+  // of a window that is alive, visible and not minimised.
+  virtual GameWindowState ObserveGameWindow() = 0;
   // The client area in screen coordinates, read anew; nothing when the window is gone.
   virtual std::optional<ScreenRect> GameClientRect() = 0;
   // "C:" for a game run from drive C, "_Total" when unknown.

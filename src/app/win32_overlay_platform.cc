@@ -33,8 +33,15 @@ void Win32OverlayPlatform::BindGameWindow(uintptr_t window) {
   target_.Bind(reinterpret_cast<HWND>(window));
 }
 
-bool Win32OverlayPlatform::GameWindowInForeground() {
-  return target_.hwnd() != nullptr && GetForegroundWindow() == target_.hwnd();
+GameWindowState Win32OverlayPlatform::ObserveGameWindow() {
+  const TargetWindow::State state = target_.GetState();
+  GameWindowState game;
+  game.alive = state.alive;
+  game.minimized = state.minimized;
+  game.visible = state.visible;
+  game.foreground =
+      state.alive && state.visible && !state.minimized && GetForegroundWindow() == target_.hwnd();
+  return game;
 }
 
 std::optional<ScreenRect> Win32OverlayPlatform::GameClientRect() {

@@ -21,9 +21,7 @@ class Win32OverlayPlatform final : public OverlayPlatform {
 
   void BindGameWindow(uintptr_t window) override;
   bool GameWindowAlive() override { return target_.IsAlive(); }
-  bool GameWindowMinimized() override { return target_.IsMinimized(); }
-  bool GameWindowVisible() override { return target_.IsVisible(); }
-  bool GameWindowInForeground() override;
+  GameWindowState ObserveGameWindow() override;
   std::optional<ScreenRect> GameClientRect() override;
   std::string GameDrive() override { return GetWindowProcessDrive(target_); }
   uint32_t GameProcessId() override;

@@ -11,8 +11,14 @@ void TargetWindow::Bind(HWND window) {
 }
 
 bool TargetWindow::UpdateRect() {
-  if (!IsAlive()) return false;
-  ReadRect();
+  if (hwnd_ == nullptr) return false;
+  RECT client{};
+  POINT origin{};
+  if (!GetClientRect(hwnd_, &client) || !ClientToScreen(hwnd_, &origin)) return false;
+  x_ = origin.x;
+  y_ = origin.y;
+  width_ = client.right - client.left;
+  height_ = client.bottom - client.top;
   return true;
 }
 
@@ -26,6 +32,20 @@ bool TargetWindow::IsMinimized() const {
 
 bool TargetWindow::IsVisible() const {
   return hwnd_ != nullptr && IsWindowVisible(hwnd_);
+}
+
+TargetWindow::State TargetWindow::GetState() const {
+  State state;
+  if (hwnd_ == nullptr) return state;
+  SetLastError(ERROR_SUCCESS);
+  const LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE);
+  if (style == 0 && GetLastError() != ERROR_SUCCESS) return state;  // no such window
+  state.alive = true;
+  state.minimized = (style & WS_MINIMIZE) != 0;
+  // A top-level window is visible by its own style; a child only when its parents are too.
+  state.visible =
+      (style & WS_CHILD) != 0 ? IsWindowVisible(hwnd_) != FALSE : (style & WS_VISIBLE) != 0;
+  return state;
 }
 
 void TargetWindow::ReadRect() {

@@ -12,11 +12,22 @@ class TargetWindow {
   // Stores the handle and, when it names a window, reads its client rectangle.
   void Bind(HWND window);
   // Reads the client rectangle again; false, keeping the old one, when the window is gone.
+  // (Reading it fails for a window that is gone, so there is no separate test.)
   bool UpdateRect();
 
   bool IsAlive() const;
   bool IsMinimized() const;
   bool IsVisible() const;
+
+  struct State {
+    bool alive = false;
+    bool minimized = false;
+    bool visible = false;
+  };
+  // The three above from one read of the window's style. The game window belongs to another
+  // process, where each query is a round trip through the window system (under Wine, through
+  // its server), and the main loop asks all three on every pass.
+  State GetState() const;
 
   HWND hwnd() const { return hwnd_; }
   // The client area in screen coordinates, as last read.

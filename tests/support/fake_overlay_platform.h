@@ -40,9 +40,12 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     if (alive_after_checks > 0) return --alive_after_checks == 0 && (alive = true);
     return alive;
   }
-  bool GameWindowMinimized() override { return minimized; }
-  bool GameWindowVisible() override { return visible; }
-  bool GameWindowInForeground() override { return foreground; }
+  GameWindowState ObserveGameWindow() override {
+    ++counts["ObserveGameWindow"];
+    const bool is_alive = GameWindowAlive();
+    return {is_alive, is_alive && minimized, is_alive && visible,
+            is_alive && !minimized && visible && foreground};
+  }
   std::optional<ScreenRect> GameClientRect() override {
     ++counts["GameClientRect"];
     if (!alive) return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/os/win/scoped_resource.h"
 #include "base/strings/utf.h"
 #include "base/os/file_system.h"
 #include "tests/win/test_windows.h"
@@ -25,11 +26,20 @@ POINT ExpectedClientOrigin(HWND window, int x, int y) {
   return {x - frame.left, y - frame.top};
 }
 
+// The three queries one by one, and the state that answers them with one read, agree.
+void ExpectStates(const TargetWindow& target, bool alive, bool minimized, bool visible) {
+  EXPECT_EQ(target.IsAlive(), alive);
+  EXPECT_EQ(target.IsMinimized(), minimized);
+  EXPECT_EQ(target.IsVisible(), visible);
+  const TargetWindow::State state = target.GetState();
+  EXPECT_EQ(state.alive, alive);
+  EXPECT_EQ(state.minimized, minimized);
+  EXPECT_EQ(state.visible, visible);
+}
+
 TEST(TargetWindowWinTest, UnboundAnswersFalseEverywhere) {
   TargetWindow target;
-  EXPECT_FALSE(target.IsAlive());
-  EXPECT_FALSE(target.IsMinimized());
-  EXPECT_FALSE(target.IsVisible());
+  ExpectStates(target, false, false, false);
   EXPECT_FALSE(target.UpdateRect());
   EXPECT_EQ(target.x(), 0);
   EXPECT_EQ(target.y(), 0);
@@ -59,9 +69,7 @@ TEST(TargetWindowWinTest, ClientRectangleInScreenCoordinatesAndStates) {
   EXPECT_EQ(target.height(), client.bottom);
   EXPECT_LT(target.width(), 640);  // the frame is not counted
   EXPECT_LT(target.height(), 400);
-  EXPECT_TRUE(target.IsAlive());
-  EXPECT_TRUE(target.IsVisible());
-  EXPECT_FALSE(target.IsMinimized());
+  ExpectStates(target, true, false, true);
 
   // The copy is only renewed by UpdateRect.
   SetWindowPos(game.hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -74,13 +82,12 @@ TEST(TargetWindowWinTest, ClientRectangleInScreenCoordinatesAndStates) {
 
   ShowWindow(game.hwnd(), SW_MINIMIZE);
   PumpFor(30);
-  EXPECT_TRUE(target.IsMinimized());
+  ExpectStates(target, true, true, true);
   ShowWindow(game.hwnd(), SW_RESTORE);
   PumpFor(30);
-  EXPECT_FALSE(target.IsMinimized());
+  ExpectStates(target, true, false, true);
   ShowWindow(game.hwnd(), SW_HIDE);
-  EXPECT_FALSE(target.IsVisible());
-  EXPECT_TRUE(target.IsAlive());
+  ExpectStates(target, true, false, false);
 }
 
 TEST(TargetWindowWinTest, ClosedWindowKeepsTheLastRectangle) {
@@ -94,9 +101,7 @@ TEST(TargetWindowWinTest, ClosedWindowKeepsTheLastRectangle) {
   const HWND gone = game.hwnd();
   game.Close();
 
-  EXPECT_FALSE(target.IsAlive());
-  EXPECT_FALSE(target.IsVisible());
-  EXPECT_FALSE(target.IsMinimized());
+  ExpectStates(target, false, false, false);
   EXPECT_FALSE(target.UpdateRect());
   EXPECT_EQ(target.x(), 120);
   EXPECT_EQ(target.width(), 320);
@@ -108,6 +113,19 @@ TEST(TargetWindowWinTest, ClosedWindowKeepsTheLastRectangle) {
   EXPECT_EQ(late.hwnd(), gone);
   EXPECT_EQ(late.width(), 0);
   EXPECT_FALSE(late.IsAlive());
+}
+
+TEST(TargetWindowWinTest, ChildWindowIsVisibleOnlyWithItsParent) {
+  TestGameWindow parent(10, 10, 200, 100, RGB(0, 0, 0), kFramed);
+  const base::win::ScopedWindow child(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0,
+                                                      0, 50, 20, parent.hwnd(), nullptr,
+                                                      GetModuleHandleW(nullptr), nullptr));
+  ASSERT_TRUE(child);
+  TargetWindow target;
+  target.Bind(child.get());
+  ExpectStates(target, true, false, true);
+  ShowWindow(parent.hwnd(), SW_HIDE);
+  ExpectStates(target, true, false, false);  // its own style still says visible
 }
 
 TEST(GameDriveWinTest, DriveOfTheWindowsProcess) {
