@@ -4,23 +4,13 @@
 // which frames reach the drawing code: with nothing changed, none may.
 #include <benchmark/benchmark.h>
 
+#include "bench/counting_surface.h"
 #include "src/app/overlay_app.h"
 #include "src/window/render_cache.h"
 
 namespace {
 
 using namespace corvane;
-
-class CountingSurface final : public RenderSurface {
- public:
-  std::optional<BitmapSize> Paint(std::span<const TextSegment>, uint8_t) override {
-    ++paints;
-    return BitmapSize{640, 30};
-  }
-  void Present(int, int, BitmapSize) override { ++presents; }
-  long paints = 0;
-  long presents = 0;
-};
 
 // Answers every query at once; the drawing calls (font, estimate, paint, present) are counted.
 class BenchPlatform final : public OverlayPlatform {
@@ -74,35 +64,11 @@ class BenchPlatform final : public OverlayPlatform {
   long restacks = 0, font_sets = 0, estimates = 0, reads = 0;
 };
 
-void Report(benchmark::State& state, const BenchPlatform& p, long paints_before,
-            long presents_before, long estimates_before) {
+// Starts an overlay on the platform, makes its first frame (which refreshes, estimates, paints
+// and shows), then times `change` and a frame per iteration. Counts the drawing calls per frame.
+template <typename Change>
+void TimeFrames(benchmark::State& state, Change change) {
   using benchmark::Counter;
-  const auto per_frame = [&](long count) {
-    return Counter(static_cast<double>(count), Counter::kAvgIterations);
-  };
-  state.counters["paints/frame"] = per_frame(p.surface.paints - paints_before);
-  state.counters["presents/frame"] = per_frame(p.surface.presents - presents_before);
-  state.counters["estimates/frame"] = per_frame(p.estimates - estimates_before);
-}
-
-// The game in front, nothing new: no refresh, no font change, same place.
-void BM_FrameNothingChanged(benchmark::State& state) {
-  BenchPlatform platform;
-  OverlayApp app(platform);
-  app.Init({0x1A2B, 42});
-  app.UpdateFrame();  // the first frame refreshes, estimates, paints and shows
-  const long paints = platform.surface.paints, presents = platform.surface.presents,
-             estimates = platform.estimates;
-  for (auto _ : state) {
-    app.UpdateFrame();
-    benchmark::ClobberMemory();
-  }
-  Report(state, platform, paints, presents, estimates);
-}
-BENCHMARK(BM_FrameNothingChanged);
-
-// The game window moves on every frame: one present, no paint.
-void BM_FrameGameMoved(benchmark::State& state) {
   BenchPlatform platform;
   OverlayApp app(platform);
   app.Init({0x1A2B, 42});
@@ -110,29 +76,34 @@ void BM_FrameGameMoved(benchmark::State& state) {
   const long paints = platform.surface.paints, presents = platform.surface.presents,
              estimates = platform.estimates;
   for (auto _ : state) {
-    platform.client.x ^= 1;
+    change(platform);
     app.UpdateFrame();
     benchmark::ClobberMemory();
   }
-  Report(state, platform, paints, presents, estimates);
+  const auto per_frame = [](long count) {
+    return Counter(static_cast<double>(count), Counter::kAvgIterations);
+  };
+  state.counters["paints/frame"] = per_frame(platform.surface.paints - paints);
+  state.counters["presents/frame"] = per_frame(platform.surface.presents - presents);
+  state.counters["estimates/frame"] = per_frame(platform.estimates - estimates);
+}
+
+// The game in front, nothing new: no refresh, no font change, same place.
+void BM_FrameNothingChanged(benchmark::State& state) {
+  TimeFrames(state, [](BenchPlatform&) {});
+}
+BENCHMARK(BM_FrameNothingChanged);
+
+// The game window moves on every frame: one present, no paint.
+void BM_FrameGameMoved(benchmark::State& state) {
+  TimeFrames(state, [](BenchPlatform& platform) { platform.client.x ^= 1; });
 }
 BENCHMARK(BM_FrameGameMoved);
 
 // A frame that refreshes: new figures, new runs, a new estimate and a paint (on the counting
 // surface: the drawing itself is measured by full_paint_bench under Wine).
 void BM_FrameWithRefresh(benchmark::State& state) {
-  BenchPlatform platform;
-  OverlayApp app(platform);
-  app.Init({0x1A2B, 42});
-  app.UpdateFrame();
-  const long paints = platform.surface.paints, presents = platform.surface.presents,
-             estimates = platform.estimates;
-  for (auto _ : state) {
-    platform.tick += kRefreshIntervalMs;
-    app.UpdateFrame();
-    benchmark::ClobberMemory();
-  }
-  Report(state, platform, paints, presents, estimates);
+  TimeFrames(state, [](BenchPlatform& platform) { platform.tick += kRefreshIntervalMs; });
 }
 BENCHMARK(BM_FrameWithRefresh);
 

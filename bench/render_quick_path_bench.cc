@@ -5,24 +5,14 @@
 
 #include <vector>
 
+#include "bench/counting_surface.h"
 #include "src/window/render_cache.h"
 
 namespace {
 
-using corvane::BitmapSize;
+using corvane::CountingSurface;
 using corvane::RenderCache;
 using corvane::TextSegment;
-
-class CountingSurface final : public corvane::RenderSurface {
- public:
-  std::optional<BitmapSize> Paint(std::span<const TextSegment>, uint8_t) override {
-    ++paints;
-    return BitmapSize{640, 30};
-  }
-  void Present(int, int, BitmapSize) override { ++presents; }
-  long paints = 0;
-  long presents = 0;
-};
 
 std::vector<TextSegment> FiveRows() {
   return {{u"FPS ", 0xFFFFFF},

@@ -5,8 +5,6 @@
 namespace corvane {
 namespace {
 
-namespace gdip = Gdiplus::DllExports;
-
 HWND AsWindow(uint64_t value) {
   return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
 }
@@ -63,17 +61,11 @@ void Win32OverlayPlatform::RenderOverlay(std::span<const TextSegment> segments, 
 TextBox Win32OverlayPlatform::EstimateTextBox(std::span<const TextSegment> segments,
                                               int pixel_size) {
   // A font of the estimate's own, not the window's: the two may differ in size.
-  Gdiplus::GpFontFamily* family = nullptr;
-  gdip::GdipCreateFontFamilyFromName(kOverlayFontFamily, nullptr, &family);
-  const base::win::ScopedGpFontFamily family_owner(family);
-  Gdiplus::GpFont* font = nullptr;
-  gdip::GdipCreateFont(family, static_cast<Gdiplus::REAL>(pixel_size), Gdiplus::FontStyleRegular,
-                       Gdiplus::UnitPixel, &font);
-  const base::win::ScopedGpFont font_owner(font);
+  const GdiplusFont font = MakeFont(kOverlayFontFamily, static_cast<float>(pixel_size));
   const base::win::ScopedGpStringFormat format = MakeTextFormat();
   const GdiplusCanvas canvas = MakeMeasuringCanvas();
   // Without a font or a canvas every run measures 0 wide.
-  GdiplusMeasurer measurer(canvas.graphics.get(), font, format.get());
+  GdiplusMeasurer measurer(canvas.graphics.get(), font.font.get(), format.get());
   return corvane::EstimateTextBox(segments, measurer, pixel_size);
 }
 

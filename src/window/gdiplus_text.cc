@@ -40,6 +40,18 @@ GdiplusCanvas MakeCanvas(int width, int height) {
 
 }  // namespace
 
+GdiplusFont MakeFont(const wchar_t* family, float pixel_size) {
+  GdiplusFont made;
+  Gdiplus::GpFontFamily* new_family = nullptr;
+  gdip::GdipCreateFontFamilyFromName(family, nullptr, &new_family);
+  made.family.reset(new_family);
+  Gdiplus::GpFont* new_font = nullptr;
+  gdip::GdipCreateFont(new_family, pixel_size, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel,
+                       &new_font);
+  made.font.reset(new_font);
+  return made;
+}
+
 base::win::ScopedGpStringFormat MakeTextFormat() {
   Gdiplus::GpStringFormat* generic = nullptr;  // process-wide: read and copied, never deleted
   gdip::GdipStringFormatGetGenericTypographic(&generic);

@@ -10,6 +10,14 @@
 
 namespace corvane {
 
+// A regular font of `family` at `pixel_size` physical pixels, with its family. Both are null
+// when the family is not installed: then every run measures and draws as nothing.
+struct GdiplusFont {
+  base::win::ScopedGpFontFamily family;
+  base::win::ScopedGpFont font;  // declared last: released first, before its family
+};
+GdiplusFont MakeFont(const wchar_t* family, float pixel_size);
+
 // Every measurement and drawing uses a copy of the generic typographic format that also
 // measures trailing spaces (such as the one after each label).
 base::win::ScopedGpStringFormat MakeTextFormat();

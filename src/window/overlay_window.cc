@@ -98,7 +98,6 @@ bool OverlayWindow::Create(int width, int height) {
 
 void OverlayWindow::Destroy() {
   font_.reset();
-  font_family_.reset();
   if (bitmap_ && original_dc_bitmap_ != nullptr) {
     SelectObject(memory_dc_.get(), original_dc_bitmap_);
   }
@@ -147,13 +146,7 @@ void OverlayWindow::SetFont(const std::wstring& family, int logical_px) {
   font_px_ = PhysicalPixels(logical_px, dpi);
 
   // A family that is not installed leaves both handles null; the box is then drawn empty.
-  Gdiplus::GpFontFamily* new_family = nullptr;
-  gdip::GdipCreateFontFamilyFromName(family.c_str(), nullptr, &new_family);
-  font_family_.emplace(new_family);
-  Gdiplus::GpFont* new_font = nullptr;
-  gdip::GdipCreateFont(new_family, static_cast<Gdiplus::REAL>(font_px_), Gdiplus::FontStyleRegular,
-                       Gdiplus::UnitPixel, &new_font);
-  font_.emplace(new_font);
+  font_.emplace(MakeFont(family.c_str(), static_cast<float>(font_px_)));
   cache_.MarkDirty();
   LOG_INFO("GDI+ Font set: {} logical={}px dpi={} physical={}px", base::WideToUtf8(family),
            logical_px, dpi, font_px_);

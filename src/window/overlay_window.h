@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/os/win/scoped_resource.h"
+#include "src/window/gdiplus_text.h"
 #include "src/window/render_cache.h"
 #include "src/window/text_layout.h"
 
@@ -61,7 +62,7 @@ class OverlayWindow {
   HWND hwnd() const { return window_.get(); }
   int font_px() const { return font_px_; }
   const RenderCache& render_cache() const { return cache_; }
-  Gdiplus::GpFont* font() const { return font_ ? font_->get() : nullptr; }
+  Gdiplus::GpFont* font() const { return font_ ? font_->font.get() : nullptr; }
   HBITMAP bitmap() const { return bitmap_.get(); }
 
  private:
@@ -78,8 +79,7 @@ class OverlayWindow {
   // deleted, since a bitmap still selected into a DC cannot be.
   HGDIOBJ original_dc_bitmap_ = nullptr;
   // Present once SetFont ran, even when the family is not installed and the handles are null.
-  std::optional<base::win::ScopedGpFont> font_;
-  std::optional<base::win::ScopedGpFontFamily> font_family_;
+  std::optional<GdiplusFont> font_;
   int font_px_ = 18;
   RenderCache cache_;
 };

@@ -5,11 +5,12 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 "$repo/scripts/winebed.sh" up || exit 1
 eval "$("$repo/scripts/winebed.sh" env)"
 
-work=$(mktemp -d)
+emulator=wine
+# shellcheck source=tests/tools/tool_test_lib.sh
+source "$repo/tests/tools/tool_test_lib.sh"  # work, check, finish
 # shellcheck source=scripts/overlay_session.sh
 source "$repo/scripts/overlay_session.sh"
 trap 'stop_session; rm -rf "$work"' EXIT
-passes=0 failures=0
 
 # The overlay's box background (35, 35, 40) and the demo game's plain background.
 box_rgb=35,35,40
@@ -17,21 +18,6 @@ game_bg=48,48,64
 # Where the demo game's client area can be: the tests place it inside this region.
 game_region_x=90 game_region_y=70 game_region_w=830 game_region_h=540
 game_region=$game_region_x,$game_region_y,$game_region_w,$game_region_h
-
-check() {  # check <name> <expected> <actual>
-  if [ "$2" == "$3" ]; then
-    echo "ok   $1"
-    passes=$((passes + 1))
-  else
-    echo "FAIL $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
-
-finish() {
-  echo "$passes passed, $failures failed"
-  [ "$failures" -eq 0 ]
-}
 
 within() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }  # within <value> <low> <high>
 

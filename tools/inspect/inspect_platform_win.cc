@@ -80,15 +80,8 @@ bool InspectPlatform::PaintPng(std::span<const TextSegment> segments, int font_p
   }
   // The font as the overlay window makes it, at this DPI.
   const int physical_px = PhysicalPixels(font_px, dpi);
-  Gdiplus::GpFontFamily* family = nullptr;
-  gdip::GdipCreateFontFamilyFromName(kOverlayFontFamily, nullptr, &family);
-  const base::win::ScopedGpFontFamily family_owner(family);
-  Gdiplus::GpFont* font = nullptr;
-  gdip::GdipCreateFont(family, static_cast<Gdiplus::REAL>(physical_px), Gdiplus::FontStyleRegular,
-                       Gdiplus::UnitPixel, &font);
-  const base::win::ScopedGpFont font_owner(font);
-
-  const PaintedCanvas canvas = PaintTextCanvas(segments, font, physical_px, alpha);
+  const GdiplusFont font = MakeFont(kOverlayFontFamily, static_cast<float>(physical_px));
+  const PaintedCanvas canvas = PaintTextCanvas(segments, font.font.get(), physical_px, alpha);
   if (!canvas.canvas.bitmap) {
     *error = "GDI+ could not make a picture of " + std::to_string(canvas.box.width) + " x " +
              std::to_string(canvas.box.height);
@@ -101,7 +94,7 @@ bool InspectPlatform::PaintPng(std::span<const TextSegment> segments, int font_p
     return false;
   }
   painted->size = {canvas.box.width, canvas.box.height};
-  painted->font_found = font != nullptr;
+  painted->font_found = font.font.get() != nullptr;
   return true;
 }
 
