@@ -17,6 +17,7 @@ scripts/winebed.sh up
 eval "$(scripts/winebed.sh env)"
 bin=build/windows/bin
 corvane=$bin/Corvane.exe game_exe=$bin/corvane-demo-game.exe feed_exe=$bin/corvane-feed.exe
+inspect_exe=$bin/corvane-inspect.exe
 work=$(mktemp -d)
 source scripts/overlay_session.sh
 trap 'stop_session; rm -rf "$work"' EXIT
@@ -43,7 +44,8 @@ start_game game --pos 60,60 --size 1000,600 --title "Corvane demo game" \
   --fps-file "$(winpath "$work/fps.txt")"
 start_feed --live --game-id 42 --fps-file "$(winpath "$work/fps.txt")" --ipc "$game_ipc" \
   --style '{"alpha": 70, "font-size": 16, "pos": "top-center"}'
-sleep 3
+wait_for_block
+sleep 2
 
 echo "== the demo game alone, ${without_seconds} s"
 server=$(server_pid)

@@ -24,6 +24,7 @@ eval "$(scripts/winebed.sh env)"
 
 bin=build/windows/bin
 corvane=$bin/Corvane.exe game_exe=$bin/corvane-demo-game.exe feed_exe=$bin/corvane-feed.exe
+inspect_exe=$bin/corvane-inspect.exe
 logcat=build/windows/tools/logcat/corvane-logcat.exe
 demo=build/demo
 work=$demo/run
@@ -43,6 +44,8 @@ echo "   window $game_hwnd, host IPC window $game_ipc, process $game_pid"
 echo "== corvane-feed --live: this machine's figures and the game's frame rate, once a second"
 start_feed --live --game-id "$game_id" --fps-file "$(winpath "$work/fps.txt")" --ipc "$game_ipc" \
   --style "$style"
+
+wait_for_block || echo "   (corvane-feed has not published yet)"
 
 echo "== Corvane.exe attached to the game window"
 start_corvane "vx=$(winpath "$demo/host")" --hwnd "$game_hwnd" --game-id "$game_id"

@@ -1,7 +1,7 @@
 # Runs the overlay's processes under Wine for the demo and the whole-overlay tests: the demo
 # game (commands through a pipe on its standard input), corvane-feed and Corvane.exe, each in
 # the background with a bound on every wait. Source it with `work` (a scratch folder),
-# `game_exe`, `feed_exe` and `corvane` set and Wine's environment in place; call stop_session
+# `game_exe`, `feed_exe`, `inspect_exe` and `corvane` set and Wine's environment in place; call stop_session
 # at the end. Safe under `set -e`.
 background_pids=()
 
@@ -72,6 +72,17 @@ start_feed() {
 stop_feed() {
   kill "$feed_pid" 2>/dev/null || true
   wait "$feed_pid" 2>/dev/null || true
+}
+
+# wait_for_block: until the block can be read (corvane-feed has published once), at most 30 s.
+# Corvane reads the host's IPC window from the block once, at its start, so it is started after.
+# Needs `inspect_exe`.
+wait_for_block() {
+  local deadline=$(($(now_ms) + 30000))
+  until wine "$inspect_exe" >/dev/null 2>&1; do
+    [ "$(now_ms)" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
 }
 
 start_corvane() {

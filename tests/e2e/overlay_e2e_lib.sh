@@ -10,7 +10,8 @@ emulator=wine
 source "$repo/tests/tools/tool_test_lib.sh"  # work, check, finish
 # shellcheck source=scripts/overlay_session.sh
 source "$repo/scripts/overlay_session.sh"
-trap 'stop_session; rm -rf "$work"' EXIT
+# CORVANE_E2E_KEEP=1 keeps the scratch folder (logs, screenshots, the programs' output).
+trap 'stop_session; if [ -n "${CORVANE_E2E_KEEP:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi' EXIT
 
 # The overlay's box background (35, 35, 40) and the demo game's plain background.
 box_rgb=35,35,40
