@@ -4,9 +4,9 @@
 # screenshots (place, colours, opacity, five lines), the host message, refresh, the show flag,
 # the foreground rule, and the exit after the game has gone, with the decoded log.
 #   overlay_test.sh <Corvane.exe> <corvane-demo-game.exe> <corvane-feed.exe>
-#                   <corvane-inspect.exe> <corvane-logcat.exe> <keys dir>
+#                   <corvane-inspect.exe> <corvane-logcat.exe> <keys dir> <window_probe.exe>
 set -uo pipefail
-corvane=$1 game_exe=$2 feed_exe=$3 inspect_exe=$4 logcat=$5 keys=$6
+corvane=$1 game_exe=$2 feed_exe=$3 inspect_exe=$4 logcat=$5 keys=$6 window_probe=$7
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/e2e/overlay_e2e_lib.sh
 source "$here/overlay_e2e_lib.sh"
@@ -44,6 +44,9 @@ for pos in top-center bottom-right left; do
   write_doc "$pos" 100 hor 1.5
   expect_box_at "$pos: opaque box at the predicted place" 100
 done
+# The overlay never takes the foreground from the game.
+check "the game is still the foreground window" "0x$main_hwnd" \
+  "$(wine "$window_probe" foreground 2>/dev/null | tr -d '\r')"
 check "the text is drawn in the published colour" yes \
   "$([ "$(probe count "$box_region" "$text_rgb" 40)" -ge 20 ] && echo yes)"
 horizontal_height=$box_h
