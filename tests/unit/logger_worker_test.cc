@@ -106,6 +106,60 @@ TEST(LoggerWorkerTest, RecordsQueuedJustBeforeUninitAreWritten) {
   }
 }
 
+base::LogLineHead HeadOfLine(int line) {
+  return {{1741064767, 5}, 77, "INFO", "queue", line, ""};
+}
+
+TEST(LogQueueTest, EntriesComeOutInOrderAndOnlyTheFirstWakesTheWorker) {
+  base::LogQueue queue;
+  const base::LogLevel info = base::LevelFromNumber(base::kLogInfo);
+  for (int i = 0; i < 5; ++i) {
+    const bool was_empty = queue.Push([&](base::LogEntry& entry) {
+      entry.Assign(HeadOfLine(i), info, "message " + std::to_string(i));
+    });
+    EXPECT_EQ(was_empty, i == 0) << i;
+  }
+  base::LogBatch batch;
+  queue.TakeAll(batch);
+  ASSERT_EQ(batch.entries().size(), 5u);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(batch.entries()[i].line, i);
+    EXPECT_EQ(batch.entries()[i].message, "message " + std::to_string(i));
+    EXPECT_EQ(batch.entries()[i].file, "queue");
+    EXPECT_EQ(batch.entries()[i].level.value, info.value);
+  }
+  batch.Recycle();
+  // The queue is empty again: the next record wakes the worker, and fills a written slot.
+  EXPECT_TRUE(queue.Push([&](base::LogEntry& entry) { entry.Assign(HeadOfLine(9), info, "x"); }));
+  queue.TakeAll(batch);
+  ASSERT_EQ(batch.entries().size(), 1u);
+  EXPECT_EQ(batch.entries()[0].message, "x");
+  queue.Clear();
+  base::LogBatch after_clear;
+  queue.TakeAll(after_clear);
+  EXPECT_TRUE(after_clear.entries().empty());
+}
+
+TEST(LogQueueTest, WrittenSlotsKeepTheirBuffersAndABurstIsGivenBack) {
+  const base::LogLevel info = base::LevelFromNumber(base::kLogInfo);
+  const std::string long_text(3 * base::LogBatch::kLargestKeptMessage, 'L');
+  base::LogBatch batch;
+  const size_t burst = 3 * base::LogBatch::kMostSpareSlots;
+  for (size_t i = 0; i < burst; ++i) {
+    batch.Append().Assign(HeadOfLine(static_cast<int>(i)), info,
+                          i == 1 ? long_text : std::string(100, 'm'));
+  }
+  const char* kept_buffer = batch.slots[0].message.data();
+  batch.Recycle();
+  EXPECT_TRUE(batch.entries().empty());
+  EXPECT_EQ(batch.slots.size(), base::LogBatch::kMostSpareSlots);
+  EXPECT_LE(batch.slots[1].message.capacity(), base::LogBatch::kLargestKeptMessage);
+  // A slot filled again writes into the buffer it had: no allocation.
+  batch.Append().Assign(HeadOfLine(0), info, std::string(60, 'n'));
+  EXPECT_EQ(batch.slots[0].message.data(), kept_buffer);
+  EXPECT_EQ(batch.entries()[0].message, std::string(60, 'n'));
+}
+
 // Holds the worker inside the queue's lock until the test lets it go.
 std::atomic<bool> g_worker_held{false};
 std::atomic<bool> g_worker_released{false};
