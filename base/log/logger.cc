@@ -11,11 +11,6 @@ namespace {
 std::atomic<ILogger*> g_replacement{nullptr};
 std::atomic<void (*)()> g_worker_queue_lock_hook{nullptr};
 
-uint32_t CallingThreadId() {
-  thread_local const uint32_t id = os::CurrentThreadId();
-  return id;
-}
-
 bool EndsWithSeparator(const std::wstring& path) {
   return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
 }
@@ -41,7 +36,7 @@ void WorkerMain(void* raw) {
   const std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(raw));
   LogQueue& queue = *context->queue;
   LogBatch batch;
-  while (queue.wakeup.Wait()) {
+  while (queue.wakeup.WaitFor(LogQueue::kWorkerPeriodMs) != os::Semaphore::WaitResult::kFailed) {
     for (;;) {
       // Read before the exchange: whatever was queued before the stop is in this batch.
       const bool stopping = queue.stop.load(std::memory_order_acquire);
@@ -188,7 +183,7 @@ void logger::Write(LogRecord& record) {
   const LogLevel row = LevelFromNumber(level);
   // One time for both logs.
   const LogLineHead head{LogTimestamp::Now(),
-                         CallingThreadId(),
+                         os::CurrentThreadId(),
                          row.text,
                          FileBaseName(record.file() != nullptr ? record.file() : ""),
                          record.line(),
@@ -204,12 +199,10 @@ void logger::Write(LogRecord& record) {
       if (data->sink) data->sink->Write(entry);
     } else {
       LogQueue& queue = *data->queue;
-      const bool was_empty =
+      const bool wake =
           queue.Push([&](LogEntry& entry) { entry.Assign(head, row, record.text()); });
-      // The worker drains the whole queue on each wake-up, so it needs waking only when the
-      // queue was empty. A release refused at the maximum count loses nothing: the entry is
-      // queued.
-      if (was_empty) queue.wakeup.Release();
+      // A release refused at the maximum count loses nothing: the entry is queued.
+      if (wake) queue.wakeup.Release();
     }
   }
   record.DiscardText();

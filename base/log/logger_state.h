@@ -42,13 +42,20 @@ class LogQueue {
  public:
   static constexpr int32_t kMaxWakeups = 100000;
 
+  // The worker looks at the queue this often on its own, and is woken early when this many
+  // entries wait. A wake-up is a system call (under Wine a call to the Wine server, tens of
+  // microseconds), so records that come one at a time do not pay for one each; they reach
+  // the text log's stream within the period, and all of them at the stop.
+  static constexpr uint32_t kWorkerPeriodMs = 100;
+  static constexpr size_t kWakeAt = 512;
+
   // Fills the next slot with `fill(LogEntry&)` under the lock, which is held for that copy
-  // alone. True when the queue was empty before: the worker then needs waking.
+  // alone. True when the entries waiting have just reached kWakeAt: the worker is to be woken.
   template <typename Fill>
   bool Push(const Fill& fill) {
     std::lock_guard hold(lock_);
     fill(queued_.Append());
-    return queued_.count == 1;
+    return queued_.count == kWakeAt;
   }
 
   // Exchanges the queued entries for `batch`, which must have been recycled. `while_locked`

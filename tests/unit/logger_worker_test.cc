@@ -106,18 +106,29 @@ TEST(LoggerWorkerTest, RecordsQueuedJustBeforeUninitAreWritten) {
   }
 }
 
+// Waits up to `limit` for `done`; true when it came.
+template <typename Done>
+bool WaitFor(std::chrono::milliseconds limit, Done done) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 base::LogLineHead HeadOfLine(int line) {
   return {{1741064767, 5}, 77, "INFO", "queue", line, ""};
 }
 
-TEST(LogQueueTest, EntriesComeOutInOrderAndOnlyTheFirstWakesTheWorker) {
+TEST(LogQueueTest, EntriesComeOutInOrderAndAFullBatchWakesTheWorker) {
   base::LogQueue queue;
   const base::LogLevel info = base::LevelFromNumber(base::kLogInfo);
   for (int i = 0; i < 5; ++i) {
-    const bool was_empty = queue.Push([&](base::LogEntry& entry) {
+    const bool wake = queue.Push([&](base::LogEntry& entry) {
       entry.Assign(HeadOfLine(i), info, "message " + std::to_string(i));
     });
-    EXPECT_EQ(was_empty, i == 0) << i;
+    EXPECT_FALSE(wake) << i;  // single records wait for the worker's period
   }
   base::LogBatch batch;
   queue.TakeAll(batch);
@@ -129,15 +140,39 @@ TEST(LogQueueTest, EntriesComeOutInOrderAndOnlyTheFirstWakesTheWorker) {
     EXPECT_EQ(batch.entries()[i].level.value, info.value);
   }
   batch.Recycle();
-  // The queue is empty again: the next record wakes the worker, and fills a written slot.
-  EXPECT_TRUE(queue.Push([&](base::LogEntry& entry) { entry.Assign(HeadOfLine(9), info, "x"); }));
+  // The queue is empty again: it fills written slots, and the entry that makes a batch of
+  // kWakeAt, and only that one, asks for the worker.
+  for (size_t i = 1; i <= base::LogQueue::kWakeAt + 1; ++i) {
+    const bool wake = queue.Push(
+        [&](base::LogEntry& entry) { entry.Assign(HeadOfLine(static_cast<int>(i)), info, "x"); });
+    EXPECT_EQ(wake, i == base::LogQueue::kWakeAt) << i;
+  }
   queue.TakeAll(batch);
-  ASSERT_EQ(batch.entries().size(), 1u);
+  ASSERT_EQ(batch.entries().size(), base::LogQueue::kWakeAt + 1);
   EXPECT_EQ(batch.entries()[0].message, "x");
   queue.Clear();
   base::LogBatch after_clear;
   queue.TakeAll(after_clear);
   EXPECT_TRUE(after_clear.entries().empty());
+}
+
+// Records that come one at a time wake nobody; the worker's own period writes them.
+TEST(LoggerWorkerTest, SingleRecordsReachTheFileWithinTheWorkersPeriod) {
+  TempDir dir;
+  base::logger logger;
+  ASSERT_TRUE(logger.Init(false, L"corvane", dir.wide().c_str(), L"app", L"", false,
+                          /*encrypt=*/true, false, 0, 0));
+  logger.SetLevel(base::kLogInfo);
+  for (int i = 0; i < 3; ++i) BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "single {}", i);
+  const auto arrived = [&] {
+    logger.Flush();
+    return corvane::testing::DecodeFile(dir / "app.corvane.log").records.size() == 3;
+  };
+  EXPECT_TRUE(WaitFor(std::chrono::milliseconds(20 * base::LogQueue::kWorkerPeriodMs), arrived));
+  logger.Uninit();
+  const auto log = corvane::testing::DecodeFile(dir / "app.corvane.log");
+  ASSERT_EQ(log.records.size(), 3u);
+  EXPECT_EQ(log.records[2].message, "single 2");
 }
 
 TEST(LogQueueTest, WrittenSlotsKeepTheirBuffersAndABurstIsGivenBack) {
@@ -167,17 +202,6 @@ std::atomic<bool> g_worker_released{false};
 void HoldWorkerInsideQueueLock() {
   g_worker_held.store(true);
   while (!g_worker_released.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-// Waits up to `limit` for `done`; true when it came.
-template <typename Done>
-bool WaitFor(std::chrono::milliseconds limit, Done done) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
 }
 
 // A worker that misses the tear-down's limit while it holds the queue's lock (on Windows it is
