@@ -236,6 +236,19 @@ BurstCost Bursts(const std::function<void(int)>& one_call) {
   return Summarise(per_call);
 }
 
+// Single calls 1 ms apart, as the program logs: the median ns of one call.
+constexpr int kSingles = 300;
+double Trickle(const std::function<void(int)>& one_call) {
+  std::vector<double> per_call;
+  for (int i = 0; i < kSingles; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto start = Clock::now();
+    one_call(i);
+    per_call.push_back(SecondsSince(start) * 1e9);
+  }
+  return Summarise(per_call).median_ns;
+}
+
 // One step alone, in kChunks runs of kBurst calls back to back: the median ns per call.
 // `between` runs outside the timing after each run (to empty what the step filled).
 double StepCost(const std::function<void(int)>& one_call,
@@ -265,6 +278,16 @@ BurstCost OurCallerCost(bool mem_log, int file_level, double* allocations_per_ca
   if (allocations_per_call != nullptr) {
     *allocations_per_call = static_cast<double>(g_allocations.load()) / (kBursts * kBurst);
   }
+  logger.Uninit();
+  return cost;
+}
+
+double OurSingleCallCost() {
+  TempDir dir;
+  base::logger logger;
+  StartLogger(logger, dir, true, base::kLogInfo);
+  for (int i = 0; i < kBurst; ++i) LogFrame(&logger, i);
+  const double cost = Trickle([&](int i) { LogFrame(&logger, i); });
   logger.Uninit();
   return cost;
 }
@@ -327,6 +350,16 @@ BurstCost SpdlogCallerCost() {
   spdlog::shutdown();
   return cost;
 }
+
+double SpdlogSingleCallCost() {
+  TempDir dir;
+  auto log = MakeSpdlog(dir);
+  for (int i = 0; i < kBurst; ++i) log->info(kFormat, i, SecondArgument(i));
+  const double cost = Trickle([&](int i) { log->info(kFormat, i, SecondArgument(i)); });
+  log.reset();
+  spdlog::shutdown();
+  return cost;
+}
 #else
 constexpr bool kHavePeer = false;
 double SpdlogThroughput(int) {
@@ -334,6 +367,9 @@ double SpdlogThroughput(int) {
 }
 BurstCost SpdlogCallerCost() {
   return {};
+}
+double SpdlogSingleCallCost() {
+  return 0;
 }
 #endif
 
@@ -525,7 +561,16 @@ int main() {
               kBurst);
   std::printf("  ours                 median %7.1f   mean %7.1f\n", ours.median_ns, ours.mean_ns);
   if (kHavePeer) {
-    std::printf("  spdlog async         median %7.1f   mean %7.1f\n\n", spd.median_ns, spd.mean_ns);
+    std::printf("  spdlog async         median %7.1f   mean %7.1f\n", spd.median_ns, spd.mean_ns);
+  } else {
+    std::puts("  spdlog async         not available in this build");
+  }
+  const double ours_single = OurSingleCallCost();
+  const double spd_single = kHavePeer ? SpdlogSingleCallCost() : 0;
+  std::printf("single calls 1 ms apart, as the program logs (median ns per call)\n");
+  std::printf("  ours                 %7.1f\n", ours_single);
+  if (kHavePeer) {
+    std::printf("  spdlog async         %7.1f\n\n", spd_single);
   } else {
     std::puts("  spdlog async         not available in this build\n");
   }
