@@ -47,7 +47,7 @@ class LogQueue {
   // microseconds), so records that come one at a time do not pay for one each; they reach
   // the text log's stream within the period, and all of them at the stop.
   static constexpr uint32_t kWorkerPeriodMs = 100;
-  static constexpr size_t kWakeAt = 512;
+  static constexpr size_t kWakeAt = 64;
 
   // Fills the next slot with `fill(LogEntry&)` under the lock, which is held for that copy
   // alone. True when the entries waiting have just reached kWakeAt: the worker is to be woken.
