@@ -455,7 +455,7 @@ void PrintBreakdown(const BurstCost& whole) {
   PrintStep("encipher the memory-log piece (Encode, one line)", encipher);
   PrintStep("ring copy (LogRing::Place)", ring_copy);
   PrintStep("one lock + unlock, uncontended", lock_pair);
-  PrintStep("worker wake-up (semaphore release), once per burst", wake);
+  PrintStep("worker wake-up (semaphore release), one per 64 queued", wake);
   std::puts("  shares of the call, measured as a whole");
   PrintStep("statement: record, formatting, its allocation, dispatch", statement);
   PrintStep("memory-log write (MemLog::Write: head, encipher, copy, lock)", mem_log_write);
