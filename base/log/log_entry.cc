@@ -21,6 +21,16 @@ LogEntry LogEntry::FromRecord(const LogRecord& record, LogTimestamp time, uint32
   return entry;
 }
 
+void LogEntry::Assign(const LogLineHead& head, const LogLevel& row, std::string_view text) {
+  time = head.time;
+  thread_id = head.thread_id;
+  file.assign(head.file);
+  line = head.line;
+  function.assign(head.function);
+  level = row;
+  message.assign(text);
+}
+
 std::string_view FileBaseName(std::string_view path) {
   const size_t cut = path.find_last_of("/\\(");
   return cut == std::string_view::npos ? path : path.substr(cut + 1);

@@ -10,6 +10,7 @@
 namespace base {
 
 class LogRecord;
+struct LogLineHead;
 
 struct LogEntry {
   LogTimestamp time;
@@ -22,6 +23,10 @@ struct LogEntry {
 
   // Copies everything but the text from `record`; the caller moves the text in.
   static LogEntry FromRecord(const LogRecord& record, LogTimestamp time, uint32_t thread_id);
+
+  // Copies a line's fields and its message into this entry, into the buffers its strings
+  // already have.
+  void Assign(const LogLineHead& head, const LogLevel& row, std::string_view text);
 };
 
 // The part of `path` after its last '/', '\' or '('; the whole path when it has none.

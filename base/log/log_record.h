@@ -8,9 +8,9 @@
 // Every file that logs names its source path once, for the records it writes:
 //   namespace { constexpr char kLogSource[] = "src/main"; }
 //   LOG_NOTICE("Corvane starting, version={}", version);
-#include <iterator>
+#include <cstddef>
 #include <string>
-#include <utility>
+#include <string_view>
 
 #include <fmt/format.h>
 
@@ -21,6 +21,10 @@ namespace base {
 
 class LogRecord {
  public:
+  // Messages up to this many bytes are formatted on the statement's stack, without an
+  // allocation; a longer one moves to the heap.
+  static constexpr size_t kInlineText = 256;
+
   LogRecord(ILogger* logger, const char* file, int line, const char* function, int level)
       : logger_(logger), file_(file), line_(line), function_(function), level_(level) {}
   LogRecord(const LogRecord&) = delete;
@@ -35,21 +39,20 @@ class LogRecord {
   // For a format string that only exists at run time.
   void FormatRuntime(fmt::string_view format, fmt::format_args args) {
     try {
-      fmt::vformat_to(std::back_inserter(text_), format, args);
+      fmt::vformat_to(fmt::appender(text_), format, args);
     } catch (const fmt::format_error&) {
       // Dropped: the record is delivered with what was formatted before the error.
     }
   }
 
-  std::string TakeText() { return std::exchange(text_, std::string()); }
-  // Hands the text to `out` and takes out's buffer, emptied, in its place: neither side
-  // allocates.
-  void ExchangeText(std::string& out) {
-    out.swap(text_);
+  // The text, leaving the record's empty.
+  std::string TakeText() {
+    std::string taken(text_.data(), text_.size());
     text_.clear();
+    return taken;
   }
   void DiscardText() { text_.clear(); }
-  const std::string& text() const { return text_; }
+  std::string_view text() const { return {text_.data(), text_.size()}; }
   ILogger* logger() const { return logger_; }
   const char* file() const { return file_; }
   int line() const { return line_; }
@@ -57,7 +60,7 @@ class LogRecord {
   int level() const { return level_; }
 
  private:
-  std::string text_;
+  fmt::basic_memory_buffer<char, kInlineText> text_;
   ILogger* logger_;
   const char* file_;
   int line_;

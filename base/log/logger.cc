@@ -11,15 +11,6 @@ namespace {
 std::atomic<ILogger*> g_replacement{nullptr};
 std::atomic<void (*)()> g_worker_queue_lock_hook{nullptr};
 
-// The worker keeps more spare entries than this only while a burst lasts.
-constexpr size_t kMostSpareEntries = 1024;
-constexpr size_t kLargestKeptMessage = 4096;
-
-uint32_t CallingThreadId() {
-  thread_local const uint32_t id = os::CurrentThreadId();
-  return id;
-}
-
 bool EndsWithSeparator(const std::wstring& path) {
   return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
 }
@@ -39,44 +30,23 @@ struct WorkerContext {
   std::shared_ptr<g3::TextFileSink> sink;
 };
 
-// Written entries go back to the callers as spares; what a burst left beyond that is freed.
-void RecycleBatch(LogQueue& queue, std::vector<std::unique_ptr<LogEntry>>& batch) {
-  {
-    std::lock_guard lock(queue.lock);
-    for (auto& entry : batch) {
-      if (queue.spare.size() >= kMostSpareEntries) break;
-      if (entry->message.capacity() > kLargestKeptMessage) std::string().swap(entry->message);
-      queue.spare.push_back(std::move(entry));
-    }
-  }
-  if (batch.capacity() > kMostSpareEntries) {
-    std::vector<std::unique_ptr<LogEntry>>().swap(batch);
-  } else {
-    batch.clear();
-  }
-}
-
 // Writes the queue to the text log until the state is torn down. On stop it drains the queue
 // first: every entry queued before the stop is written.
 void WorkerMain(void* raw) {
   const std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(raw));
   LogQueue& queue = *context->queue;
-  std::vector<std::unique_ptr<LogEntry>> batch;
-  while (queue.wakeup.Wait()) {
+  LogBatch batch;
+  while (queue.wakeup.WaitFor(LogQueue::kWorkerPeriodMs) != os::Semaphore::WaitResult::kFailed) {
     for (;;) {
       // Read before the exchange: whatever was queued before the stop is in this batch.
       const bool stopping = queue.stop.load(std::memory_order_acquire);
-      {
-        std::lock_guard lock(queue.lock);
-        if (auto hook = g_worker_queue_lock_hook.load(std::memory_order_acquire)) hook();
-        batch.swap(queue.entries);
-      }
-      if (batch.empty()) {
+      queue.TakeAll(batch, g_worker_queue_lock_hook.load(std::memory_order_acquire));
+      if (batch.count == 0) {
         if (stopping) return;
         break;
       }
-      for (const auto& entry : batch) context->sink->Write(*entry);
-      RecycleBatch(queue, batch);
+      context->sink->Write(batch.entries());
+      batch.Recycle();
     }
   }
 }
@@ -92,15 +62,38 @@ logger::InnerData::~InnerData() {
   const bool worker_ended =
       synchronous || !worker.running() || worker.StopWithin(kWorkerStopTimeoutMs);
   mem_log.Close();
-  if (worker_ended) {
-    // Entries are left only when there was no worker to write them; they are not written.
-    std::lock_guard lock(queue->lock);
-    queue->entries.clear();
-    queue->spare.clear();
-  }
+  // Entries are left only when there was no worker to write them; they are not written.
+  if (worker_ended) queue->Clear();
   // The closing text of the text log. A worker given up still holds the sink, which then
   // closes when that worker ends (or never, when it was terminated).
   sink.reset();
+}
+
+LogEntry& LogBatch::Append() {
+  if (count == slots.size()) slots.emplace_back();
+  return slots[count++];
+}
+
+void LogBatch::Recycle() {
+  for (size_t i = 0; i < count; ++i) {
+    if (slots[i].message.capacity() > kLargestKeptMessage) std::string().swap(slots[i].message);
+  }
+  count = 0;
+  if (slots.size() > kMostSpareSlots) {
+    slots.resize(kMostSpareSlots);
+    slots.shrink_to_fit();
+  }
+}
+
+void LogQueue::TakeAll(LogBatch& batch, void (*while_locked)()) {
+  std::lock_guard hold(lock_);
+  if (while_locked != nullptr) while_locked();
+  std::swap(batch, queued_);
+}
+
+void LogQueue::Clear() {
+  std::lock_guard hold(lock_);
+  queued_ = LogBatch();
 }
 
 logger::logger() : data_(std::make_shared<InnerData>()) {}
@@ -187,57 +180,32 @@ void logger::Write(LogRecord& record) {
     return;
   }
   const int level = record.level();
-  const LogTimestamp now = LogTimestamp::Now();
-  const std::string_view file = FileBaseName(record.file() != nullptr ? record.file() : "");
-  const char* function = record.function() != nullptr ? record.function() : "";
   const LogLevel row = LevelFromNumber(level);
+  // One time for both logs.
+  const LogLineHead head{LogTimestamp::Now(),
+                         os::CurrentThreadId(),
+                         row.text,
+                         FileBaseName(record.file() != nullptr ? record.file() : ""),
+                         record.line(),
+                         record.function() != nullptr ? record.function() : ""};
 
   if (data->mem_log_on && level >= data->memory_level.load(std::memory_order_relaxed)) {
-    data->mem_log.Write({now, CallingThreadId(), row.text, file, record.line(), function},
-                        record.text());
+    data->mem_log.Write(head, record.text());
   }
-  if (level < data->file_level.load(std::memory_order_relaxed)) {
-    record.DiscardText();
-    return;
-  }
-
-  if (data->synchronous) {
-    LogEntry entry = LogEntry::FromRecord(record, now, CallingThreadId());
-    record.ExchangeText(entry.message);
-    if (data->sink) data->sink->Write(entry);
-    return;
-  }
-
-  // A spare entry from the worker when there is one: its strings keep their buffers.
-  LogQueue& queue = *data->queue;
-  std::unique_ptr<LogEntry> next;
-  {
-    std::lock_guard lock(queue.lock);
-    if (!queue.spare.empty()) {
-      next = std::move(queue.spare.back());
-      queue.spare.pop_back();
+  if (level >= data->file_level.load(std::memory_order_relaxed)) {
+    if (data->synchronous) {
+      LogEntry entry;
+      entry.Assign(head, row, record.text());
+      if (data->sink) data->sink->Write(entry);
+    } else {
+      LogQueue& queue = *data->queue;
+      const bool wake =
+          queue.Push([&](LogEntry& entry) { entry.Assign(head, row, record.text()); });
+      // A release refused at the maximum count loses nothing: the entry is queued.
+      if (wake) queue.wakeup.Release();
     }
   }
-  if (!next) next = std::make_unique<LogEntry>();
-  LogEntry& entry = *next;
-  entry.time = now;
-  entry.thread_id = CallingThreadId();
-  entry.file.assign(file);
-  entry.line = record.line();
-  entry.function.assign(function);
-  entry.level = row;
-  entry.message.clear();
-  record.ExchangeText(entry.message);
-
-  bool was_empty = false;
-  {
-    std::lock_guard lock(queue.lock);
-    was_empty = queue.entries.empty();
-    queue.entries.push_back(std::move(next));
-  }
-  // The worker drains the whole queue on each wake-up, so it needs waking only when the queue
-  // was empty. A release refused at the maximum count loses nothing: the entry is queued.
-  if (was_empty) queue.wakeup.Release();
+  record.DiscardText();
 }
 
 bool logger::DumpToFile(const std::wstring& path) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,18 +17,60 @@
 
 namespace base {
 
-// Entries on their way to the text log, shared by the callers and the worker thread. The
-// worker holds its own reference, so a worker that is given up at tear-down still finds it.
-struct LogQueue {
+// Entries on their way to the text log, in slots that keep their strings' buffers from one
+// record to the next: the callers fill the slots of one batch while the worker writes the
+// other, and the two are exchanged whole. A steady flow of records allocates nothing.
+struct LogBatch {
+  // Kept after a burst: slots for this many entries, message buffers up to this size.
+  static constexpr size_t kMostSpareSlots = 1024;
+  static constexpr size_t kLargestKeptMessage = 4096;
+
+  std::vector<LogEntry> slots;
+  size_t count = 0;  // slots[0, count) hold entries, oldest first
+
+  std::span<const LogEntry> entries() const { return {slots.data(), count}; }
+  // The next slot to fill; made when the batch has none to spare.
+  LogEntry& Append();
+  // Forgets the entries after they were written. What only a burst needed (slots beyond a
+  // steady flow's, long messages' buffers) is freed.
+  void Recycle();
+};
+
+// The queue shared by the callers and the worker thread. The worker holds its own reference,
+// so a worker that is given up at tear-down still finds it.
+class LogQueue {
+ public:
   static constexpr int32_t kMaxWakeups = 100000;
 
-  std::mutex lock;
-  std::vector<std::unique_ptr<LogEntry>> entries;  // oldest first, no size limit
-  // Entries the worker has written, kept for callers to fill again, so that a steady flow of
-  // records allocates no entries.
-  std::vector<std::unique_ptr<LogEntry>> spare;
+  // The worker looks at the queue this often on its own, and is woken early when this many
+  // entries wait. A wake-up is a system call (under Wine a call to the Wine server, tens of
+  // microseconds), so records that come one at a time do not pay for one each; they reach
+  // the text log's stream within the period, and all of them at the stop.
+  static constexpr uint32_t kWorkerPeriodMs = 100;
+  static constexpr size_t kWakeAt = 64;
+
+  // Fills the next slot with `fill(LogEntry&)` under the lock, which is held for that copy
+  // alone. True when the entries waiting have just reached kWakeAt: the worker is to be woken.
+  template <typename Fill>
+  bool Push(const Fill& fill) {
+    std::lock_guard hold(lock_);
+    fill(queued_.Append());
+    return queued_.count == kWakeAt;
+  }
+
+  // Exchanges the queued entries for `batch`, which must have been recycled. `while_locked`
+  // (tests only) runs while the lock is held.
+  void TakeAll(LogBatch& batch, void (*while_locked)() = nullptr);
+
+  // Drops the queued entries unwritten.
+  void Clear();
+
   os::Semaphore wakeup{0, kMaxWakeups};
   std::atomic<bool> stop{false};
+
+ private:
+  std::mutex lock_;
+  LogBatch queued_;
 };
 
 struct logger::InnerData {

@@ -146,8 +146,16 @@ void TextFileSink::WriteEncoded(const std::string& text, bool final, const std::
 }
 
 void TextFileSink::Write(const base::LogEntry& entry) {
+  Write(std::span<const base::LogEntry>(&entry, 1));
+}
+
+void TextFileSink::Write(std::span<const base::LogEntry> entries) {
   if (!is_open()) return;
   std::lock_guard lock(lock_);
+  for (const base::LogEntry& entry : entries) WriteLocked(entry);
+}
+
+void TextFileSink::WriteLocked(const base::LogEntry& entry) {
   line_.clear();
   base::AppendLogLine(entry, line_);
   if (!encoder_ || !encoder_->Encode(line_, encoded_, /*final=*/false)) return;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -48,11 +49,15 @@ class TextFileSink {
 
   // Appends the entry's encoded line. Safe to call from several threads.
   void Write(const base::LogEntry& entry);
+  // The same for several entries in order, under one hold of the lock.
+  void Write(std::span<const base::LogEntry> entries);
   // Hands the stream's buffered lines to the file. Safe to call from several threads.
   void Flush();
 
  private:
   bool OpenStream(const std::wstring& path);
+  // Encodes and appends one entry's line; the caller holds lock_.
+  void WriteLocked(const base::LogEntry& entry);
   // Encodes `text` and writes `before`, the encoded bytes and `after`; nothing when the
   // encoder fails.
   void WriteEncoded(const std::string& text, bool final, const std::string& before,

@@ -5,11 +5,15 @@
 namespace base::os {
 
 CounterReading ReadMonotonicCounter() {
+  // The frequency is fixed at system start: asked once.
+  static const int64_t frequency = [] {
+    LARGE_INTEGER value{};
+    QueryPerformanceFrequency(&value);
+    return value.QuadPart > 0 ? value.QuadPart : 1;
+  }();
   LARGE_INTEGER counter{};
-  LARGE_INTEGER frequency{};
   QueryPerformanceCounter(&counter);
-  QueryPerformanceFrequency(&frequency);
-  return {counter.QuadPart, frequency.QuadPart > 0 ? frequency.QuadPart : 1};
+  return {counter.QuadPart, frequency};
 }
 
 int64_t ReadSystemFileTime() {

@@ -18,6 +18,9 @@ class Semaphore {
   bool Wait();
   // Takes one when the count is above zero, without waiting.
   bool TryWait();
+  // Takes one, waiting at most `milliseconds` for it.
+  enum class WaitResult { kTaken, kTimedOut, kFailed };
+  WaitResult WaitFor(uint32_t milliseconds);
 
  private:
   struct State;

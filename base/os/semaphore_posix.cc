@@ -1,5 +1,6 @@
 #include "base/os/semaphore.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -34,6 +35,16 @@ bool Semaphore::Wait() {
   state_->available.wait(lock, [this] { return state_->count > 0; });
   --state_->count;
   return true;
+}
+
+Semaphore::WaitResult Semaphore::WaitFor(uint32_t milliseconds) {
+  std::unique_lock lock(state_->mutex);
+  if (!state_->available.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                  [this] { return state_->count > 0; })) {
+    return WaitResult::kTimedOut;
+  }
+  --state_->count;
+  return WaitResult::kTaken;
 }
 
 bool Semaphore::TryWait() {

@@ -23,6 +23,18 @@ bool Semaphore::Wait() {
          WaitForSingleObject(state_->handle.get(), INFINITE) == WAIT_OBJECT_0;
 }
 
+Semaphore::WaitResult Semaphore::WaitFor(uint32_t milliseconds) {
+  if (!state_->handle.valid()) return WaitResult::kFailed;
+  switch (WaitForSingleObject(state_->handle.get(), milliseconds)) {
+    case WAIT_OBJECT_0:
+      return WaitResult::kTaken;
+    case WAIT_TIMEOUT:
+      return WaitResult::kTimedOut;
+    default:
+      return WaitResult::kFailed;
+  }
+}
+
 bool Semaphore::TryWait() {
   return state_->handle.valid() && WaitForSingleObject(state_->handle.get(), 0) == WAIT_OBJECT_0;
 }

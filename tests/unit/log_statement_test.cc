@@ -80,6 +80,23 @@ TEST(LogStatementTest, FormatErrorKeepsTheTextSoFarAndStillDelivers) {
   EXPECT_EQ(logger.records[0].text, "a=x b=");
 }
 
+TEST(LogStatementTest, MessagesOnTheStackAndBeyondItArriveWhole) {
+  TestLogger logger;
+  ScopedLoggerReplacement replace(&logger);
+  // Up to the record's own space, exactly at it, and past it (on the heap).
+  for (const size_t size : {size_t{1}, base::LogRecord::kInlineText - 1,
+                            base::LogRecord::kInlineText, 5 * base::LogRecord::kInlineText}) {
+    const std::string tail(size, 'z');
+    LOG_NOTICE("n={} {}", size, tail);
+  }
+  ASSERT_EQ(logger.records.size(), 4u);
+  EXPECT_EQ(logger.records[0].text, "n=1 z");
+  EXPECT_EQ(logger.records[3].text,
+            fmt::format("n={} {}", 5 * base::LogRecord::kInlineText,
+                        std::string(5 * base::LogRecord::kInlineText, 'z')));
+  for (const auto& record : logger.records) EXPECT_EQ(record.text.back(), 'z');
+}
+
 TEST(LogStatementTest, PointersPrintAsLowerCaseHexWithoutLeadingZeros) {
   TestLogger logger;
   ScopedLoggerReplacement replace(&logger);

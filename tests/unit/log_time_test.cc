@@ -35,6 +35,15 @@ TEST(LogTimeTest, CounterToNanosecondsIsExact) {
   EXPECT_EQ(base::CounterToNanoseconds(big, 3000000000),
             big / 3000000000 * 1000000000 + big % 3000000000 * 1000000000 / 3000000000);
   EXPECT_EQ(base::CounterToNanoseconds(5, 0), 0);
+  // The frequencies without a division give what the division gives.
+  const int64_t counts[] = {0, 1, 999999999, 1000000001, 1741064767089123, -7};
+  for (const int64_t frequency : {int64_t{1000000000}, int64_t{10000000}}) {
+    for (const int64_t counter : counts) {
+      EXPECT_EQ(base::CounterToNanoseconds(counter, frequency),
+                counter / frequency * 1000000000 + counter % frequency * 1000000000 / frequency)
+          << counter << " at " << frequency;
+    }
+  }
 }
 
 TEST(LogTimeTest, AnchoredClockFollowsTheMonotonicCounter) {

@@ -106,15 +106,6 @@ TEST(LoggerWorkerTest, RecordsQueuedJustBeforeUninitAreWritten) {
   }
 }
 
-// Holds the worker inside the queue's lock until the test lets it go.
-std::atomic<bool> g_worker_held{false};
-std::atomic<bool> g_worker_released{false};
-
-void HoldWorkerInsideQueueLock() {
-  g_worker_held.store(true);
-  while (!g_worker_released.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
 // Waits up to `limit` for `done`; true when it came.
 template <typename Done>
 bool WaitFor(std::chrono::milliseconds limit, Done done) {
@@ -124,6 +115,93 @@ bool WaitFor(std::chrono::milliseconds limit, Done done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+base::LogLineHead HeadOfLine(int line) {
+  return {{1741064767, 5}, 77, "INFO", "queue", line, ""};
+}
+
+TEST(LogQueueTest, EntriesComeOutInOrderAndAFullBatchWakesTheWorker) {
+  base::LogQueue queue;
+  const base::LogLevel info = base::LevelFromNumber(base::kLogInfo);
+  for (int i = 0; i < 5; ++i) {
+    const bool wake = queue.Push([&](base::LogEntry& entry) {
+      entry.Assign(HeadOfLine(i), info, "message " + std::to_string(i));
+    });
+    EXPECT_FALSE(wake) << i;  // single records wait for the worker's period
+  }
+  base::LogBatch batch;
+  queue.TakeAll(batch);
+  ASSERT_EQ(batch.entries().size(), 5u);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(batch.entries()[i].line, i);
+    EXPECT_EQ(batch.entries()[i].message, "message " + std::to_string(i));
+    EXPECT_EQ(batch.entries()[i].file, "queue");
+    EXPECT_EQ(batch.entries()[i].level.value, info.value);
+  }
+  batch.Recycle();
+  // The queue is empty again: it fills written slots, and the entry that makes a batch of
+  // kWakeAt, and only that one, asks for the worker.
+  for (size_t i = 1; i <= base::LogQueue::kWakeAt + 1; ++i) {
+    const bool wake = queue.Push(
+        [&](base::LogEntry& entry) { entry.Assign(HeadOfLine(static_cast<int>(i)), info, "x"); });
+    EXPECT_EQ(wake, i == base::LogQueue::kWakeAt) << i;
+  }
+  queue.TakeAll(batch);
+  ASSERT_EQ(batch.entries().size(), base::LogQueue::kWakeAt + 1);
+  EXPECT_EQ(batch.entries()[0].message, "x");
+  queue.Clear();
+  base::LogBatch after_clear;
+  queue.TakeAll(after_clear);
+  EXPECT_TRUE(after_clear.entries().empty());
+}
+
+// Records that come one at a time wake nobody; the worker's own period writes them.
+TEST(LoggerWorkerTest, SingleRecordsReachTheFileWithinTheWorkersPeriod) {
+  TempDir dir;
+  base::logger logger;
+  ASSERT_TRUE(logger.Init(false, L"corvane", dir.wide().c_str(), L"app", L"", false,
+                          /*encrypt=*/true, false, 0, 0));
+  logger.SetLevel(base::kLogInfo);
+  for (int i = 0; i < 3; ++i) BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "single {}", i);
+  const auto arrived = [&] {
+    logger.Flush();
+    return corvane::testing::DecodeFile(dir / "app.corvane.log").records.size() == 3;
+  };
+  EXPECT_TRUE(WaitFor(std::chrono::milliseconds(20 * base::LogQueue::kWorkerPeriodMs), arrived));
+  logger.Uninit();
+  const auto log = corvane::testing::DecodeFile(dir / "app.corvane.log");
+  ASSERT_EQ(log.records.size(), 3u);
+  EXPECT_EQ(log.records[2].message, "single 2");
+}
+
+TEST(LogQueueTest, WrittenSlotsKeepTheirBuffersAndABurstIsGivenBack) {
+  const base::LogLevel info = base::LevelFromNumber(base::kLogInfo);
+  const std::string long_text(3 * base::LogBatch::kLargestKeptMessage, 'L');
+  base::LogBatch batch;
+  const size_t burst = 3 * base::LogBatch::kMostSpareSlots;
+  for (size_t i = 0; i < burst; ++i) {
+    batch.Append().Assign(HeadOfLine(static_cast<int>(i)), info,
+                          i == 1 ? long_text : std::string(100, 'm'));
+  }
+  const char* kept_buffer = batch.slots[0].message.data();
+  batch.Recycle();
+  EXPECT_TRUE(batch.entries().empty());
+  EXPECT_EQ(batch.slots.size(), base::LogBatch::kMostSpareSlots);
+  EXPECT_LE(batch.slots[1].message.capacity(), base::LogBatch::kLargestKeptMessage);
+  // A slot filled again writes into the buffer it had: no allocation.
+  batch.Append().Assign(HeadOfLine(0), info, std::string(60, 'n'));
+  EXPECT_EQ(batch.slots[0].message.data(), kept_buffer);
+  EXPECT_EQ(batch.entries()[0].message, std::string(60, 'n'));
+}
+
+// Holds the worker inside the queue's lock until the test lets it go.
+std::atomic<bool> g_worker_held{false};
+std::atomic<bool> g_worker_released{false};
+
+void HoldWorkerInsideQueueLock() {
+  g_worker_held.store(true);
+  while (!g_worker_released.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 // A worker that misses the tear-down's limit while it holds the queue's lock (on Windows it is

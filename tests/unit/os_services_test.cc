@@ -26,6 +26,23 @@ TEST(SemaphoreTest, ReleaseStopsAtTheMaximum) {
   EXPECT_FALSE(semaphore.TryWait());
 }
 
+TEST(SemaphoreTest, WaitForTakesWhatIsThereAndOtherwiseTimesOut) {
+  using Result = base::os::Semaphore::WaitResult;
+  base::os::Semaphore semaphore(1, 5);
+  EXPECT_EQ(semaphore.WaitFor(0), Result::kTaken);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(semaphore.WaitFor(50), Result::kTimedOut);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+  // A release from another thread ends the wait early.
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    semaphore.Release();
+  });
+  EXPECT_EQ(semaphore.WaitFor(10000), Result::kTaken);
+  releaser.join();
+  EXPECT_FALSE(semaphore.TryWait());
+}
+
 void WaitForFlag(void* flag) {
   while (!static_cast<std::atomic<bool>*>(flag)->load()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
