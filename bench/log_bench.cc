@@ -33,6 +33,7 @@
 #include "base/log/log_crypt.h"
 #include "base/log/log_entry.h"
 #include "base/log/log_record.h"
+#include "bench/dropping_logger.h"
 #include "base/log/log_ring.h"
 #include "base/log/logger.h"
 #include "base/log/mem_log.h"
@@ -292,27 +293,7 @@ double OurSingleCallCost() {
   return cost;
 }
 
-// Admits INFO and drops the record: what the statement costs before the logger's Write.
-class DroppingLogger final : public base::ILogger {
- public:
-  bool Init(bool, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, bool, bool, bool,
-            uint64_t, uint32_t) override {
-    return true;
-  }
-  void Uninit() override {}
-  void SetLevel(int) override {}
-  bool QueryLevel(int*) override { return true; }
-  int GetLevel() override { return base::kLogInfo; }
-  bool IsEnabled(int level) override { return level >= base::kLogInfo; }
-  void Write(base::LogRecord& record) override { record.DiscardText(); }
-  bool DumpToFile(const std::wstring&) override { return false; }
-  void Flush() override {}
-  void FlushFile() override {}
-  const std::wstring& GetLogDir() override { return dir_; }
-
- private:
-  std::wstring dir_;
-};
+using corvane::DroppingLogger;
 
 #if defined(CORVANE_LOG_BENCH_SPDLOG)
 constexpr bool kHavePeer = true;

@@ -10,6 +10,7 @@
 
 #include "base/log/log_entry.h"
 #include "base/log/log_record.h"
+#include "bench/dropping_logger.h"
 #include "base/log/logger.h"
 
 namespace {
@@ -18,27 +19,7 @@ std::atomic<long> g_allocations{0};
 
 constexpr char kLogSource[] = "bench/log_statement";
 
-// Admits INFO and above and drops what it receives, so that only the statement is measured.
-class DroppingLogger final : public base::ILogger {
- public:
-  bool Init(bool, const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*, bool, bool, bool,
-            uint64_t, uint32_t) override {
-    return true;
-  }
-  void Uninit() override {}
-  void SetLevel(int) override {}
-  bool QueryLevel(int*) override { return true; }
-  int GetLevel() override { return base::kLogInfo; }
-  bool IsEnabled(int level) override { return level >= base::kLogInfo; }
-  void Write(base::LogRecord& record) override { benchmark::DoNotOptimize(record.TakeText()); }
-  bool DumpToFile(const std::wstring&) override { return false; }
-  void Flush() override {}
-  void FlushFile() override {}
-  const std::wstring& GetLogDir() override { return dir_; }
-
- private:
-  std::wstring dir_;
-};
+using corvane::DroppingLogger;
 
 DroppingLogger g_logger;
 
