@@ -21,16 +21,6 @@ LogEntry LogEntry::FromRecord(const LogRecord& record, LogTimestamp time, uint32
   return entry;
 }
 
-void LogEntry::Assign(const LogLineHead& head, const LogLevel& row, std::string_view text) {
-  time = head.time;
-  thread_id = head.thread_id;
-  file.assign(head.file);
-  line = head.line;
-  function.assign(head.function);
-  level = row;
-  message.assign(text);
-}
-
 std::string_view FileBaseName(std::string_view path) {
   const size_t cut = path.find_last_of("/\\(");
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
@@ -46,40 +36,84 @@ struct CalendarCache {
   char text[64];
 };
 
-void AppendDecimal(int64_t value, std::string& out) {
-  const fmt::format_int digits(value);
-  out.append(digits.data(), digits.size());
+// The default pattern up to its fraction, for the time `seconds`.
+std::string_view CalendarText(int64_t seconds) {
+  thread_local CalendarCache calendar;
+  if (calendar.seconds != seconds) {
+    const std::string text = FormatLogTime<char>({seconds, 0}, "%Y-%m-%d %H:%M:%S");
+    calendar.size = std::min(text.size(), sizeof(calendar.text));
+    std::memcpy(calendar.text, text.data(), calendar.size);
+    calendar.seconds = seconds;
+  }
+  return {calendar.text, calendar.size};
 }
+
+// The head is measured first and then written through a pointer into space made once: an
+// append per part costs more than the rest of the head.
+class HeadWriter {
+ public:
+  explicit HeadWriter(const LogLineHead& head)
+      : head_(head),
+        calendar_(CalendarText(head.time.seconds)),
+        thread_id_(head.thread_id),
+        line_(head.line) {}
+
+  size_t size() const {
+    return calendar_.size() + thread_id_.size() + head_.level.size() + head_.file.size() +
+           line_.size() + head_.function.size() + kPunctuation;
+  }
+
+  // Writes size() bytes at `out`.
+  void WriteTo(char* out) const {
+    const int32_t millis = head_.time.nanoseconds / 1000000;
+    out = Put(out, "\n[");
+    out = Put(out, calendar_);
+    *out++ = '.';
+    *out++ = static_cast<char>('0' + millis / 100);
+    *out++ = static_cast<char>('0' + millis / 10 % 10);
+    *out++ = static_cast<char>('0' + millis % 10);
+    out = Put(out, "][");
+    out = Put(out, {thread_id_.data(), thread_id_.size()});
+    out = Put(out, "][");
+    out = Put(out, head_.level);
+    out = Put(out, "][");
+    out = Put(out, head_.file);
+    *out++ = '(';
+    out = Put(out, {line_.data(), line_.size()});
+    out = Put(out, ")]");
+    out = Put(out, head_.function);
+    *out = '\t';
+  }
+
+ private:
+  // "\n[" ".mmm" "][" "][" "][" "(" ")]" "\t"
+  static constexpr size_t kPunctuation = 2 + 4 + 2 + 2 + 2 + 1 + 2 + 1;
+
+  static char* Put(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+  }
+
+  const LogLineHead& head_;
+  std::string_view calendar_;
+  fmt::format_int thread_id_;
+  fmt::format_int line_;
+};
 
 }  // namespace
 
+void AppendLogLineHead(const LogLineHead& head, LogLineBuffer& out) {
+  const HeadWriter writer(head);
+  const size_t start = out.size();
+  out.resize(start + writer.size());
+  writer.WriteTo(out.data() + start);
+}
+
 void AppendLogLineHead(const LogLineHead& head, std::string& out) {
-  thread_local CalendarCache calendar;
-  if (calendar.seconds != head.time.seconds) {
-    // The default pattern up to its fraction, which follows below.
-    const std::string text = FormatLogTime<char>({head.time.seconds, 0}, "%Y-%m-%d %H:%M:%S");
-    calendar.size = std::min(text.size(), sizeof(calendar.text));
-    std::memcpy(calendar.text, text.data(), calendar.size);
-    calendar.seconds = head.time.seconds;
-  }
-  const int32_t millis = head.time.nanoseconds / 1000000;
-  const char fraction[4] = {'.', static_cast<char>('0' + millis / 100),
-                            static_cast<char>('0' + millis / 10 % 10),
-                            static_cast<char>('0' + millis % 10)};
-  out += "\n[";
-  out.append(calendar.text, calendar.size);
-  out.append(fraction, 4);
-  out += "][";
-  AppendDecimal(head.thread_id, out);
-  out += "][";
-  out += head.level;
-  out += "][";
-  out += head.file;
-  out += '(';
-  AppendDecimal(head.line, out);
-  out += ")]";
-  out += head.function;
-  out += '\t';
+  const HeadWriter writer(head);
+  const size_t start = out.size();
+  out.resize(start + writer.size());
+  writer.WriteTo(out.data() + start);
 }
 
 void AppendLogLine(const LogEntry& entry, std::string& out) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include <fmt/format.h>
+
 #include "base/log/log_level.h"
 #include "base/log/log_time.h"
 
@@ -23,10 +25,6 @@ struct LogEntry {
 
   // Copies everything but the text from `record`; the caller moves the text in.
   static LogEntry FromRecord(const LogRecord& record, LogTimestamp time, uint32_t thread_id);
-
-  // Copies a line's fields and its message into this entry, into the buffers its strings
-  // already have.
-  void Assign(const LogLineHead& head, const LogLevel& row, std::string_view text);
 };
 
 // The part of `path` after its last '/', '\' or '('; the whole path when it has none.
@@ -42,8 +40,13 @@ struct LogLineHead {
   std::string_view function;
 };
 
+// A record's line while the logging thread builds it, on its stack: lines up to this size
+// need no allocation.
+using LogLineBuffer = fmt::basic_memory_buffer<char, 512>;
+
 // Appends "\n[time][tid][LEVEL][file(line)]function\t" to `out`. The calendar part of the
 // time is kept per thread and made again only when the second changes.
+void AppendLogLineHead(const LogLineHead& head, LogLineBuffer& out);
 void AppendLogLineHead(const LogLineHead& head, std::string& out);
 
 // Appends "\n[time][tid][LEVEL][file(line)]function\tmessage" to `out`.

@@ -1,5 +1,8 @@
 #include "base/log/logger.h"
 
+#include <cstring>
+
+#include "base/log/log_entry.h"
 #include "base/log/log_record.h"
 #include "base/log/logger_state.h"
 #include "base/os/file_system.h"
@@ -35,20 +38,31 @@ struct WorkerContext {
 void WorkerMain(void* raw) {
   const std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(raw));
   LogQueue& queue = *context->queue;
-  LogBatch batch;
+  LogLines batch;
   while (queue.wakeup.WaitFor(LogQueue::kWorkerPeriodMs) != os::Semaphore::WaitResult::kFailed) {
     for (;;) {
       // Read before the exchange: whatever was queued before the stop is in this batch.
       const bool stopping = queue.stop.load(std::memory_order_acquire);
       queue.TakeAll(batch, g_worker_queue_lock_hook.load(std::memory_order_acquire));
-      if (batch.count == 0) {
+      if (batch.empty()) {
         if (stopping) return;
         break;
       }
-      context->sink->Write(batch.entries());
+      context->sink->Write(batch);
       batch.Recycle();
     }
   }
+}
+
+// Hands `line` to the text log: written at once when synchronous, else queued for the worker.
+void WriteToTextLog(logger::InnerData& data, std::string_view line) {
+  if (data.synchronous) {
+    if (data.sink) data.sink->Write(line);
+    return;
+  }
+  LogQueue& queue = *data.queue;
+  // A release refused at the maximum count loses nothing: the line is queued.
+  if (queue.Push(line)) queue.wakeup.Release();
 }
 
 }  // namespace
@@ -69,23 +83,7 @@ logger::InnerData::~InnerData() {
   sink.reset();
 }
 
-LogEntry& LogBatch::Append() {
-  if (count == slots.size()) slots.emplace_back();
-  return slots[count++];
-}
-
-void LogBatch::Recycle() {
-  for (size_t i = 0; i < count; ++i) {
-    if (slots[i].message.capacity() > kLargestKeptMessage) std::string().swap(slots[i].message);
-  }
-  count = 0;
-  if (slots.size() > kMostSpareSlots) {
-    slots.resize(kMostSpareSlots);
-    slots.shrink_to_fit();
-  }
-}
-
-void LogQueue::TakeAll(LogBatch& batch, void (*while_locked)()) {
+void LogQueue::TakeAll(LogLines& batch, void (*while_locked)()) {
   std::lock_guard hold(lock_);
   if (while_locked != nullptr) while_locked();
   std::swap(batch, queued_);
@@ -93,7 +91,7 @@ void LogQueue::TakeAll(LogBatch& batch, void (*while_locked)()) {
 
 void LogQueue::Clear() {
   std::lock_guard hold(lock_);
-  queued_ = LogBatch();
+  queued_ = LogLines();
 }
 
 logger::logger() : data_(std::make_shared<InnerData>()) {}
@@ -180,30 +178,23 @@ void logger::Write(LogRecord& record) {
     return;
   }
   const int level = record.level();
-  const LogLevel row = LevelFromNumber(level);
-  // One time for both logs.
-  const LogLineHead head{LogTimestamp::Now(),
-                         os::CurrentThreadId(),
-                         row.text,
-                         FileBaseName(record.file() != nullptr ? record.file() : ""),
-                         record.line(),
-                         record.function() != nullptr ? record.function() : ""};
-
-  if (data->mem_log_on && level >= data->memory_level.load(std::memory_order_relaxed)) {
-    data->mem_log.Write(head, record.text());
-  }
-  if (level >= data->file_level.load(std::memory_order_relaxed)) {
-    if (data->synchronous) {
-      LogEntry entry;
-      entry.Assign(head, row, record.text());
-      if (data->sink) data->sink->Write(entry);
-    } else {
-      LogQueue& queue = *data->queue;
-      const bool wake =
-          queue.Push([&](LogEntry& entry) { entry.Assign(head, row, record.text()); });
-      // A release refused at the maximum count loses nothing: the entry is queued.
-      if (wake) queue.wakeup.Release();
-    }
+  const bool to_memory =
+      data->mem_log_on && level >= data->memory_level.load(std::memory_order_relaxed);
+  const bool to_file = level >= data->file_level.load(std::memory_order_relaxed);
+  if (to_memory || to_file) {
+    // One line, one time, for both logs.
+    LogLineBuffer line;
+    AppendLogLineHead({LogTimestamp::Now(), os::CurrentThreadId(), LevelFromNumber(level).text,
+                       FileBaseName(record.file() != nullptr ? record.file() : ""), record.line(),
+                       record.function() != nullptr ? record.function() : ""},
+                      line);
+    const std::string_view message = record.text();
+    const size_t head_size = line.size();
+    line.resize(head_size + message.size());
+    std::memcpy(line.data() + head_size, message.data(), message.size());
+    const std::string_view text(line.data(), line.size());
+    if (to_memory) data->mem_log.Write(text);
+    if (to_file) WriteToTextLog(*data, text);
   }
   record.DiscardText();
 }

@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <span>
 #include <string>
-#include <vector>
 
-#include "base/log/log_entry.h"
+#include "base/log/log_lines.h"
 #include "base/log/logger.h"
 #include "base/log/mem_log.h"
 #include "base/log/text_file_sink.h"
@@ -17,27 +15,9 @@
 
 namespace base {
 
-// Entries on their way to the text log, in slots that keep their strings' buffers from one
-// record to the next: the callers fill the slots of one batch while the worker writes the
-// other, and the two are exchanged whole. A steady flow of records allocates nothing.
-struct LogBatch {
-  // Kept after a burst: slots for this many entries, message buffers up to this size.
-  static constexpr size_t kMostSpareSlots = 1024;
-  static constexpr size_t kLargestKeptMessage = 4096;
-
-  std::vector<LogEntry> slots;
-  size_t count = 0;  // slots[0, count) hold entries, oldest first
-
-  std::span<const LogEntry> entries() const { return {slots.data(), count}; }
-  // The next slot to fill; made when the batch has none to spare.
-  LogEntry& Append();
-  // Forgets the entries after they were written. What only a burst needed (slots beyond a
-  // steady flow's, long messages' buffers) is freed.
-  void Recycle();
-};
-
-// The queue shared by the callers and the worker thread. The worker holds its own reference,
-// so a worker that is given up at tear-down still finds it.
+// The queue of lines shared by the callers and the worker thread; the callers fill one batch
+// while the worker writes the other, and the two are exchanged whole. The worker holds its own
+// reference, so a worker that is given up at tear-down still finds it.
 class LogQueue {
  public:
   static constexpr int32_t kMaxWakeups = 100000;
@@ -49,20 +29,19 @@ class LogQueue {
   static constexpr uint32_t kWorkerPeriodMs = 100;
   static constexpr size_t kWakeAt = 64;
 
-  // Fills the next slot with `fill(LogEntry&)` under the lock, which is held for that copy
-  // alone. True when the entries waiting have just reached kWakeAt: the worker is to be woken.
-  template <typename Fill>
-  bool Push(const Fill& fill) {
+  // Copies `line` into the queue under the lock, which is held for that copy alone. True when
+  // the lines waiting have just reached kWakeAt: the worker is to be woken.
+  bool Push(std::string_view line) {
     std::lock_guard hold(lock_);
-    fill(queued_.Append());
-    return queued_.count == kWakeAt;
+    queued_.Append(line);
+    return queued_.count() == kWakeAt;
   }
 
-  // Exchanges the queued entries for `batch`, which must have been recycled. `while_locked`
+  // Exchanges the queued lines for `batch`, which must have been recycled. `while_locked`
   // (tests only) runs while the lock is held.
-  void TakeAll(LogBatch& batch, void (*while_locked)() = nullptr);
+  void TakeAll(LogLines& batch, void (*while_locked)() = nullptr);
 
-  // Drops the queued entries unwritten.
+  // Drops the queued lines unwritten.
   void Clear();
 
   os::Semaphore wakeup{0, kMaxWakeups};
@@ -70,7 +49,7 @@ class LogQueue {
 
  private:
   std::mutex lock_;
-  LogBatch queued_;
+  LogLines queued_;
 };
 
 struct logger::InnerData {

@@ -34,15 +34,12 @@ void MemLog::Open(const std::wstring* path, bool encrypt) {
   ring_.Attach(view + kHeaderSize, kCapacity);
 }
 
-void MemLog::Write(const LogLineHead& head, std::string_view message) {
+void MemLog::Write(std::string_view line) {
   std::lock_guard lock(lock_);
   if (!encoder_ || !file_.data()) return;
-  line_.clear();
-  AppendLogLineHead(head, line_);
-  line_ += message;
-  // One pass over the whole line: the encoder's output is the same as for the line's two parts
-  // encoded one after the other, since its carried bytes pass from call to call.
-  if (!encoder_->Encode(line_, piece_, /*final=*/false)) return;
+  // One pass over the whole line: the encoder's output is the same as for the line's head and
+  // message encoded one after the other, since its carried bytes pass from call to call.
+  if (!encoder_->Encode(line, piece_, /*final=*/false)) return;
   ring_.Place(piece_);
 }
 

@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/log/log_entry.h"
 #include "base/log/log_ring.h"
 #include "base/os/mapped_file.h"
 
@@ -38,9 +37,10 @@ class MemLog {
   // lives in anonymous memory. A file that cannot be opened or mapped leaves the log unmapped.
   void Open(const std::wstring* path, bool encrypt);
 
-  // Encodes the line of `head` with `message` and places it in the ring. Encoding and placing
-  // happen under one lock, so pieces from several threads reach the ring in encoding order.
-  void Write(const LogLineHead& head, std::string_view message);
+  // Encodes a record's whole line (base/log/log_entry.h) and places it in the ring. Encoding
+  // and placing happen under one lock, so pieces from several threads reach the ring in
+  // encoding order.
+  void Write(std::string_view line);
 
   // Header, oldest ring content, newest ring content and trailer to the file at `path`,
   // replacing its content. False (reported to the debugger output) when it cannot be opened.
@@ -64,7 +64,6 @@ class MemLog {
   LogRing ring_;
   std::shared_ptr<log_crypt::LogCrypt> encoder_;
   std::wstring path_;
-  std::string line_;   // reused, under lock_
   std::string piece_;  // reused, under lock_
 };
 

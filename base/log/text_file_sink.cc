@@ -145,20 +145,20 @@ void TextFileSink::WriteEncoded(const std::string& text, bool final, const std::
   stream_->write(after.data(), static_cast<std::streamsize>(after.size()));
 }
 
-void TextFileSink::Write(const base::LogEntry& entry) {
-  Write(std::span<const base::LogEntry>(&entry, 1));
-}
-
-void TextFileSink::Write(std::span<const base::LogEntry> entries) {
+void TextFileSink::Write(std::string_view line) {
   if (!is_open()) return;
   std::lock_guard lock(lock_);
-  for (const base::LogEntry& entry : entries) WriteLocked(entry);
+  WriteLocked(line);
 }
 
-void TextFileSink::WriteLocked(const base::LogEntry& entry) {
-  line_.clear();
-  base::AppendLogLine(entry, line_);
-  if (!encoder_ || !encoder_->Encode(line_, encoded_, /*final=*/false)) return;
+void TextFileSink::Write(const base::LogLines& lines) {
+  if (!is_open()) return;
+  std::lock_guard lock(lock_);
+  lines.ForEach([this](std::string_view line) { WriteLocked(line); });
+}
+
+void TextFileSink::WriteLocked(std::string_view line) {
+  if (!encoder_ || !encoder_->Encode(line, encoded_, /*final=*/false)) return;
   stream_->write(encoded_.data(), static_cast<std::streamsize>(encoded_.size()));
 }
 

@@ -4,11 +4,10 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <span>
 #include <string>
 #include <string_view>
 
-#include "base/log/log_entry.h"
+#include "base/log/log_lines.h"
 
 namespace base::log_crypt {
 class LogCrypt;
@@ -47,17 +46,17 @@ class TextFileSink {
   // The file's full path (the fall-back one when the log directory could not be used).
   const std::wstring& path() const { return path_; }
 
-  // Appends the entry's encoded line. Safe to call from several threads.
-  void Write(const base::LogEntry& entry);
-  // The same for several entries in order, under one hold of the lock.
-  void Write(std::span<const base::LogEntry> entries);
+  // Appends the encoded record line (base/log/log_entry.h). Safe to call from several threads.
+  void Write(std::string_view line);
+  // The same for several lines in order, under one hold of the lock.
+  void Write(const base::LogLines& lines);
   // Hands the stream's buffered lines to the file. Safe to call from several threads.
   void Flush();
 
  private:
   bool OpenStream(const std::wstring& path);
-  // Encodes and appends one entry's line; the caller holds lock_.
-  void WriteLocked(const base::LogEntry& entry);
+  // Encodes and appends one line; the caller holds lock_.
+  void WriteLocked(std::string_view line);
   // Encodes `text` and writes `before`, the encoded bytes and `after`; nothing when the
   // encoder fails.
   void WriteEncoded(const std::string& text, bool final, const std::string& before,
@@ -70,7 +69,6 @@ class TextFileSink {
   std::mutex lock_;
   std::shared_ptr<base::log_crypt::LogCrypt> encoder_;
   std::unique_ptr<char[]> stream_buffer_;
-  std::string line_;     // reused for every line, under lock_
   std::string encoded_;  // reused for every line, under lock_
 };
 

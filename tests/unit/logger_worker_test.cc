@@ -117,43 +117,35 @@ bool WaitFor(std::chrono::milliseconds limit, Done done) {
   return true;
 }
 
-base::LogLineHead HeadOfLine(int line) {
-  return {{1741064767, 5}, 77, "INFO", "queue", line, ""};
+std::vector<std::string> LinesOf(const base::LogLines& lines) {
+  std::vector<std::string> out;
+  lines.ForEach([&](std::string_view line) { out.emplace_back(line); });
+  return out;
 }
 
-TEST(LogQueueTest, EntriesComeOutInOrderAndAFullBatchWakesTheWorker) {
+TEST(LogQueueTest, LinesComeOutInOrderAndAFullBatchWakesTheWorker) {
   base::LogQueue queue;
-  const base::LogLevel info = base::LevelFromNumber(base::kLogInfo);
   for (int i = 0; i < 5; ++i) {
-    const bool wake = queue.Push([&](base::LogEntry& entry) {
-      entry.Assign(HeadOfLine(i), info, "message " + std::to_string(i));
-    });
-    EXPECT_FALSE(wake) << i;  // single records wait for the worker's period
+    EXPECT_FALSE(queue.Push("\nline " + std::to_string(i))) << i;  // singles wait for the period
   }
-  base::LogBatch batch;
+  base::LogLines batch;
   queue.TakeAll(batch);
-  ASSERT_EQ(batch.entries().size(), 5u);
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(batch.entries()[i].line, i);
-    EXPECT_EQ(batch.entries()[i].message, "message " + std::to_string(i));
-    EXPECT_EQ(batch.entries()[i].file, "queue");
-    EXPECT_EQ(batch.entries()[i].level.value, info.value);
-  }
+  EXPECT_EQ(LinesOf(batch),
+            (std::vector<std::string>{"\nline 0", "\nline 1", "\nline 2", "\nline 3", "\nline 4"}));
   batch.Recycle();
-  // The queue is empty again: it fills written slots, and the entry that makes a batch of
-  // kWakeAt, and only that one, asks for the worker.
+  // The queue is empty again: the line that makes a batch of kWakeAt, and only that one, asks
+  // for the worker.
   for (size_t i = 1; i <= base::LogQueue::kWakeAt + 1; ++i) {
-    const bool wake = queue.Push(
-        [&](base::LogEntry& entry) { entry.Assign(HeadOfLine(static_cast<int>(i)), info, "x"); });
-    EXPECT_EQ(wake, i == base::LogQueue::kWakeAt) << i;
+    EXPECT_EQ(queue.Push("x"), i == base::LogQueue::kWakeAt) << i;
   }
   queue.TakeAll(batch);
-  ASSERT_EQ(batch.entries().size(), base::LogQueue::kWakeAt + 1);
-  EXPECT_EQ(batch.entries()[0].message, "x");
+  EXPECT_EQ(batch.count(), base::LogQueue::kWakeAt + 1);
+  EXPECT_EQ(LinesOf(batch).front(), "x");
+  queue.Push("dropped");
   queue.Clear();
-  base::LogBatch after_clear;
+  base::LogLines after_clear;
   queue.TakeAll(after_clear);
-  EXPECT_TRUE(after_clear.entries().empty());
+  EXPECT_TRUE(after_clear.empty());
 }
 
 // Records that come one at a time wake nobody; the worker's own period writes them.
@@ -175,24 +167,38 @@ TEST(LoggerWorkerTest, SingleRecordsReachTheFileWithinTheWorkersPeriod) {
   EXPECT_EQ(log.records[2].message, "single 2");
 }
 
-TEST(LogQueueTest, WrittenSlotsKeepTheirBuffersAndABurstIsGivenBack) {
-  const base::LogLevel info = base::LevelFromNumber(base::kLogInfo);
-  const std::string long_text(3 * base::LogBatch::kLargestKeptMessage, 'L');
-  base::LogBatch batch;
-  const size_t burst = 3 * base::LogBatch::kMostSpareSlots;
+// Lines of any size, also empty ones and ones longer than a block, come back whole and in
+// order across blocks; a recycled batch keeps its blocks up to the bound and fills them again.
+TEST(LogLinesTest, LinesOfAnySizeKeepTheirOrderAndABurstIsGivenBack) {
+  using base::LogLines;
+  const std::string longer_than_a_block(LogLines::kBlockSize + 7, 'L');
+  const std::string exactly_a_block(LogLines::kBlockSize - LogLines::kSizeBytes, 'B');
+  std::vector<std::string> written;
+  LogLines lines;
+  const size_t burst = 3 * LogLines::kMostSpareBlocks * LogLines::kBlockSize / 120;
   for (size_t i = 0; i < burst; ++i) {
-    batch.Append().Assign(HeadOfLine(static_cast<int>(i)), info,
-                          i == 1 ? long_text : std::string(100, 'm'));
+    std::string line = i == 3     ? longer_than_a_block
+                       : i == 500 ? exactly_a_block
+                       : i == 9   ? std::string()
+                                  : "\n" + std::to_string(i) + std::string(i % 200, 'm');
+    lines.Append(line);
+    written.push_back(std::move(line));
   }
-  const char* kept_buffer = batch.slots[0].message.data();
-  batch.Recycle();
-  EXPECT_TRUE(batch.entries().empty());
-  EXPECT_EQ(batch.slots.size(), base::LogBatch::kMostSpareSlots);
-  EXPECT_LE(batch.slots[1].message.capacity(), base::LogBatch::kLargestKeptMessage);
-  // A slot filled again writes into the buffer it had: no allocation.
-  batch.Append().Assign(HeadOfLine(0), info, std::string(60, 'n'));
-  EXPECT_EQ(batch.slots[0].message.data(), kept_buffer);
-  EXPECT_EQ(batch.entries()[0].message, std::string(60, 'n'));
+  EXPECT_EQ(lines.count(), burst);
+  EXPECT_EQ(LinesOf(lines), written);
+  EXPECT_GT(lines.blocks(), LogLines::kMostSpareBlocks);
+
+  lines.Recycle();
+  EXPECT_TRUE(lines.empty());
+  EXPECT_TRUE(LinesOf(lines).empty());
+  EXPECT_EQ(lines.blocks(), LogLines::kMostSpareBlocks);
+  // A long line first, into a batch of spare blocks: it gets a block of its own before them.
+  lines.Append(longer_than_a_block);
+  lines.Append("after");
+  EXPECT_EQ(LinesOf(lines), (std::vector<std::string>{longer_than_a_block, "after"}));
+  EXPECT_EQ(lines.blocks(), LogLines::kMostSpareBlocks + 1);
+  lines.Recycle();
+  EXPECT_EQ(lines.blocks(), LogLines::kMostSpareBlocks);
 }
 
 // Holds the worker inside the queue's lock until the test lets it go.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/log/log_crypt.h"
+#include "base/log/log_entry.h"
 #include "base/log/mem_log.h"
 #include "base/log/secp256k1.h"
 #include "tests/support/log_text.h"
@@ -25,7 +26,10 @@ using corvane::testing::TempDir;
 constexpr base::LogLineHead kHead{{1741064767, 89000000}, 7, "INFO", "f", 1, ""};
 
 void WriteRecord(MemLog& log, std::string_view message) {
-  log.Write(kHead, message);
+  std::string line;
+  base::AppendLogLineHead(kHead, line);
+  line += message;
+  log.Write(line);
 }
 
 size_t RecordLineSize(std::string_view message) {

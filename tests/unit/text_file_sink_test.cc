@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/log/log_crypt.h"
+#include "base/log/log_entry.h"
 #include "base/log/text_file_sink.h"
 #include "base/os/file_system.h"
 #include "base/strings/utf.h"
@@ -121,7 +122,7 @@ TEST(TextFileSinkTest, LinesFollowTheOpeningTextInOrder) {
     entry.file = "f";
     for (int i = 0; i < 3; ++i) {
       entry.message = "line " + std::to_string(i);
-      sink.Write(entry);
+      sink.Write(base::FormatLogLine(entry));
     }
   }
   const std::string text = PlainText(ReadFileBytes(dir / "app.log"));
@@ -138,7 +139,7 @@ TEST(TextFileSinkTest, SecondSinkOfTheSameNameTruncatesTheFirstFile) {
     g3::TextFileSink first(L"app", dir.wide(), L"", false, false);
     base::LogEntry entry;
     entry.message = std::string(5000, 'x');
-    first.Write(entry);
+    first.Write(base::FormatLogLine(entry));
   }
   const size_t long_size = std::filesystem::file_size(dir / "app.log");
   { g3::TextFileSink second(L"app", dir.wide(), L"", false, false); }
