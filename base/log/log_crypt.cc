@@ -132,21 +132,41 @@ bool LogCrypt::Encode(std::string_view input, std::string& output, bool final) {
   // enciphered in place.
   output.assign(carried_.data(), carried_size_);
   carried_size_ = 0;
+  size_t open = 0;
+  AppendOne(input, output, open, final);
+  if (!final) Seal(output, open, /*pad=*/false);
+  return true;
+}
+
+bool LogCrypt::EncodeMany(std::span<const std::string_view> inputs, std::string& output) {
+  if (!ready_) return false;
+  output.assign(carried_.data(), carried_size_);
+  carried_size_ = 0;
+  size_t open = 0;
+  for (const std::string_view input : inputs) {
+    if (!ready_) break;  // a segment end could not start a new stream: nothing more is stored
+    AppendOne(input, output, open, /*final=*/false);
+  }
+  Seal(output, open, /*pad=*/false);
+  return true;
+}
+
+void LogCrypt::AppendOne(std::string_view input, std::string& output, size_t& open, bool final) {
   if (compress_) {
     segment_count_ += static_cast<uint32_t>(DeflateInto(input, output));
   } else {
     output.append(input);
   }
   const bool segment_full = segment_count_ > kSegmentLimit;
-  if (encrypt_) EncipherHoldingBack(output, final || segment_full);
+  if (final || segment_full) Seal(output, open, /*pad=*/true);
   if (segment_full) {
     segment_count_ = 0;
     output.append(reinterpret_cast<const char*>(trailer_.data()), trailer_.size());
     output.append(reinterpret_cast<const char*>(header_.data()), header_.size());
+    open = output.size();
     // A reset stream starts over with a new zlib header, as a new stream would.
     ready_ = deflateReset(&deflate_) == Z_OK;
   }
-  return true;
 }
 
 size_t LogCrypt::DeflateInto(std::string_view input, std::string& out) {
@@ -165,18 +185,22 @@ size_t LogCrypt::DeflateInto(std::string_view input, std::string& out) {
   return out.size() - start;
 }
 
-void LogCrypt::EncipherHoldingBack(std::string& data, bool pad) {
-  const size_t partial = data.size() % kTeaBlockSize;
-  if (partial != 0) {
-    if (pad) {
-      data.append(kTeaBlockSize - partial, '\0');
-    } else {
-      carried_size_ = partial;
-      std::memcpy(carried_.data(), data.data() + data.size() - partial, partial);
-      data.resize(data.size() - partial);
+void LogCrypt::Seal(std::string& data, size_t& open, bool pad) {
+  if (encrypt_) {
+    const size_t partial = (data.size() - open) % kTeaBlockSize;
+    if (partial != 0) {
+      if (pad) {
+        data.append(kTeaBlockSize - partial, '\0');
+      } else {
+        carried_size_ = partial;
+        std::memcpy(carried_.data(), data.data() + data.size() - partial, partial);
+        data.resize(data.size() - partial);
+      }
     }
+    Tea16EncipherBlocks(key_, reinterpret_cast<uint8_t*>(data.data() + open),
+                        (data.size() - open) / kTeaBlockSize);
   }
-  Tea16EncipherBlocks(key_, reinterpret_cast<uint8_t*>(data.data()), data.size() / kTeaBlockSize);
+  open = data.size();
 }
 
 std::string LogCrypt::Header() const {

@@ -10,6 +10,7 @@
 #include "base/log/logger.h"
 #include "base/log/mem_log.h"
 #include "base/log/text_file_sink.h"
+#include "base/os/lock.h"
 #include "base/os/semaphore.h"
 #include "base/os/thread.h"
 
@@ -48,7 +49,7 @@ class LogQueue {
   std::atomic<bool> stop{false};
 
  private:
-  std::mutex lock_;
+  os::Lock lock_;
   LogLines queued_;
 };
 

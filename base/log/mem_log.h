@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "base/log/log_ring.h"
+#include "base/os/lock.h"
 #include "base/os/mapped_file.h"
 
 namespace base::log_crypt {
@@ -59,7 +60,7 @@ class MemLog {
   std::wstring_view path() const { return path_; }
 
  private:
-  std::mutex lock_;  // guards ring_, encoder_ state and the buffers below
+  os::Lock lock_;  // guards ring_, encoder_ state and the buffers below
   os::MappedFile file_;
   LogRing ring_;
   std::shared_ptr<log_crypt::LogCrypt> encoder_;

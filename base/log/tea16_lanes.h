@@ -49,6 +49,15 @@ inline void TeaDecipher(const TeaKey& key, Word& y, Word& z) {
   }
 }
 
+template <bool kEncipher, typename Word>
+inline void TeaRounds(const TeaKey& key, Word& y, Word& z) {
+  if constexpr (kEncipher) {
+    TeaEncipher(key, y, z);
+  } else {
+    TeaDecipher(key, y, z);
+  }
+}
+
 // Blocks kLanes at a time in a vector of kLanes 32-bit words, two vectors per pass so that
 // both chains of dependent operations overlap. The host is little-endian, as every target of
 // this program is, so a block's halves are its two words as loaded.
@@ -103,41 +112,43 @@ struct TeaLanes {
     Pair& operator-=(uint32_t b) { return *this = {lo - b, hi - b}; }
   };
 
+  // 2 * kLanes blocks: kLanes from `lo` and kLanes from `hi`. The two may overlap: each block
+  // is worked on from its input, so a block in both comes out the same from either.
   template <bool kEncipher>
-  static void Pass(const TeaKey& key, uint8_t* data) {
+  static void Pass(const TeaKey& key, uint8_t* lo, uint8_t* hi) {
     Pair y;
     Pair z;
-    Load(data, &y.lo, &z.lo);
-    Load(data + kLanes * kTeaBlockSize, &y.hi, &z.hi);
-    if constexpr (kEncipher) {
-      TeaEncipher(key, y, z);
-    } else {
-      TeaDecipher(key, y, z);
-    }
-    Store(y.lo, z.lo, data);
-    Store(y.hi, z.hi, data + kLanes * kTeaBlockSize);
+    Load(lo, &y.lo, &z.lo);
+    Load(hi, &y.hi, &z.hi);
+    TeaRounds<kEncipher>(key, y, z);
+    Store(y.hi, z.hi, hi);
+    Store(y.lo, z.lo, lo);
   }
 
   template <bool kEncipher>
   static void Run(const TeaKey& key, uint8_t* data, size_t blocks) {
+    constexpr size_t kVectorBytes = kLanes * kTeaBlockSize;
     for (; blocks >= kBlocksPerPass; blocks -= kBlocksPerPass) {
-      Pass<kEncipher>(key, data);
+      Pass<kEncipher>(key, data, data + kVectorBytes);
       data += kBlocksPerPass * kTeaBlockSize;
     }
-    if (blocks > 1) {
+    if (blocks >= kLanes) {
+      // The first kLanes blocks and the last kLanes, overlapping: no copy.
+      Pass<kEncipher>(key, data, data + (blocks - kLanes) * kTeaBlockSize);
+    } else if (blocks > 1) {
       // A few blocks cost one vector pass, less than as many single blocks one after another.
-      uint8_t lanes[kBlocksPerPass * kTeaBlockSize] = {};
+      uint8_t lanes[kVectorBytes] = {};
       __builtin_memcpy(lanes, data, blocks * kTeaBlockSize);
-      Pass<kEncipher>(key, lanes);
+      Vec y;
+      Vec z;
+      Load(lanes, &y, &z);
+      TeaRounds<kEncipher>(key, y, z);
+      Store(y, z, lanes);
       __builtin_memcpy(data, lanes, blocks * kTeaBlockSize);
     } else if (blocks == 1) {
       uint32_t y = LoadLe32(data);
       uint32_t z = LoadLe32(data + 4);
-      if constexpr (kEncipher) {
-        TeaEncipher(key, y, z);
-      } else {
-        TeaDecipher(key, y, z);
-      }
+      TeaRounds<kEncipher>(key, y, z);
       StoreLe32(y, data);
       StoreLe32(z, data + 4);
     }

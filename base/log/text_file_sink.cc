@@ -154,7 +154,21 @@ void TextFileSink::Write(std::string_view line) {
 void TextFileSink::Write(const base::LogLines& lines) {
   if (!is_open()) return;
   std::lock_guard lock(lock_);
-  lines.ForEach([this](std::string_view line) { WriteLocked(line); });
+  // Encoded in groups: one pass of the cipher and one stream write for each.
+  group_.clear();
+  lines.ForEach([this](std::string_view line) {
+    group_.push_back(line);
+    if (group_.size() == kLinesPerGroup) WriteGroupLocked();
+  });
+  WriteGroupLocked();
+}
+
+void TextFileSink::WriteGroupLocked() {
+  if (group_.empty()) return;
+  if (encoder_ && encoder_->EncodeMany(group_, encoded_)) {
+    stream_->write(encoded_.data(), static_cast<std::streamsize>(encoded_.size()));
+  }
+  group_.clear();
 }
 
 void TextFileSink::WriteLocked(std::string_view line) {

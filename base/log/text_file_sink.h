@@ -6,8 +6,10 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/log/log_lines.h"
+#include "base/os/lock.h"
 
 namespace base::log_crypt {
 class LogCrypt;
@@ -55,8 +57,13 @@ class TextFileSink {
 
  private:
   bool OpenStream(const std::wstring& path);
+  // Lines encoded together when a batch is written.
+  static constexpr size_t kLinesPerGroup = 256;
+
   // Encodes and appends one line; the caller holds lock_.
   void WriteLocked(std::string_view line);
+  // Encodes and appends the lines of group_, and empties it; the caller holds lock_.
+  void WriteGroupLocked();
   // Encodes `text` and writes `before`, the encoded bytes and `after`; nothing when the
   // encoder fails.
   void WriteEncoded(const std::string& text, bool final, const std::string& before,
@@ -66,10 +73,11 @@ class TextFileSink {
   std::wstring prefix_;
   std::unique_ptr<std::ofstream> stream_;
   bool timestamp_in_name_ = false;
-  std::mutex lock_;
+  base::os::Lock lock_;
   std::shared_ptr<base::log_crypt::LogCrypt> encoder_;
   std::unique_ptr<char[]> stream_buffer_;
-  std::string encoded_;  // reused for every line, under lock_
+  std::string encoded_;                 // reused for every line, under lock_
+  std::vector<std::string_view> group_;  // reused for every batch, under lock_
 };
 
 }  // namespace g3

@@ -404,6 +404,65 @@ TEST(LogCryptTest, RollsOverToANewStreamAfterTheSegmentLimit) {
   EXPECT_TRUE(crypt.ready());
 }
 
+// The stored bytes of one encoder split at its segment frames, each segment deciphered with
+// `key` when there is one.
+std::vector<std::string> SegmentsOf(const std::string& stored, const LogCrypt& crypt,
+                                    const TeaKey* key) {
+  const std::string frames = crypt.Trailer() + crypt.Header();
+  std::vector<std::string> segments;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = stored.find(frames, start);
+    const std::string part = stored.substr(start, end - start);
+    segments.push_back(key != nullptr ? Decipher(*key, part) : part);
+    if (end == std::string::npos) return segments;
+    start = end + frames.size();
+  }
+}
+
+// Records written in groups give the bytes of one call per record: the same compressed stream,
+// the same segment end (after the record that passes the limit, padded there), and the same
+// bytes carried on to the next call. Two encoders with the reader's key: one called per record,
+// one per group of records.
+TEST(LogCryptTest, EncodeManyGivesTheBytesOfOneEncodePerInput) {
+  const ReaderPair reader = MakeReaderPair();
+  std::vector<std::string> records;
+  for (int i = 0; i < 220; ++i) {  // 176 random records: the segment limit is passed once
+    records.push_back(i % 5 != 0 ? RandomText(65536, i) : "\nline " + std::to_string(i));
+  }
+  records.push_back("");
+  for (const bool encrypt : {true, false}) {
+    LogCrypt single(0, encrypt, true, reader.table);
+    LogCrypt grouped(0, encrypt, true, reader.table);
+    std::string by_one;
+    std::string by_group;
+    std::string out;
+    for (const std::string& record : records) {
+      ASSERT_TRUE(single.Encode(record, out, false));
+      by_one += out;
+    }
+    std::vector<std::string_view> group;
+    for (size_t i = 0; i < records.size(); ++i) {
+      group.push_back(records[i]);
+      if (group.size() == 7 || i + 1 == records.size()) {
+        ASSERT_TRUE(grouped.EncodeMany(group, out));
+        by_group += out;
+        group.clear();
+      }
+    }
+    for (LogCrypt* crypt : {&single, &grouped}) {
+      ASSERT_TRUE(crypt->Encode("tail", out, true));
+      (crypt == &single ? by_one : by_group) += out;
+    }
+    const TeaKey single_key = encrypt ? ReaderKey(reader, single) : TeaKey{};
+    const TeaKey grouped_key = encrypt ? ReaderKey(reader, grouped) : TeaKey{};
+    const auto one = SegmentsOf(by_one, single, encrypt ? &single_key : nullptr);
+    const auto many = SegmentsOf(by_group, grouped, encrypt ? &grouped_key : nullptr);
+    ASSERT_EQ(one.size(), 2u) << "encrypt " << encrypt;  // the limit was passed once
+    EXPECT_TRUE(one == many) << "encrypt " << encrypt;
+  }
+}
+
 TEST(LogCryptTest, UnusableSetUpGivesAnEncoderThatNeverWrites) {
   const ReaderPair reader = MakeReaderPair();
   PublicKey off_curve = reader.public_key;
