@@ -486,17 +486,17 @@ void PrintWorkerShare() {
   double sink_write = 1e12;
   for (int round = 0; round < 5; ++round) {
     deflate_ns = std::min(deflate_ns, StepCost([&](int i) {
-      const std::string& line = lines[i % kBurst];
-      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(line.data()));
-      z.avail_in = static_cast<uInt>(line.size());
-      z.next_out = reinterpret_cast<Bytef*>(out.data());
-      z.avail_out = static_cast<uInt>(out.size());
-      deflate(&z, Z_SYNC_FLUSH);
-    }));
+                            const std::string& line = lines[i % kBurst];
+                            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(line.data()));
+                            z.avail_in = static_cast<uInt>(line.size());
+                            z.next_out = reinterpret_cast<Bytef*>(out.data());
+                            z.avail_out = static_cast<uInt>(out.size());
+                            deflate(&z, Z_SYNC_FLUSH);
+                          }));
     // One call per kBurst records: the batch as the worker writes it.
     sink_write = std::min(sink_write, StepCost([&](int i) {
-      if (i % kBurst == 0) sink.Write(batch);
-    }));
+                            if (i % kBurst == 0) sink.Write(batch);
+                          }));
   }
   deflateEnd(&z);
   std::puts("the worker's share, alone (ns per record, the fastest of 5 medians)");

@@ -39,7 +39,7 @@ void WorkerMain(void* raw) {
   const std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(raw));
   LogQueue& queue = *context->queue;
   LogLines batch;
-  while (queue.wakeup.WaitFor(LogQueue::kWorkerPeriodMs) != os::Semaphore::WaitResult::kFailed) {
+  while (queue.Sleep() != os::Semaphore::WaitResult::kFailed) {
     for (;;) {
       // Read before the exchange: whatever was queued before the stop is in this batch.
       const bool stopping = queue.stop.load(std::memory_order_acquire);
@@ -61,7 +61,6 @@ void WriteToTextLog(logger::InnerData& data, std::string_view line) {
     return;
   }
   LogQueue& queue = *data.queue;
-  // A release refused at the maximum count loses nothing: the line is queued.
   if (queue.Push(line)) queue.wakeup.Release();
 }
 

@@ -24,18 +24,29 @@ class LogQueue {
   static constexpr int32_t kMaxWakeups = 100000;
 
   // The worker looks at the queue this often on its own, and is woken early when this many
-  // entries wait. A wake-up is a system call (under Wine a call to the Wine server, tens of
-  // microseconds), so records that come one at a time do not pay for one each; they reach
-  // the text log's stream within the period, and all of them at the stop.
+  // lines wait while it sleeps. A wake-up is a system call (under Wine a call to the Wine
+  // server, tens of microseconds), so records that come one at a time do not pay for one each;
+  // they reach the text log's stream within the period, and all of them at the stop. A worker
+  // that is awake takes the queue again after each batch and is not woken at all.
   static constexpr uint32_t kWorkerPeriodMs = 100;
   static constexpr size_t kWakeAt = 64;
 
   // Copies `line` into the queue under the lock, which is held for that copy alone. True when
-  // the lines waiting have just reached kWakeAt: the worker is to be woken.
+  // the worker sleeps and kWakeAt lines wait: the caller is to wake it. Only one caller is told
+  // so for each sleep.
   bool Push(std::string_view line) {
     std::lock_guard hold(lock_);
     queued_.Append(line);
-    return queued_.count() == kWakeAt;
+    return queued_.count() >= kWakeAt && worker_sleeps_.load(std::memory_order_relaxed) &&
+           worker_sleeps_.exchange(false, std::memory_order_relaxed);
+  }
+
+  // The worker's sleep between batches: until woken, the period passes or the wait fails.
+  os::Semaphore::WaitResult Sleep(uint32_t period_ms = kWorkerPeriodMs) {
+    worker_sleeps_.store(true, std::memory_order_seq_cst);
+    const os::Semaphore::WaitResult result = wakeup.WaitFor(period_ms);
+    worker_sleeps_.store(false, std::memory_order_relaxed);
+    return result;
   }
 
   // Exchanges the queued lines for `batch`, which must have been recycled. `while_locked`
@@ -51,6 +62,7 @@ class LogQueue {
  private:
   os::Lock lock_;
   LogLines queued_;
+  std::atomic<bool> worker_sleeps_{false};
 };
 
 struct logger::InnerData {

@@ -76,7 +76,7 @@ class TextFileSink {
   base::os::Lock lock_;
   std::shared_ptr<base::log_crypt::LogCrypt> encoder_;
   std::unique_ptr<char[]> stream_buffer_;
-  std::string encoded_;                 // reused for every line, under lock_
+  std::string encoded_;                  // reused for every line, under lock_
   std::vector<std::string_view> group_;  // reused for every batch, under lock_
 };
 

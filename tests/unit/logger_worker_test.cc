@@ -123,29 +123,49 @@ std::vector<std::string> LinesOf(const base::LogLines& lines) {
   return out;
 }
 
-TEST(LogQueueTest, LinesComeOutInOrderAndAFullBatchWakesTheWorker) {
+TEST(LogQueueTest, LinesComeOutInOrderAndClearDropsThem) {
   base::LogQueue queue;
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_FALSE(queue.Push("\nline " + std::to_string(i))) << i;  // singles wait for the period
-  }
+  for (int i = 0; i < 5; ++i) queue.Push("\nline " + std::to_string(i));
   base::LogLines batch;
   queue.TakeAll(batch);
   EXPECT_EQ(LinesOf(batch),
             (std::vector<std::string>{"\nline 0", "\nline 1", "\nline 2", "\nline 3", "\nline 4"}));
   batch.Recycle();
-  // The queue is empty again: the line that makes a batch of kWakeAt, and only that one, asks
-  // for the worker.
-  for (size_t i = 1; i <= base::LogQueue::kWakeAt + 1; ++i) {
-    EXPECT_EQ(queue.Push("x"), i == base::LogQueue::kWakeAt) << i;
-  }
   queue.TakeAll(batch);
-  EXPECT_EQ(batch.count(), base::LogQueue::kWakeAt + 1);
-  EXPECT_EQ(LinesOf(batch).front(), "x");
+  EXPECT_TRUE(batch.empty());
   queue.Push("dropped");
   queue.Clear();
-  base::LogLines after_clear;
-  queue.TakeAll(after_clear);
-  EXPECT_TRUE(after_clear.empty());
+  queue.TakeAll(batch);
+  EXPECT_TRUE(batch.empty());
+}
+
+// A worker that is awake is never woken; a sleeping one is, once kWakeAt lines wait, by one
+// caller only.
+TEST(LogQueueTest, OnlyASleepingWorkerIsWokenAndByOneCaller) {
+  using base::LogQueue;
+  LogQueue queue;
+  for (size_t i = 0; i < 3 * LogQueue::kWakeAt; ++i) EXPECT_FALSE(queue.Push("awake")) << i;
+  base::LogLines batch;
+  queue.TakeAll(batch);
+  batch.Recycle();
+
+  std::atomic<int> slept{-1};
+  std::thread worker([&] {
+    slept = static_cast<int>(queue.Sleep(/*period_ms=*/60000));  // woken long before
+  });
+  size_t pushes = 0;
+  size_t woken_at = 0;
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (woken_at == 0 && std::chrono::steady_clock::now() < limit) {
+    if (queue.Push("line")) woken_at = pushes + 1;
+    ++pushes;
+  }
+  ASSERT_NE(woken_at, 0u) << "no caller was told to wake the sleeping worker";
+  EXPECT_GE(woken_at, LogQueue::kWakeAt);
+  for (size_t i = 0; i < LogQueue::kWakeAt; ++i) EXPECT_FALSE(queue.Push("more")) << i;
+  queue.wakeup.Release();
+  worker.join();
+  EXPECT_EQ(slept.load(), static_cast<int>(base::os::Semaphore::WaitResult::kTaken));
 }
 
 // Records that come one at a time wake nobody; the worker's own period writes them.
