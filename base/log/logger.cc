@@ -39,18 +39,17 @@ void WorkerMain(void* raw) {
   const std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(raw));
   LogQueue& queue = *context->queue;
   LogLines batch;
-  while (queue.Sleep() != os::Semaphore::WaitResult::kFailed) {
-    for (;;) {
-      // Read before the exchange: whatever was queued before the stop is in this batch.
-      const bool stopping = queue.stop.load(std::memory_order_acquire);
-      queue.TakeAll(batch, g_worker_queue_lock_hook.load(std::memory_order_acquire));
-      if (batch.empty()) {
-        if (stopping) return;
-        break;
-      }
-      context->sink->Write(batch);
-      batch.Recycle();
+  for (;;) {
+    // Read before the exchange: whatever was queued before the stop is in this batch.
+    const bool stopping = queue.stop_requested();
+    queue.TakeAll(batch, g_worker_queue_lock_hook.load(std::memory_order_acquire));
+    if (batch.empty()) {
+      if (stopping) return;
+      queue.Sleep();
+      continue;
     }
+    context->sink->Write(batch);
+    batch.Recycle();
   }
 }
 
@@ -60,15 +59,13 @@ void WriteToTextLog(logger::InnerData& data, std::string_view line) {
     if (data.sink) data.sink->Write(line);
     return;
   }
-  LogQueue& queue = *data.queue;
-  if (queue.Push(line)) queue.wakeup.Release();
+  data.queue->Push(line);
 }
 
 }  // namespace
 
 logger::InnerData::~InnerData() {
-  queue->stop.exchange(true, std::memory_order_acq_rel);
-  queue->wakeup.Release();
+  queue->RequestStop();
   // A worker that misses the limit is given up: on Windows terminated, perhaps while it held the
   // queue's lock, which then is never free again; elsewhere left to run on. Either way the queue
   // stays its own (it holds a reference), and this thread must not take that lock.

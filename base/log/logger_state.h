@@ -11,7 +11,6 @@
 #include "base/log/mem_log.h"
 #include "base/log/text_file_sink.h"
 #include "base/os/lock.h"
-#include "base/os/semaphore.h"
 #include "base/os/thread.h"
 
 namespace base {
@@ -21,33 +20,45 @@ namespace base {
 // reference, so a worker that is given up at tear-down still finds it.
 class LogQueue {
  public:
-  static constexpr int32_t kMaxWakeups = 100000;
-
   // The worker looks at the queue this often on its own, and is woken early when this many
-  // lines wait while it sleeps. A wake-up is a system call (under Wine a call to the Wine
-  // server, tens of microseconds), so records that come one at a time do not pay for one each;
+  // lines wait while it sleeps. Records that come one at a time do not pay for a wake-up each;
   // they reach the text log's stream within the period, and all of them at the stop. A worker
   // that is awake takes the queue again after each batch and is not woken at all.
   static constexpr uint32_t kWorkerPeriodMs = 100;
   static constexpr size_t kWakeAt = 64;
 
-  // Copies `line` into the queue under the lock, which is held for that copy alone. True when
-  // the worker sleeps and kWakeAt lines wait: the caller is to wake it. Only one caller is told
-  // so for each sleep.
-  bool Push(std::string_view line) {
-    std::lock_guard hold(lock_);
-    queued_.Append(line);
-    return queued_.count() >= kWakeAt && worker_sleeps_.load(std::memory_order_relaxed) &&
-           worker_sleeps_.exchange(false, std::memory_order_relaxed);
+  // Copies `line` into the queue under the lock, which is held for that copy alone, and wakes
+  // the worker when it sleeps and kWakeAt lines wait.
+  void Push(std::string_view line) {
+    bool wake = false;
+    {
+      std::lock_guard hold(lock_);
+      queued_.Append(line);
+      if (worker_sleeps_ && queued_.count() >= kWakeAt) {
+        worker_sleeps_ = false;  // one wake-up per sleep
+        wake = true;
+      }
+    }
+    if (wake) wakeup_.WakeOne();
   }
 
-  // The worker's sleep between batches: until woken, the period passes or the wait fails.
-  os::Semaphore::WaitResult Sleep(uint32_t period_ms = kWorkerPeriodMs) {
-    worker_sleeps_.store(true, std::memory_order_seq_cst);
-    const os::Semaphore::WaitResult result = wakeup.WaitFor(period_ms);
-    worker_sleeps_.store(false, std::memory_order_relaxed);
-    return result;
+  // The worker's sleep between batches, `period_ms` at most; none when kWakeAt lines wait
+  // already or the stop has been asked for.
+  void Sleep(uint32_t period_ms = kWorkerPeriodMs) {
+    std::lock_guard hold(lock_);
+    if (stop_requested() || queued_.count() >= kWakeAt) return;
+    worker_sleeps_ = true;
+    wakeup_.WaitFor(lock_, period_ms);
+    worker_sleeps_ = false;
   }
+
+  // Asks the worker to write what is queued and end. Takes no lock: the tear-down calls it
+  // also when a worker may be stuck holding this one.
+  void RequestStop() {
+    stop_.store(true, std::memory_order_release);
+    wakeup_.WakeOne();
+  }
+  bool stop_requested() const { return stop_.load(std::memory_order_acquire); }
 
   // Exchanges the queued lines for `batch`, which must have been recycled. `while_locked`
   // (tests only) runs while the lock is held.
@@ -56,13 +67,12 @@ class LogQueue {
   // Drops the queued lines unwritten.
   void Clear();
 
-  os::Semaphore wakeup{0, kMaxWakeups};
-  std::atomic<bool> stop{false};
-
  private:
   os::Lock lock_;
+  os::ConditionVariable wakeup_;
   LogLines queued_;
-  std::atomic<bool> worker_sleeps_{false};
+  bool worker_sleeps_ = false;  // under lock_
+  std::atomic<bool> stop_{false};
 };
 
 struct logger::InnerData {

@@ -1,6 +1,7 @@
 #include "base/os/lock.h"
 
 #include <pthread.h>
+#include <time.h>
 
 namespace base::os {
 
@@ -28,6 +29,40 @@ void Lock::lock() {
 
 void Lock::unlock() {
   pthread_mutex_unlock(&state_->mutex);
+}
+
+struct ConditionVariable::State {
+  pthread_cond_t condition;
+};
+
+ConditionVariable::ConditionVariable() : state_(std::make_unique<State>()) {
+  pthread_condattr_t attributes;
+  pthread_condattr_init(&attributes);
+  // Deadlines on the monotonic clock: a change of the wall clock neither ends a sleep early
+  // nor makes it longer.
+  pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+  pthread_cond_init(&state_->condition, &attributes);
+  pthread_condattr_destroy(&attributes);
+}
+
+ConditionVariable::~ConditionVariable() {
+  pthread_cond_destroy(&state_->condition);
+}
+
+void ConditionVariable::WaitFor(Lock& held, uint32_t milliseconds) {
+  timespec deadline{};
+  clock_gettime(CLOCK_MONOTONIC, &deadline);
+  deadline.tv_sec += milliseconds / 1000;
+  deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000;
+  if (deadline.tv_nsec >= 1000000000) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000;
+  }
+  pthread_cond_timedwait(&state_->condition, &held.state_->mutex, &deadline);
+}
+
+void ConditionVariable::WakeOne() {
+  pthread_cond_signal(&state_->condition);
 }
 
 }  // namespace base::os

@@ -139,33 +139,40 @@ TEST(LogQueueTest, LinesComeOutInOrderAndClearDropsThem) {
   EXPECT_TRUE(batch.empty());
 }
 
-// A worker that is awake is never woken; a sleeping one is, once kWakeAt lines wait, by one
-// caller only.
-TEST(LogQueueTest, OnlyASleepingWorkerIsWokenAndByOneCaller) {
+// A sleeping worker sleeps on while fewer than kWakeAt lines wait, and is woken by the line
+// that makes them kWakeAt, or by the stop. With that many lines waiting, or once the stop was
+// asked for, it does not sleep at all.
+TEST(LogQueueTest, ASleepingWorkerIsWokenByEnoughLinesOrTheStop) {
   using base::LogQueue;
+  using std::chrono::milliseconds;
   LogQueue queue;
-  for (size_t i = 0; i < 3 * LogQueue::kWakeAt; ++i) EXPECT_FALSE(queue.Push("awake")) << i;
+  std::atomic<bool> awake{false};
+  std::thread worker([&] {
+    queue.Sleep(/*period_ms=*/60000);
+    awake = true;
+  });
+  for (size_t i = 1; i < LogQueue::kWakeAt; ++i) queue.Push("line");
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_FALSE(awake.load());
+  queue.Push("line");
+  EXPECT_TRUE(WaitFor(milliseconds(5000), [&] { return awake.load(); }));
+  worker.join();
+
+  const auto start = std::chrono::steady_clock::now();
+  queue.Sleep(60000);  // kWakeAt lines wait
   base::LogLines batch;
   queue.TakeAll(batch);
-  batch.Recycle();
-
-  std::atomic<int> slept{-1};
-  std::thread worker([&] {
-    slept = static_cast<int>(queue.Sleep(/*period_ms=*/60000));  // woken long before
+  awake = false;
+  std::thread stopped([&] {
+    queue.Sleep(60000);
+    awake = true;
   });
-  size_t pushes = 0;
-  size_t woken_at = 0;
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (woken_at == 0 && std::chrono::steady_clock::now() < limit) {
-    if (queue.Push("line")) woken_at = pushes + 1;
-    ++pushes;
-  }
-  ASSERT_NE(woken_at, 0u) << "no caller was told to wake the sleeping worker";
-  EXPECT_GE(woken_at, LogQueue::kWakeAt);
-  for (size_t i = 0; i < LogQueue::kWakeAt; ++i) EXPECT_FALSE(queue.Push("more")) << i;
-  queue.wakeup.Release();
-  worker.join();
-  EXPECT_EQ(slept.load(), static_cast<int>(base::os::Semaphore::WaitResult::kTaken));
+  std::this_thread::sleep_for(milliseconds(50));
+  queue.RequestStop();
+  EXPECT_TRUE(WaitFor(milliseconds(5000), [&] { return awake.load(); }));
+  stopped.join();
+  queue.Sleep(60000);  // stop asked for
+  EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(20000));
 }
 
 // Records that come one at a time wake nobody; the worker's own period writes them.

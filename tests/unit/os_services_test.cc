@@ -1,13 +1,14 @@
-// The OS services the logger builds on: the semaphore's maximum, the thread's time limit,
+// The OS services the logger builds on: the lock's sleep and wake-up, the thread's time limit,
 // directory creation and the executable's path.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "base/os/file_system.h"
-#include "base/os/semaphore.h"
+#include "base/os/lock.h"
 #include "base/os/thread.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,32 +16,52 @@ namespace {
 
 using base::os::CreateDirectoryResult;
 
-TEST(SemaphoreTest, ReleaseStopsAtTheMaximum) {
-  base::os::Semaphore semaphore(0, 2);
-  EXPECT_FALSE(semaphore.TryWait());
-  EXPECT_TRUE(semaphore.Release());
-  EXPECT_TRUE(semaphore.Release());
-  EXPECT_FALSE(semaphore.Release());  // refused, count unchanged
-  EXPECT_TRUE(semaphore.Wait());
-  EXPECT_TRUE(semaphore.TryWait());
-  EXPECT_FALSE(semaphore.TryWait());
+// A sleep under the lock ends when its time has passed, with the lock held again.
+TEST(ConditionVariableTest, WaitForEndsAfterItsTimeWithTheLockHeld) {
+  base::os::Lock lock;
+  base::os::ConditionVariable condition;
+  std::lock_guard hold(lock);
+  const auto start = std::chrono::steady_clock::now();
+  condition.WaitFor(lock, 50);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
+  // Held again: another thread cannot take it until this test lets go.
+  std::atomic<bool> taken{false};
+  std::thread other([&] {
+    std::lock_guard other_hold(lock);
+    taken = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(taken.load());
+  lock.unlock();
+  other.join();
+  EXPECT_TRUE(taken.load());
+  lock.lock();  // for the guard
 }
 
-TEST(SemaphoreTest, WaitForTakesWhatIsThereAndOtherwiseTimesOut) {
-  using Result = base::os::Semaphore::WaitResult;
-  base::os::Semaphore semaphore(1, 5);
-  EXPECT_EQ(semaphore.WaitFor(0), Result::kTaken);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(semaphore.WaitFor(50), Result::kTimedOut);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(40));
-  // A release from another thread ends the wait early.
-  std::thread releaser([&] {
+// A wake-up from another thread ends the sleep long before its time, and the sleeper sees what
+// the waker changed under the lock.
+TEST(ConditionVariableTest, WakeOneEndsTheSleepEarly) {
+  base::os::Lock lock;
+  base::os::ConditionVariable condition;
+  bool ready = false;
+  std::thread waker([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    semaphore.Release();
+    {
+      std::lock_guard hold(lock);
+      ready = true;
+    }
+    condition.WakeOne();
   });
-  EXPECT_EQ(semaphore.WaitFor(10000), Result::kTaken);
-  releaser.join();
-  EXPECT_FALSE(semaphore.TryWait());
+  const auto start = std::chrono::steady_clock::now();
+  {
+    std::lock_guard hold(lock);
+    while (!ready && std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+      condition.WaitFor(lock, 60000);
+    }
+    EXPECT_TRUE(ready);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  waker.join();
 }
 
 void WaitForFlag(void* flag) {
