@@ -40,16 +40,18 @@ void WorkerMain(void* raw) {
   LogQueue& queue = *context->queue;
   LogLines batch;
   for (;;) {
-    // Read before the exchange: whatever was queued before the stop is in this batch.
-    const bool stopping = queue.stop_requested();
-    queue.TakeAll(batch, g_worker_queue_lock_hook.load(std::memory_order_acquire));
-    if (batch.empty()) {
-      if (stopping) return;
-      queue.Sleep();
-      continue;
+    queue.Sleep();
+    for (;;) {
+      // Read before the exchange: whatever was queued before the stop is in this batch.
+      const bool stopping = queue.stop_requested();
+      queue.TakeAll(batch, g_worker_queue_lock_hook.load(std::memory_order_acquire));
+      if (batch.empty()) {
+        if (stopping) return;
+        break;
+      }
+      context->sink->Write(batch);
+      batch.Recycle();
     }
-    context->sink->Write(batch);
-    batch.Recycle();
   }
 }
 
