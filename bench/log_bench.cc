@@ -226,16 +226,21 @@ BurstCost Summarise(std::vector<double> per_call) {
   return cost;
 }
 
-// Bursts of kBurst calls, each after a pause in which a worker has written the one before.
-BurstCost Bursts(const std::function<void(int)>& one_call) {
-  std::vector<double> per_call;
+// Bursts of kBurst calls, each after a pause in which a worker has written the one before,
+// for each of `calls` in turn, so that each sees the machine as the others do.
+std::vector<BurstCost> BurstsInTurn(const std::vector<std::function<void(int)>>& calls) {
+  std::vector<std::vector<double>> per_call(calls.size());
   for (int b = 0; b < kBursts; ++b) {
-    std::this_thread::sleep_for(kIdleGap);
-    const auto start = Clock::now();
-    for (int i = 0; i < kBurst; ++i) one_call(b * kBurst + i);
-    per_call.push_back(SecondsSince(start) * 1e9 / kBurst);
+    for (size_t c = 0; c < calls.size(); ++c) {
+      std::this_thread::sleep_for(kIdleGap);
+      const auto start = Clock::now();
+      for (int i = 0; i < kBurst; ++i) calls[c](b * kBurst + i);
+      per_call[c].push_back(SecondsSince(start) * 1e9 / kBurst);
+    }
   }
-  return Summarise(per_call);
+  std::vector<BurstCost> costs;
+  for (auto& one : per_call) costs.push_back(Summarise(std::move(one)));
+  return costs;
 }
 
 // Single calls 1 ms apart, as the program logs: the median ns of one call.
@@ -275,7 +280,7 @@ BurstCost OurCallerCost(bool mem_log, int file_level, double* allocations_per_ca
   // Counted over all the bursts (the worker's own allocations too, if any).
   g_allocations = 0;
   g_count_allocations = allocations_per_call != nullptr;
-  const BurstCost cost = Bursts([&](int i) { LogFrame(&logger, i); });
+  const BurstCost cost = BurstsInTurn({[&](int i) { LogFrame(&logger, i); }})[0];
   g_count_allocations = false;
   if (allocations_per_call != nullptr) {
     *allocations_per_call = static_cast<double>(g_allocations.load()) / (kBursts * kBurst);
@@ -296,64 +301,80 @@ double OurSingleCallCost() {
 
 using corvane::DroppingLogger;
 
+// The peer: spdlog's asynchronous file logger with a pattern like our line's, made afresh for
+// each figure and shut down at its end (its queue drained, the file closed).
 #if defined(CORVANE_LOG_BENCH_SPDLOG)
 constexpr bool kHavePeer = true;
 
-std::shared_ptr<spdlog::logger> MakeSpdlog(const TempDir& dir) {
-  spdlog::init_thread_pool(8192, 1);
-  auto log = spdlog::create_async<spdlog::sinks::basic_file_sink_mt>(
-      "bench", (dir.path / "spdlog.log").string(), true);
-  log->set_pattern("[%Y-%m-%d %H:%M:%S.%e][%t][%l][overlay_app(412)]\t%v");
-  return log;
-}
+class Peer {
+ public:
+  Peer() {
+    spdlog::init_thread_pool(8192, 1);
+    log_ = spdlog::create_async<spdlog::sinks::basic_file_sink_mt>(
+        "bench", (dir_.path / "spdlog.log").string(), true);
+    log_->set_pattern("[%Y-%m-%d %H:%M:%S.%e][%t][%l][overlay_app(412)]\t%v");
+  }
+  ~Peer() { Shutdown(); }
+  Peer(const Peer&) = delete;
+  Peer& operator=(const Peer&) = delete;
 
-double SpdlogThroughput(int threads) {
-  TempDir dir;
-  auto log = MakeSpdlog(dir);
+  void Log(int i) { log_->info(kFormat, i, SecondArgument(i)); }
+  void Shutdown() {
+    if (!log_) return;
+    log_.reset();
+    spdlog::shutdown();
+  }
+
+ private:
+  TempDir dir_;
+  std::shared_ptr<spdlog::logger> log_;
+};
+#else
+constexpr bool kHavePeer = false;
+
+class Peer {
+ public:
+  void Log(int) {}
+  void Shutdown() {}
+};
+#endif
+
+double PeerThroughput(int threads) {
+  Peer peer;
   const auto start = Clock::now();
   std::vector<std::thread> writers;
   for (int t = 0; t < threads; ++t) {
     writers.emplace_back([&, t] {
-      for (int i = t; i < kRecords; i += threads) log->info(kFormat, i, SecondArgument(i));
+      for (int i = t; i < kRecords; i += threads) peer.Log(i);
     });
   }
   for (auto& w : writers) w.join();
-  log.reset();
-  spdlog::shutdown();  // drains the queue, flushes and closes the file
+  peer.Shutdown();
   return SecondsSince(start);
 }
 
-BurstCost SpdlogCallerCost() {
-  TempDir dir;
-  auto log = MakeSpdlog(dir);
-  for (int i = 0; i < kBurst; ++i) log->info(kFormat, i, SecondArgument(i));
-  const BurstCost cost = Bursts([&](int i) { log->info(kFormat, i, SecondArgument(i)); });
-  log.reset();
-  spdlog::shutdown();
-  return cost;
+double PeerSingleCallCost() {
+  Peer peer;
+  for (int i = 0; i < kBurst; ++i) peer.Log(i);
+  return Trickle([&](int i) { peer.Log(i); });
 }
 
-double SpdlogSingleCallCost() {
+// The caller's cost of ours as the program sets it up and of the peer, in bursts taken in turn.
+std::pair<BurstCost, BurstCost> CallerCostsInTurn() {
   TempDir dir;
-  auto log = MakeSpdlog(dir);
-  for (int i = 0; i < kBurst; ++i) log->info(kFormat, i, SecondArgument(i));
-  const double cost = Trickle([&](int i) { log->info(kFormat, i, SecondArgument(i)); });
-  log.reset();
-  spdlog::shutdown();
-  return cost;
+  base::logger logger;
+  StartLogger(logger, dir, true, base::kLogInfo);
+  Peer peer;
+  for (int i = 0; i < kBurst; ++i) {  // warm: buffers, spare blocks, the start of the ring
+    LogFrame(&logger, i);
+    peer.Log(i);
+  }
+  std::vector<std::function<void(int)>> calls{[&](int i) { LogFrame(&logger, i); }};
+  if (kHavePeer) calls.push_back([&](int i) { peer.Log(i); });
+  const std::vector<BurstCost> costs = BurstsInTurn(calls);
+  logger.Uninit();
+  return {costs[0], kHavePeer ? costs[1] : BurstCost{}};
 }
-#else
-constexpr bool kHavePeer = false;
-double SpdlogThroughput(int) {
-  return 0;
-}
-BurstCost SpdlogCallerCost() {
-  return {};
-}
-double SpdlogSingleCallCost() {
-  return 0;
-}
-#endif
 
 double MegabytesPerSecond(size_t bytes, double seconds) {
   return bytes / seconds / 1e6;
@@ -444,6 +465,9 @@ double PrintBreakdown(const BurstCost& whole) {
   std::vector<uint8_t> ring_bytes(base::MemLog::kCapacity);
   base::LogRing ring;
   ring.Attach(ring_bytes.data(), base::MemLog::kCapacity);
+  for (size_t placed = 0; placed < 2 * base::MemLog::kCapacity; placed += piece.size()) {
+    ring.Place(piece);
+  }
   const double ring_copy = StepCost([&](int) { ring.Place(piece); });
   base::LogQueue queue;
   base::LogLines taken;
@@ -460,6 +484,10 @@ double PrintBreakdown(const BurstCost& whole) {
   const double wake = SleeperWakeCost();
   base::MemLog mem_log;
   mem_log.Open(nullptr, true);
+  // Once round the ring first: the figure is a write's, not the first touch of a fresh page's.
+  for (size_t written = 0; written < 2 * base::MemLog::kCapacity; written += line.size()) {
+    mem_log.Write(line);
+  }
   const double mem_log_write = StepCost([&](int) { mem_log.Write(line); });
   mem_log.Close();
 
@@ -547,8 +575,13 @@ int main() {
 
   using base::log_crypt::TeaWidth;
   size_t compressed = 0;
-  const double deflate_s = Fastest(3, [&] { return DeflateAlone(lines, &compressed); });
-  const double encode_z_s = Fastest(3, [&] { return EncodeAll(lines, true); });
+  // deflate alone and the whole encoder in turn, the fastest of three rounds each.
+  double deflate_s = 1e12;
+  double encode_z_s = 1e12;
+  for (int round = 0; round < 3; ++round) {
+    deflate_s = std::min(deflate_s, DeflateAlone(lines, &compressed));
+    encode_z_s = std::min(encode_z_s, EncodeAll(lines, true));
+  }
   const double encode_s = Fastest(3, [&] { return EncodeAll(lines, false); });
   const double tea_sse2_s = Fastest(3, [&] { return Tea16Alone(TeaWidth::kSse2, bytes); });
   const bool avx2 = base::log_crypt::TeaWidthAvailable(TeaWidth::kAvx2);
@@ -566,12 +599,23 @@ int main() {
               MegabytesPerSecond(bytes, deflate_s), compressed / 1e6,
               static_cast<double>(bytes) / compressed);
 
-  const double ours_1 = Fastest(2, [] { return OurThroughput(1); });
-  const double ours_2 = Fastest(2, [] { return OurThroughput(2); });
-  const double spd_1 = kHavePeer ? Fastest(2, [] { return SpdlogThroughput(1); }) : 0;
-  const double spd_2 = kHavePeer ? Fastest(2, [] { return SpdlogThroughput(2); }) : 0;
+  // Rounds of the bound, ours and the peer in turn; the fastest of each.
+  double bound_s = 1e12;
+  double ours_1 = 1e12;
+  double ours_2 = 1e12;
+  double spd_1 = 1e12;
+  double spd_2 = 1e12;
+  for (int round = 0; round < 2; ++round) {
+    bound_s = std::min(bound_s, DeflateAlone(lines, &compressed));
+    ours_1 = std::min(ours_1, OurThroughput(1));
+    ours_2 = std::min(ours_2, OurThroughput(2));
+    if (kHavePeer) {
+      spd_1 = std::min(spd_1, PeerThroughput(1));
+      spd_2 = std::min(spd_2, PeerThroughput(2));
+    }
+  }
   std::puts("throughput, 1,000,000 records until all are in the file (records/s)");
-  std::printf("  deflate bound                        %10.0f\n", kRecords / deflate_s);
+  std::printf("  deflate bound                        %10.0f\n", kRecords / bound_s);
   std::printf("  ours, 1 thread                       %10.0f\n", kRecords / ours_1);
   std::printf("  ours, 2 threads                      %10.0f\n", kRecords / ours_2);
   if (kHavePeer) {
@@ -581,10 +625,11 @@ int main() {
     std::puts("  spdlog async                         not available in this build\n");
   }
 
-  const BurstCost ours = OurCallerCost(true, base::kLogInfo);
-  const BurstCost spd = kHavePeer ? SpdlogCallerCost() : BurstCost{};
-  std::printf("caller's cost, bursts of %d with the worker idle at the start (ns per call)\n",
-              kBurst);
+  const auto [ours, spd] = CallerCostsInTurn();
+  std::printf(
+      "caller's cost, bursts of %d with the worker idle at the start, ours and the peer's in "
+      "turn (ns per call)\n",
+      kBurst);
   std::printf("  ours                 median %7.1f   mean %7.1f\n", ours.median_ns, ours.mean_ns);
   if (kHavePeer) {
     std::printf("  spdlog async         median %7.1f   mean %7.1f\n", spd.median_ns, spd.mean_ns);
@@ -592,7 +637,7 @@ int main() {
     std::puts("  spdlog async         not available in this build");
   }
   const double ours_single = OurSingleCallCost();
-  const double spd_single = kHavePeer ? SpdlogSingleCallCost() : 0;
+  const double spd_single = kHavePeer ? PeerSingleCallCost() : 0;
   std::printf("single calls 1 ms apart, as the program logs (median ns per call)\n");
   std::printf("  ours                 %7.1f\n", ours_single);
   if (kHavePeer) {
@@ -620,9 +665,9 @@ int main() {
                 (ours.median_ns - mem_log_write_ns) / spd.median_ns);
   }
   std::printf("  text-log throughput / deflate bound, 1 thread   %7.0f / %7.0f  %5.2f  >= 0.9\n",
-              kRecords / ours_1, kRecords / deflate_s, deflate_s / ours_1);
+              kRecords / ours_1, kRecords / bound_s, bound_s / ours_1);
   std::printf("  text-log throughput / deflate bound, 2 threads  %7.0f / %7.0f  %5.2f  >= 0.9\n",
-              kRecords / ours_2, kRecords / deflate_s, deflate_s / ours_2);
+              kRecords / ours_2, kRecords / bound_s, bound_s / ours_2);
   std::printf("  Encode (compress + encrypt) / deflate alone (s) %7.3f / %7.3f  %5.2f  <= 1.10\n",
               encode_z_s, deflate_s, encode_z_s / deflate_s);
   return 0;

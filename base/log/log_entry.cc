@@ -89,9 +89,32 @@ class HeadWriter {
   // "\n[" ".mmm" "][" "][" "][" "(" ")]" "\t"
   static constexpr size_t kPunctuation = 2 + 4 + 2 + 2 + 2 + 1 + 2 + 1;
 
+  // The parts are short: up to 16 bytes are moved by two overlapping loads and stores of a
+  // fixed size, inline, instead of a call to memcpy (under Wine a call into its C library).
   static char* Put(char* out, std::string_view text) {
-    std::memcpy(out, text.data(), text.size());
-    return out + text.size();
+    const char* in = text.data();
+    const size_t size = text.size();
+    if (size >= 8 && size <= 16) {
+      CopyTwice<8>(in, size, out);
+    } else if (size >= 4 && size < 8) {
+      CopyTwice<4>(in, size, out);
+    } else if (size < 4) {
+      for (size_t i = 0; i < size; ++i) out[i] = in[i];
+    } else {
+      std::memcpy(out, in, size);
+    }
+    return out + size;
+  }
+
+  // The first and the last kWidth bytes of `size` (kWidth <= size <= 2 * kWidth).
+  template <size_t kWidth>
+  static void CopyTwice(const char* in, size_t size, char* out) {
+    char first[kWidth];
+    char last[kWidth];
+    std::memcpy(first, in, kWidth);
+    std::memcpy(last, in + size - kWidth, kWidth);
+    std::memcpy(out, first, kWidth);
+    std::memcpy(out + size - kWidth, last, kWidth);
   }
 
   const LogLineHead& head_;

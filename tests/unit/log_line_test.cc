@@ -36,6 +36,19 @@ TEST(LogLineTest, LineLayout) {
   entry.function = "Fn";
   entry.level = base::LevelFromNumber(9);
   EXPECT_EQ(FormatLogLine(entry), "\n[" + time + "][4321][WARNING][F(-7)]Fn\t");
+
+  // Parts of every length up to 17 and beyond come out whole (the head copies short parts
+  // in pieces of 8 and 4 bytes).
+  const std::string letters = "abcdefghijklmnopqrstuvwxyz";
+  for (size_t size = 0; size <= 18; ++size) {
+    entry.file = letters.substr(0, size);
+    entry.function = letters.substr(26 - size);
+    entry.thread_id = static_cast<uint32_t>(size * 1000003);
+    EXPECT_EQ(FormatLogLine(entry), "\n[" + time + "][" + std::to_string(size * 1000003) +
+                                        "][WARNING][" + entry.file + "(-7)]" + entry.function +
+                                        "\t")
+        << size;
+  }
 }
 
 TEST(LogLineTest, AppendKeepsEarlierLines) {
