@@ -14,10 +14,11 @@ namespace base {
 class LogLines {
  public:
   // Each line is stored as its size (kSizeBytes, in the host's order) followed by its bytes.
-  // A line too long for a block of kBlockSize gets a block of its own.
-  static constexpr size_t kBlockSize = 64 * 1024;
+  // A line too long for a block of kBlockSize gets a block of its own. A program that logs a
+  // few records a second keeps one block; a burst allocates one per some 130 lines.
+  static constexpr size_t kBlockSize = 16 * 1024;
   static constexpr size_t kSizeBytes = sizeof(uint32_t);
-  // Kept after a burst: this many blocks of kBlockSize (1 MiB).
+  // Kept after a burst: this many blocks of kBlockSize (256 KiB).
   static constexpr size_t kMostSpareBlocks = 16;
 
   LogLines() = default;
