@@ -233,7 +233,12 @@ base::logger* StartLogger(base::logger& logger, const TempDir& dir, bool mem_log
 }
 
 // Ours: Init, then the records from `threads` threads, until Uninit has written them all.
-double OurThroughput(int threads) {
+struct Throughput {
+  double seconds = 1e12;          // until every record is in the file
+  double callers_seconds = 1e12;  // until the last caller had logged its last record
+};
+
+Throughput OurThroughput(int threads) {
   TempDir dir;
   base::logger logger;
   StartLogger(logger, dir, true, base::kLogInfo);
@@ -245,8 +250,15 @@ double OurThroughput(int threads) {
     });
   }
   for (auto& w : writers) w.join();
+  Throughput result;
+  result.callers_seconds = SecondsSince(start);
   logger.Uninit();
-  return SecondsSince(start);
+  result.seconds = SecondsSince(start);
+  return result;
+}
+
+Throughput Faster(const Throughput& a, const Throughput& b) {
+  return a.seconds <= b.seconds ? a : b;
 }
 
 struct BurstCost {
@@ -637,14 +649,14 @@ int main() {
 
   // Rounds of the bound, ours and the peer in turn; the fastest of each.
   double bound_s = 1e12;
-  double ours_1 = 1e12;
-  double ours_2 = 1e12;
+  Throughput ours_1_run;
+  Throughput ours_2_run;
   double spd_1 = 1e12;
   double spd_2 = 1e12;
   for (int round = 0; round < 3; ++round) {
     bound_s = std::min(bound_s, DeflateAlone(lines, &compressed));
-    ours_1 = std::min(ours_1, OurThroughput(1));
-    ours_2 = std::min(ours_2, OurThroughput(2));
+    ours_1_run = Faster(ours_1_run, OurThroughput(1));
+    ours_2_run = Faster(ours_2_run, OurThroughput(2));
     if (kHavePeer) {
       spd_1 = std::min(spd_1, PeerThroughput(1));
       spd_2 = std::min(spd_2, PeerThroughput(2));
@@ -652,8 +664,13 @@ int main() {
   }
   std::puts("throughput, 1,000,000 records until all are in the file (records/s)");
   std::printf("  deflate bound                        %10.0f\n", kRecords / bound_s);
-  std::printf("  ours, 1 thread                       %10.0f\n", kRecords / ours_1);
-  std::printf("  ours, 2 threads                      %10.0f\n", kRecords / ours_2);
+  const double ours_1 = ours_1_run.seconds;
+  const double ours_2 = ours_2_run.seconds;
+  // While the callers log, they and the worker share the processors.
+  std::printf("  ours, 1 thread                       %10.0f   (the caller done after %.2f s)\n",
+              kRecords / ours_1, ours_1_run.callers_seconds);
+  std::printf("  ours, 2 threads                      %10.0f   (both callers done after %.2f s)\n",
+              kRecords / ours_2, ours_2_run.callers_seconds);
   if (kHavePeer) {
     std::printf("  spdlog async, 1 thread               %10.0f\n", kRecords / spd_1);
     std::printf("  spdlog async, 2 threads              %10.0f\n\n", kRecords / spd_2);
