@@ -618,8 +618,9 @@ void PrintWorkerShare() {
 int main() {
   const auto lines = MakeRecordLines(kRecords);
   const size_t bytes = TotalSize(lines);
-  std::printf("records: %d lines, %.1f bytes per line, %.1f MB in all\n\n", kRecords,
-              static_cast<double>(bytes) / kRecords, bytes / 1e6);
+  std::printf("records: %d lines, %.1f bytes per line, %.1f MB in all; %u processors\n\n", kRecords,
+              static_cast<double>(bytes) / kRecords, bytes / 1e6,
+              std::thread::hardware_concurrency());
 
   using base::log_crypt::TeaWidth;
   size_t compressed = 0;
