@@ -23,18 +23,27 @@ game_region=$game_region_x,$game_region_y,$game_region_w,$game_region_h
 within() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }  # within <value> <low> <high>
 
 # wait_for <name> <seconds> <command...>: runs the command until it succeeds, at most that long.
+# Runs the command until it succeeds (status 0) or `seconds` have passed (status 1).
+poll_until() {
+  local seconds=$1
+  shift
+  local deadline=$(($(now_ms) + seconds * 1000))
+  while ! "$@"; do
+    [ "$(now_ms)" -ge "$deadline" ] && return 1
+    sleep 0.2
+  done
+  return 0
+}
+
 wait_for() {
   local name=$1 seconds=$2
   shift 2
-  local deadline=$(($(now_ms) + seconds * 1000))
-  while ! "$@"; do
-    if [ "$(now_ms)" -ge "$deadline" ]; then
-      check "$name" "within ${seconds} s" "not after ${seconds} s"
-      return 1
-    fi
-    sleep 0.2
-  done
-  check "$name" yes yes
+  if poll_until "$seconds" "$@"; then
+    check "$name" yes yes
+  else
+    check "$name" "within ${seconds} s" "not after ${seconds} s"
+    return 1
+  fi
 }
 
 shot() {  # a new screenshot in $work/shot.png

@@ -87,8 +87,19 @@ wait_for "show flag 1 shows it again" 10 box_present
 # Another window in front hides the overlay; the game back in front shows it again.
 start_game other --pos 700,450 --size 400,250 --title "Another window"
 wait_for "another window in front hides the overlay" 10 no_box
-tell_game main front
-wait_for "the game back in front shows it again" 10 box_present
+# Wine now and then leaves a request for the foreground without effect (the game stays behind
+# the other window): the game asks again, up to three times. Once the game is in front, asking
+# again changes nothing for Corvane, so an overlay that does not come back still fails here.
+shown_again=no
+for attempt in 1 2 3; do
+  tell_game main front
+  if poll_until 4 box_present; then
+    shown_again=yes
+    break
+  fi
+  echo "     (no overlay 4 s after request $attempt for the foreground)"
+done
+check "the game back in front shows it again" yes "$shown_again"
 tell_game other quit
 check "the other window's program ends on quit" 0 "$(wait_game other; echo $?)"
 
