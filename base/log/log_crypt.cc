@@ -127,27 +127,26 @@ bool LogCrypt::SetUpKey(std::span<const PublicKey> reader_keys) {
 }
 
 bool LogCrypt::Encode(std::string_view input, std::string& output, bool final) {
+  return EncodeInputs({&input, 1}, output, final);
+}
+
+bool LogCrypt::EncodeMany(std::span<const std::string_view> inputs, std::string& output) {
+  return EncodeInputs(inputs, output, /*final=*/false);
+}
+
+bool LogCrypt::EncodeInputs(std::span<const std::string_view> inputs, std::string& output,
+                            bool final) {
   if (!ready_) return false;
-  // `output` is the work buffer: the carried bytes, then this call's (compressed) data,
+  // `output` is the work buffer: the carried bytes, then the (compressed) data of the inputs,
   // enciphered in place.
   output.assign(carried_.data(), carried_size_);
   carried_size_ = 0;
   size_t open = 0;
-  AppendOne(input, output, open, final);
-  if (!final) Seal(output, open, /*pad=*/false);
-  return true;
-}
-
-bool LogCrypt::EncodeMany(std::span<const std::string_view> inputs, std::string& output) {
-  if (!ready_) return false;
-  output.assign(carried_.data(), carried_size_);
-  carried_size_ = 0;
-  size_t open = 0;
-  for (const std::string_view input : inputs) {
+  for (size_t i = 0; i < inputs.size(); ++i) {
     if (!ready_) break;  // a segment end could not start a new stream: nothing more is stored
-    AppendOne(input, output, open, /*final=*/false);
+    AppendOne(inputs[i], output, open, final && i + 1 == inputs.size());
   }
-  Seal(output, open, /*pad=*/false);
+  if (!final) Seal(output, open, /*pad=*/false);
   return true;
 }
 

@@ -77,6 +77,8 @@ class LogCrypt {
  private:
   // Agrees the key with the reader key of the key index and puts the public half in the header.
   bool SetUpKey(std::span<const PublicKey> reader_keys);
+  // Encode and EncodeMany: the inputs in turn, `final` for the last one.
+  bool EncodeInputs(std::span<const std::string_view> inputs, std::string& output, bool final);
   // Appends the (compressed) bytes of `input` to `output`. Where a final call or a segment end
   // ends the data, seals output[open, end) padded and moves `open` past the framing it appends.
   void AppendOne(std::string_view input, std::string& output, size_t& open, bool final);

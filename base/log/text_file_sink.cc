@@ -148,7 +148,8 @@ void TextFileSink::WriteEncoded(const std::string& text, bool final, const std::
 void TextFileSink::Write(std::string_view line) {
   if (!is_open()) return;
   std::lock_guard lock(lock_);
-  WriteLocked(line);
+  group_.assign(1, line);
+  WriteGroupLocked();
 }
 
 void TextFileSink::Write(const base::LogLines& lines) {
@@ -169,11 +170,6 @@ void TextFileSink::WriteGroupLocked() {
     stream_->write(encoded_.data(), static_cast<std::streamsize>(encoded_.size()));
   }
   group_.clear();
-}
-
-void TextFileSink::WriteLocked(std::string_view line) {
-  if (!encoder_ || !encoder_->Encode(line, encoded_, /*final=*/false)) return;
-  stream_->write(encoded_.data(), static_cast<std::streamsize>(encoded_.size()));
 }
 
 void TextFileSink::Flush() {

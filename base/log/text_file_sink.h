@@ -60,8 +60,6 @@ class TextFileSink {
   // Lines encoded together when a batch is written.
   static constexpr size_t kLinesPerGroup = 256;
 
-  // Encodes and appends one line; the caller holds lock_.
-  void WriteLocked(std::string_view line);
   // Encodes and appends the lines of group_, and empties it; the caller holds lock_.
   void WriteGroupLocked();
   // Encodes `text` and writes `before`, the encoded bytes and `after`; nothing when the
