@@ -1,5 +1,6 @@
 #include "base/log/log_crypt.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -127,26 +128,41 @@ bool LogCrypt::SetUpKey(std::span<const PublicKey> reader_keys) {
 }
 
 bool LogCrypt::Encode(std::string_view input, std::string& output, bool final) {
-  return EncodeInputs({&input, 1}, output, final);
+  return EncodeInputs({&input, 1}, output, final, nullptr);
 }
 
-bool LogCrypt::EncodeMany(std::span<const std::string_view> inputs, std::string& output) {
-  return EncodeInputs(inputs, output, /*final=*/false);
+bool LogCrypt::EncodeMany(std::span<const std::string_view> inputs, std::string& output,
+                          std::vector<size_t>* input_ends) {
+  return EncodeInputs(inputs, output, /*final=*/false, input_ends);
+}
+
+bool LogCrypt::BreakSegment(std::string& output) {
+  if (!ready_) return false;
+  carried_size_ = 0;
+  segment_count_ = 0;
+  if (compress_) ready_ = deflateReset(&deflate_) == Z_OK;
+  output = Trailer() + Header();
+  return true;
 }
 
 bool LogCrypt::EncodeInputs(std::span<const std::string_view> inputs, std::string& output,
-                            bool final) {
+                            bool final, std::vector<size_t>* input_ends) {
   if (!ready_) return false;
   // `output` is the work buffer: the carried bytes, then the (compressed) data of the inputs,
   // enciphered in place.
   output.assign(carried_.data(), carried_size_);
   carried_size_ = 0;
   size_t open = 0;
+  if (input_ends != nullptr) input_ends->clear();
   for (size_t i = 0; i < inputs.size(); ++i) {
     if (!ready_) break;  // a segment end could not start a new stream: nothing more is stored
     AppendOne(inputs[i], output, open, final && i + 1 == inputs.size());
+    if (input_ends != nullptr) input_ends->push_back(output.size());
   }
   if (!final) Seal(output, open, /*pad=*/false);
+  if (input_ends != nullptr) {
+    for (size_t& end : *input_ends) end = std::min(end, output.size());
+  }
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/log/secp256k1.h"
 #include "base/log/tea16.h"
@@ -67,8 +68,17 @@ class LogCrypt {
   // allocations. Calls must not overlap.
   bool Encode(std::string_view input, std::string& output, bool final);
   // The same bytes as an Encode of each input in turn (final false), all in `output`; the
-  // cipher runs once over them, a pass over many blocks instead of a few per input.
-  bool EncodeMany(std::span<const std::string_view> inputs, std::string& output);
+  // cipher runs once over them, a pass over many blocks instead of a few per input. With
+  // `input_ends`, it gets the offset in `output` just past each input's bytes (at most the
+  // output's size: the bytes that the cipher holds back are not in it yet).
+  bool EncodeMany(std::span<const std::string_view> inputs, std::string& output,
+                  std::vector<size_t>* input_ends = nullptr);
+
+  // Ends the current segment where it stands and begins a new one, for an owner whose file
+  // lost some of the segment's bytes: what was held back is dropped with them, and the next
+  // input starts a new compressed stream. `output` becomes the trailer and the header to store
+  // before that input. False (output untouched) when not ready.
+  bool BreakSegment(std::string& output);
 
   std::string Header() const;
   std::string Trailer() const;
@@ -78,7 +88,8 @@ class LogCrypt {
   // Agrees the key with the reader key of the key index and puts the public half in the header.
   bool SetUpKey(std::span<const PublicKey> reader_keys);
   // Encode and EncodeMany: the inputs in turn, `final` for the last one.
-  bool EncodeInputs(std::span<const std::string_view> inputs, std::string& output, bool final);
+  bool EncodeInputs(std::span<const std::string_view> inputs, std::string& output, bool final,
+                    std::vector<size_t>* input_ends);
   // Appends the (compressed) bytes of `input` to `output`. Where a final call or a segment end
   // ends the data, seals output[open, end) padded and moves `open` past the framing it appends.
   void AppendOne(std::string_view input, std::string& output, size_t& open, bool final);

@@ -1,22 +1,25 @@
 #include "base/log/text_file_sink.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cwctype>
-#include <filesystem>
+#include <ios>
 
 #include <fmt/format.h>
 
 #include "base/log/log_crypt.h"
+#include "base/log/log_entry.h"
 #include "base/log/log_time.h"
+#include "base/os/clock.h"
 #include "base/os/debug_output.h"
-#include "base/os/file_system.h"
+#include "base/os/thread_id.h"
 #include "base/strings/utf.h"
 
 namespace g3 {
 namespace {
 
 constexpr std::wstring_view kIllegalPrefixCharacters = L"/,|<>:#$%{}[]'\"^!?+* ";
-constexpr size_t kStreamBufferSize = 64 * 1024;
+constexpr char kLogSource[] = "base/log/text_file_sink";
 
 void Report(const std::string& text) {
   base::os::WriteDebugOutput(text);
@@ -24,6 +27,11 @@ void Report(const std::string& text) {
 
 std::string Utf8(std::wstring_view text) {
   return base::WideToUtf8(text);
+}
+
+int64_t MonotonicNanoseconds() {
+  const base::os::CounterReading now = base::os::ReadMonotonicCounter();
+  return base::CounterToNanoseconds(now.counter, now.frequency);
 }
 
 }  // namespace
@@ -87,10 +95,10 @@ TextFileSink::TextFileSink(const std::wstring& prefix, const std::wstring& direc
 
   const std::wstring file_name = LogFileName(prefix_, app_name, timestamp_in_name_);
   path_ = JoinLogPath(path_, file_name);
-  if (!OpenStream(path_)) {
+  if (!OpenFile(path_)) {
     Report(fmt::format("Cannot write log file to location [{}]", Utf8(path_)));
     path_ = L"./" + file_name;
-    if (!OpenStream(path_)) {
+    if (!OpenFile(path_)) {
       Report(fmt::format("cannot open log file at startup [{}]", Utf8(path_)));
     }
   }
@@ -101,48 +109,33 @@ TextFileSink::TextFileSink(const std::wstring& prefix, const std::wstring& direc
       "log created at: ";
   opening += base::FormatLogTime<char>(base::LogTimestamp::Now());
   opening += "\nLOG format: [YYYY-MM-DD hh:mm:ss.xxx][tid][LEVEL][FILE(LINE)]FUNCTION\tmessage";
-  WriteEncoded(opening, /*final=*/false, encoder_->Header(), {});
-  Flush();
+  std::lock_guard lock(lock_);
+  if (encoder_->Encode(opening, encoded_, /*final=*/false)) {
+    pending_.bytes = encoder_->Header() + encoded_;
+  }
+  WritePendingLocked();
 }
 
 TextFileSink::~TextFileSink() {
-  if (is_open()) {
-    const std::string closing =
-        fmt::format("\nlog shutdown at: {}", base::FormatLogTime<char>(base::LogTimestamp::Now()));
-    WriteEncoded(closing, /*final=*/true, {}, encoder_->Trailer());
-    Flush();
+  // No write can be in progress: the lock is not taken (a worker given up may hold it).
+  if (!is_open()) return;
+  // After a spell of failed writes, the closing text only when the file takes bytes again.
+  if (failed_ && !RecoverLocked()) return;
+  const std::string closing =
+      fmt::format("\nlog shutdown at: {}", base::FormatLogTime<char>(base::LogTimestamp::Now()));
+  if (encoder_->Encode(closing, encoded_, /*final=*/true)) {
+    pending_.bytes += encoded_;
+    pending_.bytes += encoder_->Trailer();
   }
-  encoder_.reset();
-  stream_.reset();
+  WritePendingLocked();
 }
 
-bool TextFileSink::OpenStream(const std::wstring& path) {
-  auto stream = std::make_unique<std::ofstream>();
-  // A larger buffer than the library's: lines reach the file in batches.
-  stream_buffer_ = std::make_unique<char[]>(kStreamBufferSize);
-  stream->rdbuf()->pubsetbuf(stream_buffer_.get(), kStreamBufferSize);
-  try {
-    stream->open(base::os::FileSystemPath(path),
-                 std::ios::out | std::ios::binary | std::ios::trunc);
-  } catch (const std::exception&) {
-    stream->setstate(std::ios::failbit);  // a path the platform cannot express
-  }
-  if (!stream->is_open()) {
-    Report(fmt::format("FILE ERROR: could not open log file:[{}]\n\t\t std::ios_base state = {}",
-                       Utf8(path), static_cast<int>(stream->rdstate())));
-    return false;
-  }
-  stream_ = std::move(stream);
-  return true;
-}
-
-void TextFileSink::WriteEncoded(const std::string& text, bool final, const std::string& before,
-                                const std::string& after) {
-  std::lock_guard lock(lock_);
-  if (!encoder_ || !encoder_->Encode(text, encoded_, final)) return;
-  stream_->write(before.data(), static_cast<std::streamsize>(before.size()));
-  stream_->write(encoded_.data(), static_cast<std::streamsize>(encoded_.size()));
-  stream_->write(after.data(), static_cast<std::streamsize>(after.size()));
+bool TextFileSink::OpenFile(const std::wstring& path) {
+  if (file_.Open(path)) return true;
+  // The state bits a standard stream reports for a file it cannot open.
+  Report(fmt::format("FILE ERROR: could not open log file:[{}]\n\t\t std::ios_base state = {}",
+                     Utf8(path), static_cast<int>(std::ios_base::failbit)));
+  return false;
 }
 
 void TextFileSink::Write(std::string_view line) {
@@ -155,7 +148,7 @@ void TextFileSink::Write(std::string_view line) {
 void TextFileSink::Write(const base::LogLines& lines) {
   if (!is_open()) return;
   std::lock_guard lock(lock_);
-  // Encoded in groups: one pass of the cipher and one stream write for each.
+  // Encoded in groups: one pass of the cipher for each.
   group_.clear();
   lines.ForEach([this](std::string_view line) {
     group_.push_back(line);
@@ -166,21 +159,83 @@ void TextFileSink::Write(const base::LogLines& lines) {
 
 void TextFileSink::WriteGroupLocked() {
   if (group_.empty()) return;
-  if (encoder_ && encoder_->EncodeMany(group_, encoded_)) {
-    stream_->write(encoded_.data(), static_cast<std::streamsize>(encoded_.size()));
+  if (failed_ && !(RetryDueLocked() && RecoverLocked())) {
+    lost_lines_ += group_.size();
+    group_.clear();
+    return;
+  }
+  if (encoder_->EncodeMany(group_, encoded_, &encoded_ends_)) {
+    const size_t start = pending_.bytes.size();
+    for (const size_t end : encoded_ends_) pending_.line_ends.push_back(start + end);
+    pending_.bytes += encoded_;
+    if (pending_.bytes.size() >= kWriteSize) WritePendingLocked();
   }
   group_.clear();
+}
+
+bool TextFileSink::WritePendingLocked() {
+  if (pending_.bytes.empty()) return true;
+  const base::os::WriteOutcome outcome = file_.Write(pending_.bytes);
+  bytes_in_file_ += outcome.written;
+  if (outcome.error != 0) {
+    // What reached the file stays there; a line whose bytes are not all in it is lost.
+    if (pending_.notice_end != 0 && pending_.notice_end <= outcome.written) lost_lines_ = 0;
+    const auto& ends = pending_.line_ends;
+    lost_lines_ += static_cast<uint64_t>(
+        ends.end() - std::upper_bound(ends.begin(), ends.end(), outcome.written));
+    if (!failed_) {
+      Report(
+          fmt::format("Cannot write log file [{}]: {} (error {}); lines are dropped until it "
+                      "takes bytes again",
+                      Utf8(path_), base::os::ErrorText(outcome.error), outcome.error));
+    }
+    failed_ = true;
+    error_ = outcome.error;
+    last_attempt_ns_ = MonotonicNanoseconds();
+  }
+  pending_.bytes.clear();
+  pending_.line_ends.clear();
+  pending_.notice_end = 0;
+  return outcome.error == 0;
+}
+
+bool TextFileSink::RetryDueLocked() const {
+  return MonotonicNanoseconds() - last_attempt_ns_ >= kRetryIntervalMs * 1000000;
+}
+
+bool TextFileSink::RecoverLocked() {
+  last_attempt_ns_ = MonotonicNanoseconds();
+  std::string framing;
+  if (!encoder_->BreakSegment(framing)) return false;
+  // A file that holds nothing yet opens with the new segment, without a trailer before it.
+  pending_.bytes = bytes_in_file_ > 0 ? framing : encoder_->Header();
+  base::LogEntry notice;
+  notice.time = base::LogTimestamp::Now();
+  notice.thread_id = base::os::CurrentThreadId();
+  notice.file = std::string(base::FileBaseName(kLogSource));
+  notice.line = __LINE__;
+  notice.level = base::LevelFromNumber(base::kLogWarning);
+  notice.message =
+      fmt::format("{} record lines could not be written to this log and are lost: {} (error {})",
+                  lost_lines_, base::os::ErrorText(error_), error_);
+  if (encoder_->Encode(base::FormatLogLine(notice), encoded_, /*final=*/false)) {
+    pending_.bytes += encoded_;
+    pending_.notice_end = pending_.bytes.size();
+  }
+  if (!WritePendingLocked()) return false;
+  failed_ = false;
+  lost_lines_ = 0;
+  return true;
 }
 
 void TextFileSink::Flush() {
   if (!is_open()) return;
   std::lock_guard lock(lock_);
-  try {
-    stream_->flush();
-  } catch (const std::exception&) {
-    // An I/O failure of a flush is dropped; the sink stays open.
+  if (failed_) {
+    RecoverLocked();
+  } else {
+    WritePendingLocked();
   }
-  stream_->clear();
 }
 
 }  // namespace g3

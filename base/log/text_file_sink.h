@@ -1,7 +1,7 @@
 #pragma once
 // The text log: one file of encoded segments holding an opening text, one line per record and
 // a closing text.
-#include <fstream>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "base/log/log_lines.h"
 #include "base/os/lock.h"
+#include "base/os/output_file.h"
 
 namespace base::log_crypt {
 class LogCrypt;
@@ -33,18 +34,24 @@ std::wstring LogFileName(const std::wstring& prefix, const std::wstring& app_nam
 // `file_name`. An empty directory gives the bare file name.
 std::wstring JoinLogPath(std::wstring_view directory, const std::wstring& file_name);
 
+// A write that fails (a full disk, a quota, a drive gone) does not end the text log. The lines
+// whose bytes did not reach the file, and those logged while it takes nothing, are dropped and
+// counted; no line waits for the file. Once the file takes bytes again (tried at most every
+// kRetryIntervalMs, at a write or a flush), the segment cut by the failure is closed and a new
+// one begins, with a fresh encoder stream, so that everything after the failure can be read;
+// its first record says how many lines were lost and why.
 class TextFileSink {
  public:
   // Cleans and checks the prefix (an unusable one ends the process), names and opens the file
   // in `directory` or, failing that, in the current directory, and writes the opening text.
   TextFileSink(const std::wstring& prefix, const std::wstring& directory,
                const std::wstring& app_name, bool timestamp_in_name, bool encrypt);
-  // Writes the closing text and the segment trailer and closes the file.
+  // Writes the closing text and the segment trailer (when the file takes them) and closes it.
   virtual ~TextFileSink();
   TextFileSink(const TextFileSink&) = delete;
   TextFileSink& operator=(const TextFileSink&) = delete;
 
-  bool is_open() const { return stream_ != nullptr; }
+  bool is_open() const { return file_.is_open(); }
   // The file's full path (the fall-back one when the log directory could not be used).
   const std::wstring& path() const { return path_; }
 
@@ -52,30 +59,54 @@ class TextFileSink {
   void Write(std::string_view line);
   // The same for several lines in order, under one hold of the lock.
   void Write(const base::LogLines& lines);
-  // Hands the stream's buffered lines to the file. Safe to call from several threads.
+  // Hands the encoded lines that wait in memory to the file; after a failed write, tries the
+  // file again at once. Safe to call from several threads.
   void Flush();
 
+  // Encoded bytes gathered before they are handed to the file in one write.
+  static constexpr size_t kWriteSize = 64 * 1024;
+  // After a failed write, the file is tried again no sooner than this.
+  static constexpr int64_t kRetryIntervalMs = 100;
+
  private:
-  bool OpenStream(const std::wstring& path);
+  bool OpenFile(const std::wstring& path);
   // Lines encoded together when a batch is written.
   static constexpr size_t kLinesPerGroup = 256;
 
-  // Encodes and appends the lines of group_, and empties it; the caller holds lock_.
+  // Encodes the lines of group_ into pending_ (or counts them lost while the file fails), and
+  // empties group_; the caller holds lock_.
   void WriteGroupLocked();
-  // Encodes `text` and writes `before`, the encoded bytes and `after`; nothing when the
-  // encoder fails.
-  void WriteEncoded(const std::string& text, bool final, const std::string& before,
-                    const std::string& after);
+  // Hands pending_ to the file and empties it. False when the file took less: the lines whose
+  // bytes are not all in it are counted lost, and the sink fails until a retry succeeds.
+  bool WritePendingLocked();
+  // After a failed write: closes the segment that the failure cut, begins a new one with a
+  // record of the loss, and writes them at once. False when the file still fails.
+  bool RecoverLocked();
+  bool RetryDueLocked() const;
+
+  // Encoded bytes not yet in the file, and where each record line's bytes end in them.
+  struct Pending {
+    std::string bytes;
+    std::vector<size_t> line_ends;
+    size_t notice_end = 0;  // end of a waiting loss record's bytes; 0 when there is none
+  };
 
   std::wstring path_;
   std::wstring prefix_;
-  std::unique_ptr<std::ofstream> stream_;
+  base::os::OutputFile file_;
   bool timestamp_in_name_ = false;
   base::os::Lock lock_;
   std::shared_ptr<base::log_crypt::LogCrypt> encoder_;
-  std::unique_ptr<char[]> stream_buffer_;
-  std::string encoded_;                  // reused for every line, under lock_
-  std::vector<std::string_view> group_;  // reused for every batch, under lock_
+  // Under lock_:
+  Pending pending_;
+  std::string encoded_;                  // reused for every group
+  std::vector<size_t> encoded_ends_;     // reused for every group
+  std::vector<std::string_view> group_;  // reused for every batch
+  uint64_t bytes_in_file_ = 0;
+  bool failed_ = false;          // the last write failed; lines are dropped until a retry
+  uint64_t lost_lines_ = 0;      // lines lost since the last loss record reached the file
+  uint32_t error_ = 0;           // the platform's error of the last failed write
+  int64_t last_attempt_ns_ = 0;  // monotonic time of the last failed write or retry
 };
 
 }  // namespace g3

@@ -1,0 +1,171 @@
+// The text log through writes that fail for a while: the process's file-size limit makes the
+// file take no more bytes (as a full disk would), then it is lifted again. Natively only: under
+// Wine the drill of the tool tests does the same with a real logging run.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/log/log_crypt.h"
+#include "base/log/log_entry.h"
+#include "base/log/secp256k1.h"
+#include "base/log/text_file_sink.h"
+#include "tests/support/log_text.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using base::log_reader::DecodedLog;
+using base::log_reader::LogLine;
+using corvane::testing::DecodeFile;
+using corvane::testing::TempDir;
+
+// Writes beyond `bytes` fail (EFBIG, with SIGXFSZ ignored) until the limit is lifted.
+class FileSizeLimit {
+ public:
+  FileSizeLimit() {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    Lift();
+    signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  void Set(uint64_t bytes) {
+    rlimit limit = saved_;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  }
+  void Lift() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+ private:
+  rlimit saved_{};
+  void (*old_handler_)(int) = nullptr;
+};
+
+std::string Line(const std::string& message) {
+  base::LogEntry entry;
+  entry.time = base::LogTimestamp::Now();
+  entry.thread_id = 7;
+  entry.file = "fault";
+  entry.line = 1;
+  entry.message = message;
+  return base::FormatLogLine(entry);
+}
+
+bool IsDevReaderKeyBuiltIn() {
+  base::log_crypt::PublicKey dev{};
+  return corvane::testing::DevReaderKey() != nullptr &&
+         base::log_crypt::DerivePublicKey(*corvane::testing::DevReaderKey(), &dev) &&
+         dev == base::log_crypt::BuiltInReaderKeys()[0];
+}
+
+// The messages of the records from `file` "fault", in order.
+std::vector<std::string> Messages(const DecodedLog& log) {
+  std::vector<std::string> messages;
+  for (const LogLine& r : log.records) {
+    if (r.file == "fault") messages.push_back(r.message);
+  }
+  return messages;
+}
+
+// The loss records the sink wrote itself.
+std::vector<LogLine> LossRecords(const DecodedLog& log) {
+  std::vector<LogLine> notices;
+  for (const LogLine& r : log.records) {
+    if (r.file == "text_file_sink") notices.push_back(r);
+  }
+  return notices;
+}
+
+uint64_t LostCount(const LogLine& notice) {
+  return std::stoull(notice.message);
+}
+
+// Lines written before the file fails, while it fails, and after it takes bytes again: the
+// first and the last all come back, of the middle ones those that reached the file and a
+// count of the others, and the log closes as usual.
+TEST(TextLogFaultTest, LinesAfterATransientWriteFailureReachTheFile) {
+  for (const bool encrypt : {false, true}) {
+    SCOPED_TRACE(encrypt);
+    if (encrypt && !IsDevReaderKeyBuiltIn()) continue;
+    TempDir dir;
+    const auto path = dir / "app.log";
+    constexpr int kEach = 20000;
+    {
+      FileSizeLimit limit;
+      g3::TextFileSink sink(L"app", dir.wide(), L"", false, encrypt);
+      for (int i = 0; i < kEach; ++i) sink.Write(Line("before " + std::to_string(i)));
+      sink.Flush();
+      limit.Set(std::filesystem::file_size(path) + 1000);
+      for (int i = 0; i < kEach; ++i) sink.Write(Line("during " + std::to_string(i)));
+      sink.Flush();
+      limit.Lift();
+      sink.Flush();
+      for (int i = 0; i < kEach; ++i) sink.Write(Line("after " + std::to_string(i)));
+    }
+    const DecodedLog log = DecodeFile(path);
+    EXPECT_EQ(log.status, base::log_reader::DecodeStatus::kDamaged) << log.problem;
+    ASSERT_FALSE(log.skipped.empty());
+    EXPECT_GT(log.skipped.front().resumed_at, log.skipped.front().at);
+    EXPECT_TRUE(log.closed);
+
+    const std::vector<std::string> messages = Messages(log);
+    const std::vector<LogLine> notices = LossRecords(log);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].level, "WARNING");
+    EXPECT_NE(notices[0].message.find("record lines could not be written to this log and are "
+                                      "lost: File too large (error 27)"),
+              std::string::npos)
+        << notices[0].message;
+    std::vector<std::string> expected;
+    for (int i = 0; i < kEach; ++i) expected.push_back("before " + std::to_string(i));
+    size_t during = 0;
+    while (kEach + during < messages.size() && messages[kEach + during].starts_with("during ")) {
+      ++during;
+    }
+    // The middle lines read are the first ones written, the last of them perhaps cut short.
+    for (size_t i = 0; i + 1 < during; ++i) expected.push_back("during " + std::to_string(i));
+    if (during > 0) expected.push_back(messages[kEach + during - 1]);
+    for (int i = 0; i < kEach; ++i) expected.push_back("after " + std::to_string(i));
+    EXPECT_EQ(messages, expected);
+    // Every middle line is read or counted lost; the one cut by the failure may be both.
+    const uint64_t accounted = during + LostCount(notices[0]);
+    EXPECT_GE(accounted, uint64_t{kEach});
+    EXPECT_LE(accounted, uint64_t{kEach} + 1);
+    EXPECT_LT(during, 1000u);
+  }
+}
+
+// A file that fails from its first bytes on: once it takes bytes again, its first readable
+// segment opens with the loss record.
+TEST(TextLogFaultTest, FileThatFailsFromTheStartIsReadFromItsFirstWholeSegment) {
+  for (const uint64_t first_bytes : {uint64_t{0}, uint64_t{100}}) {
+    SCOPED_TRACE(first_bytes);
+    TempDir dir;
+    {
+      FileSizeLimit limit;
+      limit.Set(first_bytes);
+      g3::TextFileSink sink(L"app", dir.wide(), L"", false, false);
+      for (int i = 0; i < 10; ++i) sink.Write(Line("lost " + std::to_string(i)));
+      limit.Lift();
+      sink.Flush();
+      sink.Write(Line("kept"));
+    }
+    const DecodedLog log = DecodeFile(dir / "app.log");
+    EXPECT_EQ(log.skipped.size(), first_bytes > 0 ? 1u : 0u);
+    EXPECT_TRUE(log.closed);
+    ASSERT_EQ(LossRecords(log).size(), 1u);
+    EXPECT_EQ(LostCount(LossRecords(log)[0]), 10u);
+    EXPECT_EQ(Messages(log), std::vector<std::string>{"kept"});
+  }
+}
+
+}  // namespace
