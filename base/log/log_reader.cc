@@ -25,6 +25,8 @@ constexpr std::string_view kOpeningStart = "\xEF\xBB\xBFlog created at: ";
 constexpr std::string_view kClosingStart = "\nlog shutdown at: ";
 constexpr std::string_view kSyncMarker{"\0\0\xFF\xFF", 4};
 constexpr std::string_view kRecordStart = "\n[";
+// The source of the records that the text sink writes itself.
+constexpr std::string_view kTextSinkFile = "text_file_sink";
 constexpr size_t kTimeLength = 23;   // 2025-03-04 05:06:07.089
 constexpr size_t kMaxLevelText = 7;  // WARNING
 constexpr size_t kMaxFileName = 512;
@@ -173,6 +175,17 @@ bool CouldBeTornHead(std::string_view rest) {
          rest.find_first_of("\t\n") == std::string_view::npos;
 }
 
+// Where a record head that was cut off begins in `text`, which may stop inside it; npos when
+// its end holds none.
+size_t TornHeadStart(std::string_view text) {
+  const size_t last_start = text.rfind(kRecordStart);
+  if (last_start == std::string_view::npos ||
+      !CouldBeTornHead(text.substr(last_start + kRecordStart.size()))) {
+    return std::string_view::npos;
+  }
+  return last_start;
+}
+
 struct ParseResult {
   uint64_t outside = 0;   // bytes that belong to no record
   bool too_long = false;  // stopped before a record longer than kMaxRecordBytes
@@ -180,9 +193,10 @@ struct ParseResult {
 
 // Cuts the records out of one stretch of plain text. With `text_only`, a message ends where the
 // text stops being text. With `torn_end`, the text may stop inside the last record, also inside
-// its head.
+// its head. With `runs_on`, it gets for each record whether its message ran on up to the next
+// record's head (rather than stopping at bytes that are no text or at the end of `text`).
 ParseResult ParseInto(std::string_view text, bool text_only, std::vector<LogLine>* records,
-                      bool torn_end = false) {
+                      bool torn_end = false, std::vector<bool>* runs_on = nullptr) {
   ParseResult result;
   LogLine head;
   size_t head_length = 0;
@@ -201,14 +215,17 @@ ParseResult ParseInto(std::string_view text, bool text_only, std::vector<LogLine
       result.outside += text.size() - start;
       break;
     }
+    if (runs_on != nullptr) {
+      runs_on->push_back(next_start != std::string_view::npos &&
+                         message.size() == end - message_start);
+    }
     result.outside += end - message_start - message.size();
     // Where the text was cut short, the next record's head may have been cut too.
     if (torn_end && next_start == std::string_view::npos) {
-      const size_t last_start = message.rfind(kRecordStart);
-      if (last_start != std::string_view::npos &&
-          CouldBeTornHead(message.substr(last_start + kRecordStart.size()))) {
-        result.outside += message.size() - last_start;
-        message = message.substr(0, last_start);
+      const size_t torn = TornHeadStart(message);
+      if (torn != std::string_view::npos) {
+        result.outside += message.size() - torn;
+        message = message.substr(0, torn);
       }
     }
     head.message.assign(message);
@@ -294,7 +311,9 @@ bool IsFillerBlock(const uint8_t* block, uint8_t filler) {
 }
 
 // A ring that is not enciphered: runs of at least 8 spaces at its end or before a record head
-// are filler (and the end mark); they are left out in one pass. Returns the bytes left out.
+// are filler (and the end mark); they are left out in one pass. One before a record head leaves
+// a zero byte, which no record text holds: the message before it ends there. Returns the bytes
+// left out.
 uint64_t DropPlainFiller(std::string* text) {
   std::string kept;
   kept.reserve(text->size());
@@ -309,8 +328,11 @@ uint64_t DropPlainFiller(std::string* text) {
     size_t end = text->find_first_not_of(' ', run);
     if (end == std::string::npos) end = text->size();
     kept.append(*text, at, run - at);
-    if (end == text->size() || text->compare(end, kRecordStart.size(), kRecordStart) == 0) {
+    if (end == text->size()) {
       dropped += end - run;
+    } else if (text->compare(end, kRecordStart.size(), kRecordStart) == 0) {
+      kept += '\0';
+      dropped += end - run - 1;
     } else {
       kept.append(*text, run, end - run);
     }
@@ -320,21 +342,27 @@ uint64_t DropPlainFiller(std::string* text) {
   return dropped;
 }
 
-// Memory log that is not enciphered: the newest record is the one with the latest time (the
-// last of equal times); the ring's older content follows it, so reading starts right after it.
-void PutInChronologicalOrder(std::vector<LogLine>* records, size_t first) {
-  if (records->size() <= first) return;
-  size_t newest = first;
-  for (size_t i = first + 1; i < records->size(); ++i) {
-    if ((*records)[i].time >= (*records)[newest].time) newest = i;
+// A memory log read round its ring where nothing shows where the newest piece ends: the
+// newest record is the one with the latest time, the last of equal times (records of one
+// millisecond lie in the ring in the order they were written).
+size_t NewestIndex(const std::vector<LogLine>& records) {
+  size_t newest = 0;
+  for (size_t i = 1; i < records.size(); ++i) {
+    if (records[i].time >= records[newest].time) newest = i;
   }
-  std::rotate(records->begin() + static_cast<std::ptrdiff_t>(first),
-              records->begin() + static_cast<std::ptrdiff_t>(newest) + 1, records->end());
+  return newest;
+}
+
+// Puts the record at `newest` last; the ring's older content follows it, so it comes first.
+void RotateAfter(std::vector<LogLine>* records, size_t newest) {
+  std::rotate(records->begin(), records->begin() + static_cast<std::ptrdiff_t>(newest) + 1,
+              records->end());
 }
 
 struct StoredBody {
   std::span<const uint8_t> bytes;
   uint64_t offset = 0;
+  bool broken = false;  // cut short by a failed write, another segment after it
 };
 
 struct SegmentReader {
@@ -344,16 +372,18 @@ struct SegmentReader {
   std::vector<std::string> texts;  // inflated text of compressed segments
   std::vector<StoredBody> stored;  // segments stored without compression
   size_t text_bytes = 0;
-  uint64_t undecodable = 0;  // bytes in no record and no filler
+  uint64_t undecodable = 0;    // bytes in no record and no filler
+  size_t damaged_segment = 0;  // the number of the last segment found damaged
 
-  // Takes the segment body at file offset `offset`. False when it is damaged.
+  // Takes the segment body at file offset `offset`. Damage inside it that reading can go past
+  // is noted in log.skipped; false when reading must stop.
   bool Read(std::span<const uint8_t> body, uint64_t offset, bool cut_short) {
     const size_t whole = header.encrypt ? body.size() / kTeaBlockSize * kTeaBlockSize : body.size();
-    if (whole != body.size() && !cut_short) {
-      return Damage(offset + whole, "a segment ends inside a cipher block");
-    }
+    // Closed by a trailer, but its data ends inside a cipher block: it was cut.
+    const bool torn_block = whole != body.size() && !cut_short;
     if (!header.compress) {
       stored.push_back({body.first(whole), offset});
+      if (torn_block) BrokeOff(offset + body.size());
       return true;
     }
     std::string data(reinterpret_cast<const char*>(body.data()), whole);
@@ -362,18 +392,27 @@ struct SegmentReader {
                                            whole / kTeaBlockSize);
       StripPadding(&data);
     }
+    // Every call of the encoder ends its data with a sync flush: data that ends elsewhere was
+    // cut inside a record.
+    const bool ends_at_flush = data.empty() || std::string_view(data).ends_with(kSyncMarker);
     std::string text;
     const InflateResult inflated = InflateSegment(data, kMaxTextBytes - text_bytes, &text);
     text_bytes += text.size();
     texts.push_back(std::move(text));
     switch (inflated.outcome) {
       case InflateOutcome::kDone:
+        if (!cut_short && (torn_block || !ends_at_flush)) BrokeOff(offset + body.size());
         return true;
       case InflateOutcome::kFailed:
         if (header.encrypt && texts.size() == 1 && texts.back().empty()) {
           log.status = DecodeStatus::kWrongKey;
+          return Damage(offset + inflated.taken, "the compressed data cannot be inflated");
         }
-        return Damage(offset + inflated.taken, "the compressed data cannot be inflated");
+        CutTornHead(&texts.back());
+        damaged_segment = log.segments;
+        Skip(offset + inflated.taken, "the compressed data of segment " +
+                                          std::to_string(log.segments) + " cannot be inflated");
+        return true;
       case InflateOutcome::kRecordTooLong:
         return Damage(offset + inflated.taken, "a record longer than " +
                                                    std::to_string(kMaxRecordBytes) +
@@ -386,6 +425,30 @@ struct SegmentReader {
     return true;
   }
 
+  // The current segment was cut at file offset `at`: the rest of it never reached the file, and
+  // its writer began a new segment. Its last record may be cut short; a record head cut there
+  // is dropped.
+  void BrokeOff(uint64_t at) {
+    if (damaged_segment == log.segments) return;
+    damaged_segment = log.segments;
+    if (header.compress) {
+      CutTornHead(&texts.back());
+    } else {
+      stored.back().broken = true;
+    }
+    Skip(at, "segment " + std::to_string(log.segments) +
+                 " breaks off (the rest of it never reached the file; its last record may be "
+                 "cut short)");
+  }
+
+  // Drops a record head cut off at the end of a segment's text.
+  void CutTornHead(std::string* text) {
+    const size_t torn = TornHeadStart(*text);
+    if (torn == std::string::npos) return;
+    log.unreadable_bytes += text->size() - torn;
+    text->resize(torn);
+  }
+
   // The stored bytes as plain text, deciphered when enciphered.
   std::string PlainText(std::span<const uint8_t> bytes) const {
     std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -396,13 +459,17 @@ struct SegmentReader {
     return text;
   }
 
-  // Only the text log opens with the byte-order mark; the memory log's ring never does.
+  // Only the text log opens with the byte-order mark; the memory log's ring never does. A text
+  // log whose opening never reached the file opens with the text sink's record of that loss,
+  // which the memory log never holds.
   bool StoredTextLog() const {
     if (stored.empty()) return false;
     const auto first = stored.front().bytes;
-    const size_t blocks = (kOpeningStart.size() + kTeaBlockSize - 1) / kTeaBlockSize;
-    return PlainText(first.first(std::min(first.size(), blocks * kTeaBlockSize)))
-        .starts_with(kOpeningStart);
+    constexpr size_t kLooked = 1024;
+    const std::string start = PlainText(first.first(std::min(first.size(), kLooked)));
+    LogLine head;
+    return start.starts_with(kOpeningStart) ||
+           (ParseHead(start, 0, &head) != 0 && head.file == kTextSinkFile);
   }
 
   // A memory-log ring, read as a cycle, which fits the mapped file (ring start at the body's
@@ -416,21 +483,27 @@ struct SegmentReader {
   void ReadEncipheredRing(std::span<const uint8_t> body) {
     const size_t blocks = body.size() / kTeaBlockSize;
     auto block = [&](size_t i) { return body.data() + i * kTeaBlockSize; };
+    auto spaces = [&](size_t i) { return IsFillerBlock(block(i), ' '); };
     size_t mark = 0;
-    while (mark < blocks && !IsFillerBlock(block(mark), ' ')) ++mark;
+    while (mark < blocks && !spaces(mark)) ++mark;
     size_t start = mark;
-    while (start < blocks && IsFillerBlock(block(start), ' ')) ++start;
+    while (start < blocks && spaces(start)) ++start;
     if (start == blocks) start = 0;
     const size_t count = mark < blocks ? (mark + blocks - start) % blocks : blocks;
-    log.unreadable_bytes += (blocks - count) * kTeaBlockSize;
+    // Runs of spaces going round the ring: two when the end mark and the filler lie apart.
+    size_t space_runs = 0;
+    for (size_t i = 0; i < blocks; ++i) {
+      if (spaces(i) && !spaces((i + blocks - 1) % blocks)) ++space_runs;
+    }
 
     std::string text;
     text.reserve(count * kTeaBlockSize);
+    uint64_t unreadable = (blocks - count) * kTeaBlockSize;
     bool ends_written_out = false;  // the last block holds the zeros of a closing writer
     for (size_t k = 0; k < count; ++k) {
       const uint8_t* bytes = block((start + k) % blocks);
       if (IsFillerBlock(bytes, ' ') || IsFillerBlock(bytes, 0)) {
-        log.unreadable_bytes += kTeaBlockSize;
+        unreadable += kTeaBlockSize;
         if (bytes[0] == 0 && !text.empty() && text.back() != '\0') text += '\0';
         ends_written_out = false;
         continue;
@@ -441,37 +514,76 @@ struct SegmentReader {
       ends_written_out = text.back() == '\0';
     }
     const bool may_lack_tail = !ends_written_out;
-    const size_t before = log.records.size();
-    Parse(text, may_lack_tail);
-    if (log.records.size() > before) {
-      log.newest_end = may_lack_tail ? NewestEnd::kMayLackTail : NewestEnd::kWhole;
+    std::vector<LogLine> records;
+    ParseResult parsed = ParseInto(text, true, &records, may_lack_tail);
+    NewestEnd newest_end = may_lack_tail ? NewestEnd::kMayLackTail : NewestEnd::kWhole;
+    if (space_runs <= 1 && ReadOutOfOrder(records)) {
+      // No end mark: its one run of spaces is the filler, and reading round from it put the
+      // pieces written since the last wrap before the older ones after them. Read again from
+      // the first record, so that the bytes at the ring's start (the end of the record before
+      // the filler) follow that record, and put the newest record last.
+      LogLine unused;
+      size_t unused_length = 0;
+      const size_t first = FindRecordStart(text, 0, &unused, &unused_length);
+      std::rotate(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(first), text.end());
+      records.clear();
+      parsed = ParseInto(text, true, &records);
+      RotateAfter(&records, NewestIndex(records));
+      newest_end = NewestEnd::kMayCarryOlderBytes;
     }
+    log.unreadable_bytes += unreadable;
+    Take(parsed, std::move(records), newest_end);
   }
 
-  // A ring that is not enciphered holds the plain lines. Without the cipher's blocks, the end
-  // mark is 8 spaces like any others: the newest record (the one with the latest time) is cut
-  // at its first run of 8 spaces.
+  // True when the records read round a ring lie in two runs, the newest record (by time) at
+  // the end of the first one and every record of the second no later than the first record
+  // read: the ring's newer pieces were read before its older ones. Records that are only a
+  // little out of time order (two threads that log at once) are no such split.
+  static bool ReadOutOfOrder(const std::vector<LogLine>& records) {
+    if (records.empty()) return false;
+    const size_t newest = NewestIndex(records);
+    if (newest + 1 == records.size()) return false;
+    return std::all_of(records.begin() + static_cast<std::ptrdiff_t>(newest) + 1, records.end(),
+                       [&](const LogLine& r) { return r.time <= records.front().time; });
+  }
+
+  // A ring that is not enciphered holds the plain lines, and its pieces carry nothing across:
+  // the newest record is the one with the latest time. Without the cipher's blocks, the end
+  // mark is 8 spaces like any others: the newest record is cut at its first run of 8 spaces.
+  // A newest record that runs on up to another record's head had no mark after it.
   void ReadPlainRing(std::span<const uint8_t> body) {
     std::string text(reinterpret_cast<const char*>(body.data()), body.size());
     log.unreadable_bytes += DropPlainFiller(&text);
-    const size_t before = log.records.size();
-    Parse(text, false);
-    PutInChronologicalOrder(&log.records, before);
-    if (log.records.size() == before) return;
-    std::string& newest = log.records.back().message;
-    const size_t mark = newest.find(kEndMark);
-    if (mark != std::string::npos) {
-      log.unreadable_bytes += newest.size() - mark;
-      newest.resize(mark);
+    std::vector<LogLine> records;
+    std::vector<bool> runs_on;
+    const ParseResult parsed = ParseInto(text, true, &records, false, &runs_on);
+    if (records.empty()) {
+      Take(parsed, {}, NewestEnd::kWhole);
+      return;
     }
-    log.newest_end = NewestEnd::kAtFirstSpaceRun;
+    const size_t newest = NewestIndex(records);
+    const bool unmarked = runs_on[newest];
+    RotateAfter(&records, newest);
+    std::string& message = records.back().message;
+    const size_t mark = message.find(kEndMark);
+    if (mark != std::string::npos) {
+      log.unreadable_bytes += message.size() - mark;
+      message.resize(mark);
+    }
+    Take(parsed, std::move(records),
+         mark == std::string::npos && unmarked ? NewestEnd::kMayCarryOlderBytes
+                                               : NewestEnd::kAtFirstSpaceRun);
   }
 
-  void Parse(std::string_view text, bool torn_end) {
-    const ParseResult parsed = ParseInto(text, true, &log.records, torn_end);
+  // The records of a ring, oldest first, and what the parse left outside them.
+  void Take(const ParseResult& parsed, std::vector<LogLine> records, NewestEnd newest_end) {
     log.unreadable_bytes += parsed.outside;
     undecodable += parsed.outside;
     if (parsed.too_long) TooLong();
+    if (records.empty()) return;
+    log.newest_end = newest_end;
+    log.records.insert(log.records.end(), std::make_move_iterator(records.begin()),
+                       std::make_move_iterator(records.end()));
   }
 
   // Where the plain text was already at hand: the file's offset is not known there.
@@ -482,12 +594,16 @@ struct SegmentReader {
                   " bytes (no log writes one) after record " + std::to_string(log.records.size());
   }
 
+  // Damage where reading stops.
   bool Damage(uint64_t at, std::string_view what) {
     if (log.status != DecodeStatus::kWrongKey) log.status = DecodeStatus::kDamaged;
     log.stopped_at = at;
     log.problem = std::string(what) + " at byte " + std::to_string(at);
     return false;
   }
+
+  // Damage that reading goes past, at the next segment header.
+  void Skip(uint64_t at, std::string what) { log.skipped.push_back({at, 0, std::move(what)}); }
 };
 
 int HexValue(char c) {
@@ -514,15 +630,28 @@ std::optional<std::array<uint8_t, N>> ParseHex(std::string_view text) {
   return out;
 }
 
+// The first offset in `file` where a segment header lies; npos when there is none.
+size_t FindFirstHeader(std::span<const uint8_t> file) {
+  for (size_t at = 0; at + kSegmentHeaderSize <= file.size(); ++at) {
+    if (file[at] == 0x86 && file[at + 1] == 0x96 && SegmentHeader::Parse(file.subspan(at))) {
+      return at;
+    }
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
   DecodedLog log;
-  const auto header = SegmentHeader::Parse(file);
-  if (!header) {
+  // A file normally opens with its header; one whose first write did not reach the disk whole
+  // opens with what did, and the writer's next segment follows.
+  const size_t first = FindFirstHeader(file);
+  if (first == std::string_view::npos) {
     log.problem = "no log segment header at the start of the file";
     return log;
   }
+  const auto header = SegmentHeader::Parse(file.subspan(first));
   log.header = *header;
   TeaKey key;
   if (header->encrypt) {
@@ -541,12 +670,20 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
   }
 
   // Every segment of one encoder has the same header and trailer bytes.
-  const std::span<const uint8_t> header_bytes = file.first(kSegmentHeaderSize);
+  const std::span<const uint8_t> header_bytes = file.subspan(first, kSegmentHeaderSize);
   const auto trailer = SegmentTrailer{header->creation_time}.ToBytes();
   log.status = DecodeStatus::kComplete;
   log.stopped_at = file.size();
-  SegmentReader reader{*header, key, log, {}, {}, 0, 0};
-  size_t at = kSegmentHeaderSize;
+  SegmentReader reader{*header, key, log, {}, {}, 0, 0, 0};
+  if (first > 0) reader.Skip(0, std::to_string(first) + " bytes before the first segment header");
+  size_t at = first + kSegmentHeaderSize;
+  auto resume_at = [&](size_t header_at) {
+    for (SkippedDamage& damage : log.skipped) {
+      if (damage.resumed_at == 0) damage.resumed_at = header_at;
+    }
+    at = header_at + kSegmentHeaderSize;
+  };
+  resume_at(first);
   while (true) {
     ++log.segments;
     const auto body_end = std::search(file.begin() + static_cast<std::ptrdiff_t>(at), file.end(),
@@ -562,15 +699,26 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
                     " without its trailer; the last record may be incomplete";
       break;
     }
-    at = end + kSegmentTrailerSize;
-    if (at == file.size()) break;
-    if (file.size() - at < kSegmentHeaderSize ||
-        !std::equal(header_bytes.begin(), header_bytes.end(),
-                    file.begin() + static_cast<std::ptrdiff_t>(at))) {
-      reader.Damage(at, "unexpected bytes after a segment trailer");
+    const size_t next = end + kSegmentTrailerSize;
+    if (next == file.size()) break;
+    const bool header_next = file.size() - next >= kSegmentHeaderSize &&
+                             std::equal(header_bytes.begin(), header_bytes.end(),
+                                        file.begin() + static_cast<std::ptrdiff_t>(next));
+    // Bytes that are no segment header are what a failed write left, or junk: reading goes on
+    // at the next segment header, when there is one.
+    const auto found = header_next
+                           ? file.begin() + static_cast<std::ptrdiff_t>(next)
+                           : std::search(file.begin() + static_cast<std::ptrdiff_t>(next),
+                                         file.end(), header_bytes.begin(), header_bytes.end());
+    if (found == file.end()) {
+      reader.Damage(next, "unexpected bytes after a segment trailer");
       break;
     }
-    at += kSegmentHeaderSize;
+    // The encoder begins a new segment only once the compressed data passed the segment limit;
+    // any other segment that another follows was cut by a failed write.
+    if (!header->compress || end - at <= base::log_crypt::kSegmentLimit) reader.BrokeOff(end);
+    if (!header_next) reader.Skip(next, "unexpected bytes after a segment trailer");
+    resume_at(static_cast<size_t>(found - file.begin()));
   }
 
   const bool text_log = header->compress || reader.StoredTextLog();
@@ -586,7 +734,11 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
       std::string().swap(text);
     }
     // Text logs have no filler: what is stored is the text, spaces and all.
-    for (const StoredBody& body : reader.stored) all += reader.PlainText(body.bytes);
+    for (const StoredBody& body : reader.stored) {
+      std::string text = reader.PlainText(body.bytes);
+      if (body.broken) reader.CutTornHead(&text);
+      all += text;
+    }
     const size_t closing = all.rfind(kClosingStart);
     if (closing != std::string::npos &&
         LooksLikeTime(std::string_view(all).substr(closing + kClosingStart.size()))) {
@@ -612,6 +764,14 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
     }
   }
   const uint64_t undecodable = reader.undecodable;
+  if (!log.skipped.empty() && log.status == DecodeStatus::kComplete) {
+    const SkippedDamage& damage = log.skipped.front();
+    log.status = DecodeStatus::kDamaged;
+    log.problem = damage.what + " at byte " + std::to_string(damage.at);
+    if (log.skipped.size() > 1) {
+      log.problem += ", and " + std::to_string(log.skipped.size() - 1) + " more damaged places";
+    }
+  }
 
   // A wrong key deciphers to bytes that hold neither the opening text nor any record.
   if (header->encrypt && log.records.empty() && log.opening.empty() &&

@@ -45,21 +45,36 @@ enum class NewestEnd {
   // Not enciphered: the record ends at its first run of 8 spaces, the ring's end mark, which
   // cannot be told from 8 spaces of the message itself.
   kAtFirstSpaceRun,
+  // The ring has no end mark (written before the mark existed, or by another writer of the
+  // format): the records are put in order by their times, and the newest one's end may carry
+  // bytes of an older record, since nothing shows where it ends.
+  kMayCarryOlderBytes,
 };
 
 enum class DecodeStatus {
   kComplete,  // every segment closed by its trailer
   kCutShort,  // the file ends inside a segment: everything readable was read
-  kDamaged,   // bytes that cannot be decoded; everything before them was read
+  kDamaged,   // bytes that cannot be decoded; what is readable before and after them was read
   kNotALog,   // no segment header at the start
   kNoKey,     // enciphered, and no private key was given
   kWrongKey,  // the key deciphers to no log text
 };
 
+// Damage that reading went past. A writer whose file failed for a while closes the segment
+// that the failure cut and begins a new one; reading goes on at that segment's header.
+struct SkippedDamage {
+  uint64_t at = 0;          // file offset where the readable data ends
+  uint64_t resumed_at = 0;  // file offset of the segment header where reading went on; 0: none
+  std::string what;
+};
+
 struct DecodedLog {
   DecodeStatus status = DecodeStatus::kNotALog;
   std::string problem;      // one line on what went wrong and where; empty when complete
-  uint64_t stopped_at = 0;  // file offset where reading stopped (the file size when complete)
+  uint64_t stopped_at = 0;  // file offset where reading stopped (the file size when read to it)
+  // Damage that reading went past, in file order. It makes the status kDamaged also when the
+  // rest of the file was read to its end.
+  std::vector<SkippedDamage> skipped;
   LogKind kind = LogKind::kTextLog;
   base::log_crypt::SegmentHeader header;
   size_t segments = 0;

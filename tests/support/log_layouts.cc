@@ -87,6 +87,13 @@ void TextLogWriter::Add(const SampleRecord& record) {
   bytes_ += piece_;
 }
 
+void TextLogWriter::BreakAt(size_t size, std::string_view junk) {
+  bytes_.resize(size);
+  bytes_ += junk;
+  crypt_.BreakSegment(piece_);
+  bytes_ += piece_;
+}
+
 std::string TextLogWriter::Finish() {
   crypt_.Encode("\nlog shutdown at: 2026-01-02 23:59:59.999", piece_, true);
   bytes_ += piece_ + crypt_.Trailer();

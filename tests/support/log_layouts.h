@@ -42,9 +42,14 @@ class TextLogWriter {
  public:
   TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys);
   void Add(const SampleRecord& record);
+  // Keeps the file's first `size` bytes, as a write that failed there leaves it, then writes
+  // `junk` (the part of a retry that reached the file) and begins a new segment, as the text
+  // sink does once the file takes bytes again.
+  void BreakAt(size_t size, std::string_view junk = {});
   // Closing text and trailer; the file's bytes.
   std::string Finish();
   std::string& bytes() { return bytes_; }
+  std::string Trailer() const { return crypt_.Trailer(); }
 
  private:
   base::log_crypt::LogCrypt crypt_;

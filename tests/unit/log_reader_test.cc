@@ -116,6 +116,41 @@ TEST_F(LogReaderTest, TextLogAcrossSegmentRollover) {
   ExpectRecords(log, records);
 }
 
+// A text log whose writer lost the end of a segment (a write that failed) and began a new one:
+// the records before the cut, the last perhaps cut short, then all after it, and the cut
+// reported where it is.
+TEST_F(LogReaderTest, TextLogIsReadOnPastASegmentCutByAFailedWrite) {
+  const auto records = MakeRecords(600);
+  for (const bool encrypt : {true, false}) {
+    for (const size_t lost : {size_t{1}, size_t{5}, size_t{37}, size_t{400}, size_t{403}}) {
+      for (const bool junk : {false, true}) {
+        SCOPED_TRACE(testing::Message() << encrypt << " " << lost << " " << junk);
+        TextLogWriter writer(encrypt, reader_.table);
+        for (size_t i = 0; i < 300; ++i) writer.Add(records[i]);
+        const size_t cut = writer.bytes().size() - lost;
+        // A retry that the file took in part: the trailer and the start of the header.
+        const std::string partial_retry =
+            junk ? writer.Trailer() + writer.bytes().substr(0, 40) : "";
+        writer.BreakAt(cut, partial_retry);
+        for (size_t i = 300; i < records.size(); ++i) writer.Add(records[i]);
+        const DecodedLog log = Decode(writer.Finish(), encrypt ? &reader_.secret : nullptr);
+        EXPECT_EQ(log.status, DecodeStatus::kDamaged);
+        EXPECT_TRUE(log.closed);
+        ASSERT_EQ(log.skipped.size(), junk ? 2u : 1u);
+        EXPECT_EQ(log.skipped.front().at, cut) << log.skipped.front().what;
+        EXPECT_EQ(log.skipped.back().resumed_at, cut + partial_retry.size() + 12);
+        EXPECT_NE(log.problem.find(std::to_string(cut)), std::string::npos) << log.problem;
+        // Records 300 on, after the records up to the cut, the last of which may be cut short.
+        ASSERT_GT(log.records.size(), 300u);
+        const size_t before = log.records.size() - 300;
+        ExpectRecords(log, std::span(records).first(before - 1), false);
+        EXPECT_TRUE(records[before - 1].message.starts_with(log.records[before - 1].message));
+        for (size_t i = 0; i < 300; ++i) ExpectSame(log.records[before + i], records[300 + i]);
+      }
+    }
+  }
+}
+
 TEST_F(LogReaderTest, WrongOrMissingKeyIsReportedNotDecoded) {
   TextLogWriter text(true, reader_.table);
   MemoryLogWriter memory(true, reader_.table);

@@ -37,9 +37,11 @@ constexpr char kHelp[] =
     "                     WARNING, ERROR, FATAL, or 0..6\n"
     "\n"
     "What could not be read is said on standard error: a wrong key, a file that is no log,\n"
-    "and where a cut-short or damaged file stopped (everything before it is printed). A\n"
-    "memory log read as a running or crashed program left it is read whole, but its newest\n"
-    "record may lack up to 7 bytes at its end: that is said too.\n"
+    "where a cut-short or damaged file stopped (everything before it is printed), and each\n"
+    "damaged place that reading went past (at the next segment header, as after a spell in\n"
+    "which the disk was full), with its byte offset. A memory log read as a running or\n"
+    "crashed program left it is read whole, but its newest record may lack up to 7 bytes at\n"
+    "its end: that is said too.\n"
     "Exit codes: 0 the whole log was read, 1 bad input (unreadable file or key, no log, wrong\n"
     "key, cut short or damaged), 2 usage.\n";
 
@@ -164,9 +166,33 @@ int main(int argc, char** argv) {
                  "corvane-logcat: %s: not enciphered: the newest record is taken to end at its "
                  "first run of 8 spaces, which cannot be told from spaces of its own\n",
                  log_path.c_str());
+  } else if (log.newest_end == base::log_reader::NewestEnd::kMayCarryOlderBytes) {
+    std::fprintf(stderr,
+                 "corvane-logcat: %s: the memory log has no mark where its newest record ends: "
+                 "records are in the order of their times, and the newest one's end may carry "
+                 "bytes of an older record\n",
+                 log_path.c_str());
+  }
+  for (const auto& damage : log.skipped) {
+    std::fprintf(stderr, "corvane-logcat: %s: damaged at byte %llu: %s; ", log_path.c_str(),
+                 static_cast<unsigned long long>(damage.at), damage.what.c_str());
+    if (damage.resumed_at != 0) {
+      std::fprintf(stderr, "read on from the segment header at byte %llu\n",
+                   static_cast<unsigned long long>(damage.resumed_at));
+    } else {
+      std::fprintf(stderr, "nothing readable follows\n");
+    }
   }
   if (log.status == DecodeStatus::kComplete) return kOk;
-  std::fprintf(stderr, "corvane-logcat: %s: %s after %zu records\n", log_path.c_str(),
-               log.problem.c_str(), log.records.size());
+  if (!log.skipped.empty() && log.status == DecodeStatus::kDamaged &&
+      log.stopped_at == bytes->size()) {
+    std::fprintf(stderr,
+                 "corvane-logcat: %s: read to its end past %zu damaged place%s: %zu records\n",
+                 log_path.c_str(), log.skipped.size(), log.skipped.size() == 1 ? "" : "s",
+                 log.records.size());
+  } else {
+    std::fprintf(stderr, "corvane-logcat: %s: %s after %zu records\n", log_path.c_str(),
+                 log.problem.c_str(), log.records.size());
+  }
   return kBadInput;
 }
