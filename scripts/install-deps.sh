@@ -8,8 +8,9 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libfmt-dev nlohmann-json3-dev zlib1g-dev libgcrypt20-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  # the log tools' test measures corvane-logcat's peak memory with GNU time
-  time
+  # the log tools' test measures corvane-logcat's peak memory with GNU time; the drill of a
+  # text log through failing writes sets a running process's file-size limit with prlimit
+  time util-linux
   # libFuzzer targets: clang and its sanitizer and fuzzer runtimes
   clang libclang-rt-14-dev
   # benchmarks only: the peer the log benchmark compares with

@@ -1,16 +1,18 @@
 // Test helper, not shipped: one real logging run with the program's settings (worker,
 // encrypt, memory log on, file level INFO) into a directory, for the tools to read back.
-//   log_run DEV_PUBLIC_KEY_FILE DIR COUNT [PAUSE_AFTER]
+//   log_run DEV_PUBLIC_KEY_FILE DIR COUNT [PAUSE_AFTER...]
 // Writes COUNT INFO records "run record <i> of <COUNT>", one TRACE record (memory log only)
-// after every tenth, and a last WARNING "last record of the run". With PAUSE_AFTER, it makes
-// the file DIR/paused after the record of that number and waits until the file is gone, so
-// that a test can read the memory log of a running writer. Exits 77 when the build's reader
-// key is not the given development key (so nothing written could be read with it).
+// after every tenth, and a last WARNING "last record of the run". After the record of each
+// PAUSE_AFTER number it makes the file DIR/paused and waits until the file is gone, so that a
+// test can read the memory log of a running writer, or change the process's limits from
+// outside. Exits 77 when the build's reader key is not the given development key (so nothing
+// written could be read with it).
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -25,8 +27,8 @@ constexpr int kSkipped = 77;
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) {
-    std::fputs("usage: log_run DEV_PUBLIC_KEY_FILE DIR COUNT [PAUSE_AFTER]\n", stderr);
+  if (argc < 4) {
+    std::fputs("usage: log_run DEV_PUBLIC_KEY_FILE DIR COUNT [PAUSE_AFTER...]\n", stderr);
     return 2;
   }
   std::ifstream key_file(argv[1], std::ios::binary);
@@ -39,7 +41,8 @@ int main(int argc, char** argv) {
   const std::string dir_text = argv[2];
   const std::wstring dir(dir_text.begin(), dir_text.end());  // test paths are ASCII
   const unsigned long count = std::stoul(argv[3]);
-  const unsigned long pause_after = argc == 5 ? std::stoul(argv[4]) : count;
+  std::set<unsigned long> pauses;
+  for (int i = 4; i < argc; ++i) pauses.insert(std::stoul(argv[i]));
   const std::filesystem::path pause_flag = std::filesystem::path(dir_text) / "paused";
 
   base::logger logger;
@@ -52,7 +55,7 @@ int main(int argc, char** argv) {
   for (unsigned long i = 0; i < count; ++i) {
     BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "run record {} of {}", i, count);
     if (i % 10 == 9) BASE_LOG_TO(&logger, kLogSource, base::kLogTrace, "trace after {}", i);
-    if (i == pause_after) {
+    if (pauses.contains(i)) {
       std::ofstream{pause_flag};
       while (std::filesystem::exists(pause_flag)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
