@@ -406,6 +406,9 @@ struct SegmentReader {
       case InflateOutcome::kFailed:
         if (header.encrypt && texts.size() == 1 && texts.back().empty()) {
           log.status = DecodeStatus::kWrongKey;
+        }
+        // Reading goes on only where a trailer closes the segment and another may follow.
+        if (log.status == DecodeStatus::kWrongKey || cut_short) {
           return Damage(offset + inflated.taken, "the compressed data cannot be inflated");
         }
         CutTornHead(&texts.back());
@@ -582,8 +585,12 @@ struct SegmentReader {
     if (parsed.too_long) TooLong();
     if (records.empty()) return;
     log.newest_end = newest_end;
-    log.records.insert(log.records.end(), std::make_move_iterator(records.begin()),
-                       std::make_move_iterator(records.end()));
+    if (log.records.empty()) {
+      log.records = std::move(records);
+    } else {
+      log.records.insert(log.records.end(), std::make_move_iterator(records.begin()),
+                         std::make_move_iterator(records.end()));
+    }
   }
 
   // Where the plain text was already at hand: the file's offset is not known there.
