@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A real logging run (worker, encrypt, compress, memory log) whose text log stops taking bytes
 # for a while, as on a full disk: the process's file-size limit is set from outside once the
-# logger runs (with SIGXFSZ ignored, a write beyond it fails with EFBIG, under Wine too) and
-# lifted again later. corvane-logcat then reads every record that reached the file before the
+# logger runs and lifted again later. With SIGXFSZ ignored, a write beyond the limit takes the
+# bytes up to it and the next one fails: natively with EFBIG ("File too large", 27); under Wine,
+# which passes the failure on as a general one, with ERROR_GEN_FAILURE (31). corvane-logcat then reads every record that reached the file before the
 # failure, reports the segment it cut, the logger's record of the loss with its count, and
 # every record after it, up to the last one and the closing trailer.
 #   log_fault_drill_test.sh <log_run> <corvane-logcat> <keys dir> [emulator]
