@@ -47,7 +47,7 @@ bool AcquireBlockLock(void* view, uint64_t value, const LockWaitLimits& limits, 
     }
     if (now - start >= give_up_after) {
       SetText(error, "the block's lock word stayed held for " + Milliseconds(now - start) +
-                         " ms, changing hands (value " + std::to_string(seen) + ")");
+                         " ms (value " + std::to_string(seen) + ")");
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));  // pause, never spin
