@@ -40,10 +40,14 @@ std::atomic_ref<Word> BlockWord(void* view, size_t offset) {
       *reinterpret_cast<Word*>(static_cast<unsigned char*>(view) + offset));
 }
 
+// One attempt: compare-and-exchange of the lock word from `from` to `to`.
+inline bool SwapLockWord(void* view, uint64_t from, uint64_t to) {
+  return BlockWord<uint64_t>(view, kLockOffset).compare_exchange_strong(from, to);
+}
+
 // One attempt: compare-and-exchange of the lock word from 0 to `value`.
 inline bool TryLockBlock(void* view, uint64_t value) {
-  uint64_t expected = 0;
-  return BlockWord<uint64_t>(view, kLockOffset).compare_exchange_strong(expected, value);
+  return SwapLockWord(view, 0, value);
 }
 
 inline void UnlockBlock(void* view) {

@@ -8,11 +8,52 @@
 namespace corvane {
 namespace {
 
-void SetError(std::string* error, std::string text) {
-  if (error != nullptr) *error = std::move(text);
+void SetText(std::string* out, std::string text) {
+  if (out != nullptr) *out = std::move(text);
+}
+
+std::string Milliseconds(std::chrono::steady_clock::duration span) {
+  return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(span).count());
 }
 
 }  // namespace
+
+bool AcquireBlockLock(void* view, uint64_t value, const LockWaitLimits& limits, std::string* note,
+                      std::string* error) {
+  using Clock = std::chrono::steady_clock;
+  SetText(note, "");
+  const auto start = Clock::now();
+  const auto takeover_after = std::chrono::milliseconds(limits.takeover_after_ms);
+  const auto give_up_after = std::chrono::milliseconds(limits.give_up_after_ms);
+  // The value the word has held, unbroken as far as we saw, since `watch_start`.
+  uint64_t watched = 0;
+  auto watch_start = start;
+  while (!TryLockBlock(view, value)) {
+    const uint64_t seen = PeekLockWord(view);
+    const auto now = Clock::now();
+    if (seen != watched) {
+      watched = seen;
+      watch_start = now;
+    } else if (seen != 0 && now - watch_start > takeover_after) {
+      // Its holder is gone or frozen. Only that exact value is replaced: if someone freed or
+      // took the word meanwhile, the exchange fails and the watch starts again.
+      if (SwapLockWord(view, seen, value)) {
+        SetText(note, "took over the block's lock word, which had held " + std::to_string(seen) +
+                          " without a break for " + Milliseconds(now - watch_start) +
+                          " ms (its holder died or froze)");
+        return true;
+      }
+      watch_start = now;
+    }
+    if (now - start >= give_up_after) {
+      SetText(error, "the block's lock word stayed held for " + Milliseconds(now - start) +
+                         " ms (value " + std::to_string(seen) + ")");
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // pause, never spin
+  }
+  return true;
+}
 
 PerfFeedWriter::PerfFeedWriter(std::string block_name) : block_name_(std::move(block_name)) {}
 
@@ -20,40 +61,31 @@ bool PerfFeedWriter::Create(std::string* error) {
   SharedMemoryMapping::Failure failure;
   if (mapping_.CreateOrOpen(block_name_, kPerfBlockSize, &failure)) return true;
   const char* call = failure.step == SharedMemoryMapping::Step::kOpen ? "create" : "map";
-  SetError(error, "cannot " + std::string(call) + " the block \"" + block_name_ +
-                      "\": system error " + std::to_string(failure.code));
+  SetText(error, "cannot " + std::string(call) + " the block \"" + block_name_ +
+                     "\": system error " + std::to_string(failure.code));
   return false;
 }
 
 bool PerfFeedWriter::Publish(std::string_view document, bool show, uint32_t ipc_wnd,
-                             std::string* error, uint32_t lock_timeout_ms) {
+                             std::string* error, std::string* note, const LockWaitLimits& limits) {
+  SetText(note, "");
   unsigned char* const view = mapping_.data();
   if (view == nullptr) {
-    SetError(error, "the block is not created");
+    SetText(error, "the block is not created");
     return false;
   }
   if (document.size() > kMaxPayloadSize) {
-    SetError(error, "the document has " + std::to_string(document.size()) +
-                        " bytes; the block takes at most " + std::to_string(kMaxPayloadSize));
+    SetText(error, "the document has " + std::to_string(document.size()) +
+                       " bytes; the block takes at most " + std::to_string(kMaxPayloadSize));
     return false;
   }
   if (kHeaderSize + document.size() > mapping_.size()) {
-    SetError(error, "the block \"" + block_name_ + "\" holds only " +
-                        std::to_string(mapping_.size()) + " bytes");
+    SetText(error, "the block \"" + block_name_ + "\" holds only " +
+                       std::to_string(mapping_.size()) + " bytes");
     return false;
   }
 
-  // A reader holds the lock only while it copies and parses; pause, never spin.
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(lock_timeout_ms);
-  while (!TryLockBlock(view, kWriterLockValue)) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      SetError(error, "the block's lock word stayed held for " + std::to_string(lock_timeout_ms) +
-                          " ms (value " + std::to_string(PeekLockWord(view)) + ")");
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  if (!AcquireBlockLock(view, kWriterLockValue, limits, note, error)) return false;
   const BlockLockGuard unlock(view);
   StoreHeaderWord(view, kEnabledOffset, show ? 1 : 0);
   StoreHeaderWord(view, kLengthOffset, static_cast<uint32_t>(document.size()));
@@ -65,8 +97,8 @@ bool PerfFeedWriter::Publish(std::string_view document, bool show, uint32_t ipc_
 bool PerfFeedWriter::Remove(const std::string& block_name, std::string* error) {
   uint32_t code = 0;
   if (SharedMemoryMapping::Remove(block_name, &code)) return true;
-  SetError(error,
-           "cannot remove the block \"" + block_name + "\": system error " + std::to_string(code));
+  SetText(error,
+          "cannot remove the block \"" + block_name + "\": system error " + std::to_string(code));
   return false;
 }
 

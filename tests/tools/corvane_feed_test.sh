@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # corvane-feed natively: what it leaves in /dev/shm, that --interval re-reads an edited file,
-# --remove, and exit code 1 with one line on standard error for bad options and inputs.
-#   corvane_feed_test.sh PATH/TO/corvane-feed
+# --remove, the takeover of a lock word left held by a killed reader or a killed corvane-feed,
+# and exit code 1 with one line on standard error for bad options and inputs.
+#   corvane_feed_test.sh PATH/TO/corvane-feed PATH/TO/test_block_probe
 set -uo pipefail
-feed=$1
+feed=$1 probe=$2
 name=corvane-feed-test-$$
 work=$(mktemp -d)
 trap 'kill "${pid:-}" 2>/dev/null; "$feed" --remove --name "$name" 2>/dev/null; rm -rf "$work"' EXIT
@@ -36,6 +37,38 @@ kill -TERM "$pid"
 wait "$pid" || fail "did not end cleanly on SIGTERM"
 pid=
 
+# A lock word left held by a killed process: the next publication takes it over (after 2 s)
+# from the value it kept, says so in one line and publishes.
+lock_word() { od -An -tu8 -j0 -N8 "/dev/shm/$name" | tr -d ' '; }
+kill_while_holding() {  # kill_while_holding <line it prints once it holds> <command...>
+  local line=$1
+  shift
+  "$@" >"$work/holder.out" 2>&1 &
+  local holder=$! i
+  for i in $(seq 1 100); do
+    grep -q "$line" "$work/holder.out" && break
+    sleep 0.05
+  done
+  kill -KILL "$holder"
+  wait "$holder" 2>/dev/null
+}
+for holder in reader writer; do
+  if [ $holder = reader ]; then
+    kill_while_holding '^held$' "$probe" hold "$name"
+    value=1
+  else
+    kill_while_holding 'holding the block' "$feed" --name "$name" --json '{}' --test-hold-lock
+    value=2
+  fi
+  [ "$(lock_word)" = $value ] || fail "$holder: the lock word is $(lock_word), not $value"
+  "$feed" --once --name "$name" --json "{\"cpu\": $value}" 2>"$work/err" ||
+    fail "$holder: no publication over the abandoned word"
+  [ "$(payload)" = "{\"cpu\": $value}" ] || fail "$holder: payload is '$(payload)'"
+  [ "$(lock_word)" = 0 ] || fail "$holder: lock word left at $(lock_word)"
+  [ "$(wc -l <"$work/err")" = 1 ] && grep -q "^corvane-feed: took over the block's lock word, which had held $value without a break for [0-9]* ms" "$work/err" ||
+    fail "$holder: standard error: $(cat "$work/err")"
+done
+
 "$feed" --remove --name "$name" || fail "--remove exited $?"
 [ ! -e "/dev/shm/$name" ] || fail "/dev/shm/$name still there after --remove"
 
@@ -57,6 +90,7 @@ expect_error "$work/big.json has 4097 bytes; the block takes at most 4096" --jso
 expect_error "the --json text is not a JSON document" --json '{"cpu":' --once
 [ ! -e "/dev/shm/$name" ] || fail "a refused input created the block"
 "$feed" --help | grep -q -- '--json-file PATH' || fail "--help"
+"$feed" --help | grep -q -- '--test-hold-lock' || fail "--help lacks the test option"
 
 [ "$failures" = 0 ] && echo "corvane-feed: all checks passed"
 exit $((failures > 0))

@@ -68,6 +68,8 @@ TEST(FeedOptionsTest, RefusesWhatCannotWork) {
   EXPECT_EQ(ErrorOf({"--live", "--game-id", "1"}), "--game-id and --fps-file go together");
   EXPECT_EQ(ErrorOf({"--live", "--once", "--interval", "5"}),
             "--once and --interval do not go together");
+  EXPECT_EQ(ErrorOf({"--json", "{}", "--test-hold-lock", "--once"}),
+            "--test-hold-lock publishes once; it takes no --once or --interval");
   EXPECT_EQ(ErrorOf({"--remove", "--live"}), "--remove takes no other option but --name");
   EXPECT_EQ(ErrorOf({"--remove", "--name", "x"}), "");
   EXPECT_EQ(ErrorOf({"--live", "--name", "a/b"}),

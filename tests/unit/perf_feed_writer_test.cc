@@ -1,14 +1,16 @@
-// The host's writer: what it puts in the block, what it refuses, how it treats a held lock,
-// and a writer in another process racing the overlay's reader.
+// The host's writer: what it puts in the block, what it refuses, how it treats a held lock and
+// an abandoned one, and a writer in another process racing the overlay's reader.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "src/data/perf_block.h"
 #include "src/data/perf_feed_writer.h"
@@ -63,19 +65,59 @@ TEST_F(PerfFeedWriterTest, RefusesADocumentOverTheLimitInsteadOfCuttingIt) {
   EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kLengthOffset), 4096u);
 }
 
-TEST_F(PerfFeedWriterTest, HeldLockIsWaitedForThenReported) {
-  EXPECT_FALSE(writer.Publish("{}", true, 0, &error));
+// An abandoned word (one value, unbroken, for longer than the bound) is taken over and the
+// document published; the note says so once.
+TEST_F(PerfFeedWriterTest, WordHeldWithOneValueForTheBoundIsTakenOver) {
+  std::string note = "stale";
+  EXPECT_FALSE(writer.Publish("{}", true, 0, &error, &note));
   EXPECT_EQ(error, "the block is not created");
+  EXPECT_EQ(note, "");
   ASSERT_TRUE(writer.Create(&error));
   SharedMemoryMapping view;
   ASSERT_TRUE(view.OpenExisting(name, nullptr));
-  ASSERT_TRUE(corvane::TryLockBlock(view.data(), corvane::kReaderLockValue));
-  EXPECT_FALSE(writer.Publish("{}", true, 0, &error, /*lock_timeout_ms=*/20));
-  EXPECT_EQ(error, "the block's lock word stayed held for 20 ms (value 1)");
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 1u);  // someone else's lock is never freed
+  ASSERT_TRUE(corvane::TryLockBlock(view.data(), corvane::kReaderLockValue));  // a dead reader
+
+  const corvane::LockWaitLimits limits{/*takeover_after_ms=*/50, /*give_up_after_ms=*/5000};
+  ASSERT_TRUE(writer.Publish(R"({"cpu": 4})", true, 0, &error, &note, limits)) << error;
+  EXPECT_EQ(note.rfind("took over the block's lock word, which had held 1 without a break for ", 0),
+            0u)
+      << note;
+  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+  EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kLengthOffset), 10u);
+
+  ASSERT_TRUE(writer.Publish("{}", true, 0, &error, &note, limits)) << error;
+  EXPECT_EQ(note, "");  // a free word: nothing to say
+}
+
+// A word that keeps changing belongs to live processes: it is never taken over, and the wait
+// gives up. Once it keeps one value, that value is the one taken over.
+TEST_F(PerfFeedWriterTest, WordWhoseValueChangesWithinTheBoundIsNotTakenOver) {
+  ASSERT_TRUE(writer.Create(&error));
+  SharedMemoryMapping view;
+  ASSERT_TRUE(view.OpenExisting(name, nullptr));
+  auto word = corvane::BlockWord<uint64_t>(view.data(), corvane::kLockOffset);
+  word.store(1);
+  std::atomic<bool> stop{false};
+  std::thread holders([&] {  // held all the time, by one holder after another
+    for (uint64_t value = 3; !stop; value = value == 3 ? 1 : 3) {
+      word.store(value);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  std::string note;
+  const corvane::LockWaitLimits limits{/*takeover_after_ms=*/300, /*give_up_after_ms=*/1500};
+  const bool published = writer.Publish(R"({"cpu": 4})", true, 0, &error, &note, limits);
+  stop = true;
+  holders.join();
+  EXPECT_FALSE(published) << note;
+  EXPECT_EQ(error.rfind("the block's lock word stayed held for ", 0), 0u) << error;
+  EXPECT_NE(word.load(), corvane::kWriterLockValue);
   EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kLengthOffset), 0u);
-  corvane::UnlockBlock(view.data());
-  EXPECT_TRUE(writer.Publish("{}", true, 0, &error, 20)) << error;
+
+  word.store(5);  // the last holder stays
+  ASSERT_TRUE(writer.Publish(R"({"cpu": 4})", true, 0, &error, &note, limits)) << error;
+  EXPECT_NE(note.find("which had held 5 "), std::string::npos) << note;
+  EXPECT_EQ(word.load(), 0u);
 }
 
 TEST_F(PerfFeedWriterTest, RemoveOfAMissingBlockSaysWhy) {

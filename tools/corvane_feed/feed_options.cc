@@ -35,6 +35,10 @@ Options:
   --remove           remove the block's name (POSIX shared memory stays until then)
   --help             show this text
 
+Test option:
+  --test-hold-lock   publish once, then take the block's lock word and hold it until the
+                     program ends, leaving it held: a writer that died while writing
+
 Exit code 0, or 1 with one line on standard error when an option or an input is not usable.
 )";
 
@@ -127,6 +131,8 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
       parsed.block_name = value;
     } else if (option == "--remove") {
       parsed.remove = true;
+    } else if (option == "--test-hold-lock") {
+      parsed.hold_lock = true;
     } else {
       return Fail(error, "unknown option '" + option + "' (see --help)");
     }
@@ -145,6 +151,9 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
                                     : "give only one of --json-file, --json and --live");
   }
   if (parsed.once && interval_given) return Fail(error, "--once and --interval do not go together");
+  if (parsed.hold_lock && (parsed.once || interval_given)) {
+    return Fail(error, "--test-hold-lock publishes once; it takes no --once or --interval");
+  }
   if ((parsed.game_id || !parsed.fps_file.empty()) && parsed.source != Source::kLive) {
     return Fail(error, "--game-id and --fps-file go with --live");
   }

@@ -23,6 +23,7 @@ struct FeedOptions {
   std::string fps_file;
   std::string style;       // with --live: the display style, a JSON object's text; empty: none
   std::string block_name;  // empty: the block every overlay reads
+  bool hold_lock = false;  // test option: publish once, then take the lock word and keep it
 };
 
 // The usage text printed by --help.

@@ -9,6 +9,7 @@
 
 #include "src/data/perf_block.h"
 #include "src/data/perf_feed_writer.h"
+#include "src/data/shared_memory_mapping.h"
 #include "tools/corvane_feed/feed_options.h"
 #include "tools/corvane_feed/live_figures.h"
 #include "tools/corvane_feed/stop_signal.h"
@@ -99,6 +100,21 @@ class DocumentSource {
   double frame_min_ = 0.0, frame_max_ = 0.0;
 };
 
+// The test option: takes the lock word as this writer does and keeps it until the program ends,
+// which leaves it held, as a writer that died while writing leaves it.
+int HoldLockWord(const std::string& name) {
+  SharedMemoryMapping view;
+  std::string error, note;
+  if (!view.OpenExisting(name, nullptr)) return Fail("cannot open the block \"" + name + "\"");
+  if (!AcquireBlockLock(view.data(), kWriterLockValue, {}, &note, &error)) return Fail(error);
+  if (!note.empty()) std::fprintf(stderr, "corvane-feed: %s\n", note.c_str());
+  std::printf("corvane-feed: holding the block's lock word until the program ends\n");
+  std::fflush(stdout);
+  while (!WaitForStop(60000)) {
+  }
+  return 0;
+}
+
 int Run(const FeedOptions& options) {
   const std::string name = options.block_name.empty() ? kPerfBlockName : options.block_name;
   std::string error;
@@ -114,8 +130,16 @@ int Run(const FeedOptions& options) {
   if (!source.Next(&document, &error)) return Fail(error);  // a bad start is an error
 
   PerfFeedWriter writer(name);
+  std::string note;
+  // One publication; a takeover of an abandoned lock word is said on standard error.
+  const auto publish = [&] {
+    const bool published = writer.Publish(document, options.show, options.ipc_wnd, &error, &note);
+    if (!note.empty()) std::fprintf(stderr, "corvane-feed: %s\n", note.c_str());
+    return published;
+  };
   if (!writer.Create(&error)) return Fail(error);
-  if (!writer.Publish(document, options.show, options.ipc_wnd, &error)) return Fail(error);
+  if (!publish()) return Fail(error);
+  if (options.hold_lock) return HoldLockWord(name);
   if (options.once) {
     if (kBlockLivesOnlyWhileOpen) {
       while (!WaitForStop(60000)) {
@@ -128,8 +152,7 @@ int Run(const FeedOptions& options) {
   // problem once and publish again when the input is good.
   std::string last_problem;
   while (!WaitForStop(options.interval_ms)) {
-    if (!source.Next(&document, &error) ||
-        !writer.Publish(document, options.show, options.ipc_wnd, &error)) {
+    if (!source.Next(&document, &error) || !publish()) {
       if (error != last_problem) std::fprintf(stderr, "corvane-feed: %s\n", error.c_str());
       last_problem = error;
       continue;
