@@ -11,6 +11,8 @@ packages=(
   # the log tools' test measures corvane-logcat's peak memory with GNU time; the drill of a
   # text log through failing writes sets a running process's file-size limit with prlimit
   time util-linux
+  # the document schema's test validates with a standard JSON Schema validator
+  python3-jsonschema
   # libFuzzer targets: clang and its sanitizer and fuzzer runtimes
   clang libclang-rt-14-dev
   # benchmarks only: the peer the log benchmark compares with

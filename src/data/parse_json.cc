@@ -26,6 +26,38 @@ Json ParseDocument(std::string_view text) {
   return Json::parse(text, nullptr, /*allow_exceptions=*/false, /*ignore_comments=*/false);
 }
 
+// The value being read, so that a caller can be told which one stopped the parse: a key of the
+// top level ("cpu"), a key inside a top-level value or one of its entries ("fps", 2, "cur"),
+// or that value itself when it is not an object. Only pointers and an index are kept on the
+// way; the path text is made when a parse stops.
+class KeyTrail {
+ public:
+  // Reading inside `value`, found at `outer` (nullptr: the top level), entry `index` (-1: none).
+  void Enter(const char* outer, ptrdiff_t index, const Json& value) {
+    outer_ = outer;
+    index_ = index;
+    inside_object_ = value.is_object();
+    key_ = nullptr;
+  }
+  void At(const char* key) { key_ = key; }
+
+  // "fps[2].cur", "cpu", "diskio[1]"; empty for a top level that is not an object.
+  std::string Path() const {
+    std::string path = outer_ != nullptr ? outer_ : "";
+    if (index_ >= 0) path += "[" + std::to_string(index_) + "]";
+    if (inside_object_ && key_ != nullptr) path += (path.empty() ? "" : ".") + std::string(key_);
+    return path;
+  }
+
+ private:
+  const char* outer_ = nullptr;
+  ptrdiff_t index_ = -1;
+  bool inside_object_ = false;
+  const char* key_ = nullptr;
+};
+
+}  // namespace
+
 // A game id as the host may write it: an integer as it stands, a fraction truncated, decimal
 // digits in a string (strtoull's reading), anything else 0. A floating-point value that no
 // unsigned 64-bit integer holds after truncation also counts as 0: converting it would be
@@ -43,6 +75,8 @@ uint64_t GameIdOf(const Json& value) {
   }
   return 0;
 }
+
+namespace {
 
 // A 32-bit integer from a number (a fraction truncated toward zero) or a boolean (true is 1).
 // Numbers outside the 32-bit range saturate rather than wrap or overflow. Any other type
@@ -86,59 +120,79 @@ bool ContainsIgnoringCase(std::string_view name, std::string_view drive) {
                      [](char a, char b) { return Lower(a) == Lower(b); }) != name.end();
 }
 
-void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot) {
+void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot,
+                   KeyTrail& trail) {
   snapshot.fps_valid = false;
   const Json* entries = ArrayAt(document, "fps");
   if (entries == nullptr) return;
-  for (const Json& entry : *entries) {
+  for (size_t i = 0; i < entries->size(); ++i) {
+    const Json& entry = (*entries)[i];
     if (!entry.is_object()) continue;
     const auto game = entry.find("game_id");
     const auto current = entry.find("cur");
     if (game == entry.end() || current == entry.end()) continue;
     const uint64_t entry_game = GameIdOf(*game);
     // Converted for every entry that has one, so a bad "cur" before the match is an error too.
+    trail.Enter("fps", i, entry);
+    trail.At("cur");
     const double cur = current->get<double>();
     if (entry_game != game_id) continue;
     snapshot.fps_game_id = entry_game;
     snapshot.fps_cur = cur;
+    trail.At("min");
     snapshot.fps_min = entry.value("min", 0.0);
+    trail.At("max");
     snapshot.fps_max = entry.value("max", 0.0);
     snapshot.fps_valid = true;
     return;
   }
 }
 
-void ReadGpu(const Json& document, PerfSnapshot& snapshot) {
+void ReadGpu(const Json& document, PerfSnapshot& snapshot, KeyTrail& trail) {
   snapshot.gpu_valid = false;
   const Json* adapters = ArrayAt(document, "gpu");
   if (adapters == nullptr) return;
-  for (const Json& adapter : *adapters) {
+  for (size_t i = 0; i < adapters->size(); ++i) {
+    const Json& adapter = (*adapters)[i];
     if (!adapter.is_object() || !adapter.contains("gpu_mem_total")) continue;
+    trail.Enter("gpu", i, adapter);
+    trail.At("name");
     snapshot.gpu_name = adapter.value("name", std::string());
+    trail.At("gpu");
     snapshot.gpu = adapter.value("gpu", 0.0);
+    trail.At("gpu_mem_used");
     snapshot.gpu_mem_used = adapter.value("gpu_mem_used", 0.0);
+    trail.At("gpu_mem_total");
     snapshot.gpu_mem_total = adapter.value("gpu_mem_total", 0.0);
     snapshot.gpu_valid = true;
     return;
   }
 }
 
-void ReadMemory(const Json& document, PerfSnapshot& snapshot) {
+void ReadMemory(const Json& document, PerfSnapshot& snapshot, KeyTrail& trail) {
   const auto memory = document.find("memory");
   if (memory == document.end()) return;
+  trail.Enter("memory", -1, *memory);
+  trail.At("free");
   snapshot.mem_free = memory->value("free", 0.0);
+  trail.At("total");
   snapshot.mem_total = memory->value("total", 0.0);
 }
 
-void ReadDisk(const Json& document, const std::string& game_drive, PerfSnapshot& snapshot) {
+void ReadDisk(const Json& document, const std::string& game_drive, PerfSnapshot& snapshot,
+              KeyTrail& trail) {
   snapshot.disk_valid = false;
   const Json* disks = ArrayAt(document, "diskio");
   if (disks == nullptr) return;
-  for (const Json& disk : *disks) {
+  for (size_t i = 0; i < disks->size(); ++i) {
+    const Json& disk = (*disks)[i];
+    trail.Enter("diskio", i, disk);
+    trail.At("name");
     std::string name = disk.value("name", std::string());
     if (name.empty() || game_drive.empty() || game_drive.size() > name.size()) continue;
     if (!ContainsIgnoringCase(name, game_drive)) continue;
     snapshot.disk_name = std::move(name);
+    trail.At("used");
     snapshot.disk_used = disk.value("used", 0.0);
     snapshot.disk_valid = true;
     return;
@@ -157,38 +211,61 @@ uint32_t ColourOr(std::string text, uint32_t previous) {
   return (r << 16) | (g << 8) | b;
 }
 
-void ReadStyle(const Json& document, UiStyle& style) {
+void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail) {
   const auto text = document.find("ui_style");
   if (text == document.end() || !text->is_string()) return;  // an object there is ignored
   const Json inner = ParseDocument(text->get_ref<const std::string&>());
   if (inner.is_discarded()) return;
+  trail.Enter("ui_style", -1, inner);
+  trail.At("alpha");
   const int32_t percent = std::clamp(Int32Or(inner, "alpha", 0), 0, 100);
   style.alpha = (percent * 255 + 50) / 100;
+  trail.At("font-size");
   style.font_size = Int32Or(inner, "font-size", 14);
+  trail.At("pos");
   style.pos = inner.value("pos", std::string("top-center"));
+  trail.At("direction");
   style.direction = inner.value("direction", std::string("hor"));
+  trail.At("font-color");
   style.font_color = ColourOr(inner.value("font-color", std::string("ffffff")), style.font_color);
 }
 
 }  // namespace
 
 bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_drive,
-               PerfSnapshot& snapshot, UiStyle& style) {
+               PerfSnapshot& snapshot, UiStyle& style, ParseStop* stop) {
+  KeyTrail trail;
+  // Says where and why the parse stopped; making the path text must not throw past here.
+  const auto tell = [&](const char* reason) noexcept {
+    if (stop == nullptr) return;
+    try {
+      stop->key = trail.Path();
+      stop->reason = reason;
+    } catch (...) {
+    }
+  };
   try {
     const Json document = ParseDocument(text);
-    if (document.is_discarded()) return false;
-    ReadFrameRate(document, game_id, snapshot);
+    if (document.is_discarded()) {
+      tell("not a JSON document");
+      return false;
+    }
+    ReadFrameRate(document, game_id, snapshot, trail);
     // The first lookup that needs an object: any other top level ends the parse here.
+    trail.Enter(nullptr, -1, document);
+    trail.At("cpu");
     snapshot.cpu = document.value("cpu", 0.0);
-    ReadGpu(document, snapshot);
-    ReadMemory(document, snapshot);
-    ReadDisk(document, game_drive, snapshot);
-    ReadStyle(document, style);
+    ReadGpu(document, snapshot, trail);
+    ReadMemory(document, snapshot, trail);
+    ReadDisk(document, game_drive, snapshot, trail);
+    ReadStyle(document, style, trail);
     return true;
   } catch (const std::exception& e) {
     LOG_ERROR("ParseJson exception: {}", e.what());
+    tell(e.what());
   } catch (...) {
     LOG_ERROR("ParseJson unknown exception");
+    tell("unknown exception");
   }
   return false;
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "src/data/perf_snapshot.h"
 
 namespace corvane {
@@ -14,7 +16,22 @@ namespace corvane {
 // document was processed. Text that is not JSON changes nothing and logs nothing; a value of
 // the wrong type ends the parse with an ERROR record and false, keeping what the steps before
 // it set. Never throws.
+// Where a parse stopped, for tools that tell a host what to mend.
+struct ParseStop {
+  // The value that stopped it, as a path: "cpu", "fps[2].cur", "diskio[1]" (an entry that is
+  // not an object), "ui_style.alpha" (inside the style text); empty when the top level is
+  // not an object or the text is not JSON.
+  std::string key;
+  std::string reason;  // the JSON library's message, or "not a JSON document"
+};
+
+// When `stop` is given, a false result also says where and why.
 bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_drive,
-               PerfSnapshot& snapshot, UiStyle& style);
+               PerfSnapshot& snapshot, UiStyle& style, ParseStop* stop = nullptr);
+
+// The game id that an "fps" entry's "game_id" value stands for, as ParseJson compares it with
+// the overlay's: an integer as it stands, a fraction truncated, a string's leading decimal
+// digits (strtoull's reading), anything else 0.
+uint64_t GameIdOf(const nlohmann::json& value);
 
 }  // namespace corvane

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # corvane-feed natively: what it leaves in /dev/shm, that --interval re-reads an edited file,
-# --remove, the takeover of a lock word left held by a killed reader or a killed corvane-feed,
-# and exit code 1 with one line on standard error for bad options and inputs.
+# --remove, --check's verdicts, the takeover of a lock word left held by a killed reader or a
+# killed corvane-feed, and exit code 1 with one line on standard error for bad options and
+# inputs.
 #   corvane_feed_test.sh PATH/TO/corvane-feed PATH/TO/test_block_probe
 set -uo pipefail
 feed=$1 probe=$2
@@ -89,6 +90,19 @@ expect_error "cannot read $work/missing.json" --json-file "$work/missing.json" -
 expect_error "$work/big.json has 4097 bytes; the block takes at most 4096" --json-file "$work/big.json"
 expect_error "the --json text is not a JSON document" --json '{"cpu":' --once
 [ ! -e "/dev/shm/$name" ] || fail "a refused input created the block"
+
+# --check: one line on standard output; 0 only for a document read whole that fits the block.
+printf '%s' '{"cpu": 2, "diskio": [{"name": "C:", "used": 1}]}' >"$work/good.json"
+out=$("$feed" --check "$work/good.json") || fail "--check of a good document exited $?"
+[ "$out" = "$work/good.json: read whole by every overlay (2 tried); 49 of 4096 bytes" ] ||
+  fail "--check good: '$out'"
+{ printf '%s' '{"cpu": 2}'; head -c 4090 /dev/zero | tr '\0' ' '; } >"$work/long.json"
+out=$("$feed" --check "$work/long.json")
+[ $? = 1 ] || fail "--check of a long document did not exit 1"
+[[ "$out" == *"read whole by every overlay (1 tried); and it has 4100 bytes, the block takes at most 4096" ]] ||
+  fail "--check long: '$out'"
+err=$("$feed" --check "$work/missing.json" 2>&1 >/dev/null)
+[ $? = 1 ] && [ "$err" = "corvane-feed: cannot read $work/missing.json" ] || fail "--check missing: '$err'"
 "$feed" --help | grep -q -- '--json-file PATH' || fail "--help"
 "$feed" --help | grep -q -- '--test-hold-lock' || fail "--help lacks the test option"
 

@@ -72,6 +72,9 @@ TEST(FeedOptionsTest, RefusesWhatCannotWork) {
             "--test-hold-lock publishes once; it takes no --once or --interval");
   EXPECT_EQ(ErrorOf({"--remove", "--live"}), "--remove takes no other option but --name");
   EXPECT_EQ(ErrorOf({"--remove", "--name", "x"}), "");
+  EXPECT_EQ(ErrorOf({"--check", "doc.json"}), "");
+  EXPECT_EQ(ErrorOf({"--check", "doc.json", "--name", "x"}), "--check takes no other option");
+  EXPECT_EQ(ErrorOf({"--json", "{}", "--check", "doc.json"}), "--check takes no other option");
   EXPECT_EQ(ErrorOf({"--live", "--name", "a/b"}),
             "--name takes a block name without '/', not 'a/b'");
 }

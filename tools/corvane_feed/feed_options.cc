@@ -11,6 +11,7 @@ namespace corvane::feed {
 const char kUsage[] =
     R"(Usage: corvane-feed SOURCE [OPTIONS]
        corvane-feed --remove [--name NAME]
+       corvane-feed --check PATH
 
 Publishes performance figures and a display style to the shared-memory block that every
 Corvane overlay reads, following the block's lock protocol.
@@ -33,6 +34,9 @@ Options:
                      '{"alpha": 60, "pos": "top-right", "font-color": "#00ff80"}')
   --name NAME        the block's name (default: the one the overlay reads)
   --remove           remove the block's name (POSIX shared memory stays until then)
+  --check PATH       say whether every overlay would read the document in PATH whole (with
+                     the overlay's own parser, for each game and drive the document lists and
+                     one it does not) and, if not, which key stops it; publishes nothing
   --help             show this text
 
 Test option:
@@ -40,6 +44,7 @@ Test option:
                      program ends, leaving it held: a writer that died while writing
 
 Exit code 0, or 1 with one line on standard error when an option or an input is not usable.
+With --check: 0 when the document would be read whole and fits the block, 1 otherwise.
 )";
 
 namespace {
@@ -67,9 +72,9 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
     if (!seen.insert(option).second) return Fail(error, option + " is given twice");
-    static const std::set<std::string> kTakesValue = {"--json-file", "--json", "--interval",
-                                                      "--show",      "--ipc",  "--game-id",
-                                                      "--fps-file",  "--name", "--style"};
+    static const std::set<std::string> kTakesValue = {
+        "--json-file", "--json",     "--interval", "--show",  "--ipc",
+        "--game-id",   "--fps-file", "--name",     "--style", "--check"};
     std::string value;
     if (kTakesValue.count(option) != 0) {
       if (i + 1 >= args.size()) return Fail(error, option + " needs a value");
@@ -133,6 +138,8 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
       parsed.remove = true;
     } else if (option == "--test-hold-lock") {
       parsed.hold_lock = true;
+    } else if (option == "--check") {
+      parsed.check_file = value;
     } else {
       return Fail(error, "unknown option '" + option + "' (see --help)");
     }
@@ -142,7 +149,9 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
     *options = parsed;
     return true;
   }
-  if (parsed.remove) {
+  if (!parsed.check_file.empty()) {
+    if (seen.size() != 1) return Fail(error, "--check takes no other option");
+  } else if (parsed.remove) {
     if (seen.size() != 1 + (parsed.block_name.empty() ? 0 : 1)) {
       return Fail(error, "--remove takes no other option but --name");
     }

@@ -19,6 +19,7 @@ struct FeedOptions {
   bool show = true;
   uint32_t ipc_wnd = 0;
   bool remove = false;
+  std::string check_file;  // --check: tell whether the overlays read this document whole
   std::optional<uint64_t> game_id;
   std::string fps_file;
   std::string style;       // with --live: the display style, a JSON object's text; empty: none

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "src/data/document_check.h"
 #include "src/data/perf_block.h"
 #include "src/data/perf_feed_writer.h"
 #include "src/data/shared_memory_mapping.h"
@@ -115,7 +116,27 @@ int HoldLockWord(const std::string& name) {
   return 0;
 }
 
+// --check: one line on standard output; 0 when every overlay reads the document whole and the
+// block can hold it.
+int RunCheck(const std::string& path) {
+  const auto text = ReadWholeFile(path);
+  if (!text) return Fail("cannot read " + path);
+  const DocumentCheck check = CheckOverlayReading(*text);
+  const bool fits = text->size() <= kMaxPayloadSize;
+  std::string verdict = path + ": " + DescribeCheck(check);
+  if (!fits) {
+    verdict += "; and it has " + std::to_string(text->size()) + " bytes, the block takes at most " +
+               std::to_string(kMaxPayloadSize);
+  } else if (check.whole) {
+    verdict +=
+        "; " + std::to_string(text->size()) + " of " + std::to_string(kMaxPayloadSize) + " bytes";
+  }
+  std::printf("%s\n", verdict.c_str());
+  return check.whole && fits ? 0 : 1;
+}
+
 int Run(const FeedOptions& options) {
+  if (!options.check_file.empty()) return RunCheck(options.check_file);
   const std::string name = options.block_name.empty() ? kPerfBlockName : options.block_name;
   std::string error;
   if (options.remove) {

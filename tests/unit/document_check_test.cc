@@ -1,0 +1,101 @@
+// Where the overlay's parser stops, and the check that runs it as every overlay of a document.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "src/data/document_check.h"
+#include "src/data/parse_json.h"
+#include "tests/support/test_logger.h"
+
+namespace {
+
+using corvane::CheckOverlayReading;
+using corvane::DescribeCheck;
+using corvane::DocumentCheck;
+using corvane::ParseStop;
+
+class DocumentCheckTest : public ::testing::Test {
+ protected:
+  // The key at which the overlay of `game_id` on `drive` stops ("-" when it reads it whole).
+  std::string StopKey(const std::string& text, uint64_t game_id = 12345,
+                      const std::string& drive = "C:") {
+    corvane::PerfSnapshot snapshot;
+    corvane::UiStyle style;
+    ParseStop stop;
+    return corvane::ParseJson(text, game_id, drive, snapshot, style, &stop) ? "-" : stop.key;
+  }
+
+  corvane::testing::TestLogger logger;  // ParseJson's ERROR lines stay here
+  corvane::testing::ScopedLoggerReplacement replace{&logger};
+};
+
+TEST_F(DocumentCheckTest, ParseStopNamesTheValue) {
+  EXPECT_EQ(StopKey(R"({"cpu": null})"), "cpu");
+  EXPECT_EQ(StopKey(R"([1, 2])"), "");  // the top level itself
+  EXPECT_EQ(StopKey(R"({"fps": [{"game_id": 1, "cur": 1}, {"game_id": 2, "cur": "x"}]})"),
+            "fps[1].cur");
+  EXPECT_EQ(StopKey(R"({"fps": [{"game_id": 12345, "cur": 1, "max": null}]})"), "fps[0].max");
+  EXPECT_EQ(StopKey(R"({"gpu": [7, {"gpu_mem_total": 1, "name": 3}]})"), "gpu[1].name");
+  EXPECT_EQ(StopKey(R"({"memory": []})"), "memory");
+  EXPECT_EQ(StopKey(R"({"memory": {"free": 1, "total": "2"}})"), "memory.total");
+  EXPECT_EQ(StopKey(R"({"diskio": [{"name": "D:"}, "C:"]})"), "diskio[1]");
+  EXPECT_EQ(StopKey(R"({"diskio": [{"name": "C:", "used": true}]})"), "diskio[0].used");
+  EXPECT_EQ(StopKey(R"({"ui_style": "[1]"})"), "ui_style");
+  EXPECT_EQ(StopKey(R"({"ui_style": "{\"font-color\": 255}"})"), "ui_style.font-color");
+  // What the parser skips or ignores does not stop it.
+  EXPECT_EQ(StopKey(R"({"fps": [3, {"cur": "x"}], "ui_style": {"alpha": "x"}})"), "-");
+  EXPECT_EQ(StopKey(R"({"ui_style": "not json"})"), "-");
+}
+
+TEST_F(DocumentCheckTest, TextThatIsNotJsonSaysSo) {
+  ParseStop stop;
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  EXPECT_FALSE(corvane::ParseJson(R"({"cpu":)", 1, "C:", snapshot, style, &stop));
+  EXPECT_EQ(stop.key, "");
+  EXPECT_EQ(stop.reason, "not a JSON document");
+
+  const DocumentCheck check = CheckOverlayReading(R"({"cpu":)");
+  EXPECT_FALSE(check.whole);
+  EXPECT_TRUE(DescribeCheck(check).starts_with("not a JSON document: [json.exception.parse_error"))
+      << DescribeCheck(check);
+}
+
+TEST_F(DocumentCheckTest, EveryListedGameAndDriveAndOneOfEachUnlisted) {
+  const DocumentCheck whole = CheckOverlayReading(
+      R"({"fps": [{"game_id": 1, "cur": 60}], "diskio": [{"name": "_Total"}, {"name": "C:"}]})");
+  EXPECT_TRUE(whole.whole);
+  EXPECT_EQ(whole.overlays, 3);  // drives _Total, C: and one unlisted
+  EXPECT_EQ(DescribeCheck(whole), "read whole by every overlay (3 tried)");
+
+  // Only the overlay of game 2 reads entry 1's "min".
+  DocumentCheck check = CheckOverlayReading(
+      R"({"fps": [{"game_id": 1, "cur": 1}, {"game_id": "2", "cur": 1, "min": "low"}]})");
+  EXPECT_FALSE(check.whole);
+  EXPECT_EQ(check.game_id, 2u);
+  EXPECT_EQ(check.stop.key, "fps[1].min");
+  EXPECT_EQ(DescribeCheck(check),
+            "not read whole: the overlay of game 2 on a drive not listed stops at "
+            "\"fps[1].min\": [json.exception.type_error.302] type must be number, but is string");
+
+  // Only an overlay on D: reads the second entry's "used".
+  check = CheckOverlayReading(R"({"diskio": [{"name": "C:", "used": 1}, {"name": "D:",
+                                  "used": "busy"}]})");
+  EXPECT_EQ(check.drive, "D:");
+  EXPECT_EQ(check.stop.key, "diskio[1].used");
+
+  // Entry 1 repeats game 18446744073709551615, whose overlay stops at entry 0: only the
+  // overlay of a game not listed walks on to it.
+  check = CheckOverlayReading(R"({"fps": [{"game_id": 18446744073709551615, "cur": 1},
+                                          {"game_id": 18446744073709551615, "cur": null}]})");
+  EXPECT_FALSE(check.whole);
+  EXPECT_EQ(check.game_id, std::nullopt);
+  EXPECT_EQ(check.stop.key, "fps[1].cur");
+
+  check = CheckOverlayReading("[1, 2]");
+  EXPECT_TRUE(DescribeCheck(check).find("stops at the top level (it is not an object)") !=
+              std::string::npos)
+      << DescribeCheck(check);
+}
+
+}  // namespace
