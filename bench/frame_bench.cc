@@ -17,7 +17,7 @@ class BenchPlatform final : public OverlayPlatform {
  public:
   uint32_t TickCount() override { return tick; }
   void Sleep(uint32_t) override {}
-  int ScreenDpi() override { return 96; }
+  DpiReading GameDpi() override { return {96, true}; }
   void BindGameWindow(uintptr_t) override {}
   bool GameWindowAlive() override { return true; }
   GameWindowState ObserveGameWindow() override { return {true, false, true, true}; }
@@ -30,7 +30,7 @@ class BenchPlatform final : public OverlayPlatform {
   bool OverlayVisible() override { return visible; }
   bool PumpMessages() override { return true; }
   void KeepOverlayAboveGame() override { ++restacks; }
-  void SetOverlayFont(const std::wstring&, int) override { ++font_sets; }
+  void SetOverlayFont(const std::wstring&, int, int) override { ++font_sets; }
   void MarkOverlayDirty() override { cache.MarkDirty(); }
   void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override {
     cache.Render(segments, x, y, alpha, surface);
@@ -40,7 +40,8 @@ class BenchPlatform final : public OverlayPlatform {
     return TextBox{20, 1, 640, 28};
   }
   bool OpenFeed() override { return true; }
-  bool ReadFeed(uint64_t, const std::string&, PerfSnapshot& snapshot, UiStyle& style) override {
+  BlockRead ReadFeed(uint64_t, const std::string&, PerfSnapshot& snapshot,
+                     UiStyle& style) override {
     ++reads;
     snapshot.fps_valid = snapshot.gpu_valid = snapshot.disk_valid = true;
     snapshot.fps_cur = 59.6 + reads;  // new figures at every refresh
@@ -48,7 +49,7 @@ class BenchPlatform final : public OverlayPlatform {
     snapshot.mem_total = 16243.4;
     snapshot.mem_free = 8000.2;
     style.alpha = 204;
-    return true;
+    return BlockRead::kParsed;
   }
   void CloseFeed() override {}
   bool FeedEnabled() override { return true; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "src/window/gdiplus_text.h"
+#include "src/window/monitor_dpi.h"
 #include "src/window/overlay_window.h"
 
 namespace {
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "full_paint_bench: the window cannot be created\n");
       return 1;
     }
-    window.SetFont(L"Microsoft YaHei", 14);
+    window.SetFont(L"Microsoft YaHei", 14, corvane::ScreenDpi());
     if (window.font() == nullptr) std::printf("note: Microsoft YaHei is not installed\n");
     window.Show(true);
     for (const bool vertical : {false, true}) {

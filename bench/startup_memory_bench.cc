@@ -12,6 +12,7 @@
 #include "base/strings/utf.h"
 #include "src/app/frame_composition.h"
 #include "src/data/shared_memory_reader.h"
+#include "src/window/monitor_dpi.h"
 #include "src/window/overlay_window.h"
 
 namespace {
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     corvane::OverlayWindow window;
     window.Create(700, 32);
     Step("overlay window");
-    window.SetFont(corvane::kOverlayFontFamily, 14);
+    window.SetFont(corvane::kOverlayFontFamily, 14, corvane::ScreenDpi());
     Step("font \"Microsoft YaHei\" 14 px");
 
     corvane::SharedMemoryReader reader;

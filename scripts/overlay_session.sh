@@ -75,7 +75,8 @@ stop_feed() {
 }
 
 # wait_for_block: until the block can be read (corvane-feed has published once), at most 30 s.
-# Corvane reads the host's IPC window from the block once, at its start, so it is started after.
+# Corvane tells the host's IPC window whom it serves at its first read of the block, so it is
+# started after.
 # Needs `inspect_exe`.
 wait_for_block() {
   local deadline=$(($(now_ms) + 30000))

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
+#include <utility>
 
 #include "base/strings/utf.h"
 
@@ -15,6 +16,11 @@ namespace {
 constexpr size_t kFpsCapacity = 16;
 constexpr size_t kGpuCapacity = 64;
 constexpr size_t kFigureCapacity = 32;
+
+// Each row's text when its figure is missing or stale.
+constexpr std::u16string_view kFpsNone = u"--";
+constexpr std::u16string_view kPercentNone = u"--%";
+constexpr std::u16string_view kRamNone = u"--/--GB";
 
 constexpr double kBytesPerGiB = 1024.0 * 1024.0 * 1024.0;
 constexpr int kLargestPixelSize = kLargestFontSize * 10;  // ten times 96 DPI
@@ -35,35 +41,40 @@ std::u16string FormatFigure(std::u16string_view fallback, const wchar_t* format,
 }
 
 std::u16string FpsText(const PerfSnapshot& s) {
-  constexpr std::u16string_view kNone = u"--";
-  if (!s.fps_valid || !(s.fps_cur > 0)) return std::u16string(kNone);
-  return FormatFigure<kFpsCapacity>(kNone, L"%.0f", s.fps_cur);
+  if (!s.fps_valid || !(s.fps_cur > 0)) return std::u16string(kFpsNone);
+  return FormatFigure<kFpsCapacity>(kFpsNone, L"%.0f", s.fps_cur);
 }
 
 std::u16string GpuText(const PerfSnapshot& s) {
-  constexpr std::u16string_view kNone = u"--%";
-  if (!s.gpu_valid) return std::u16string(kNone);
-  return FormatFigure<kGpuCapacity>(kNone, L"%.1f%% %.1f/%.1fGB", s.gpu,
+  if (!s.gpu_valid) return std::u16string(kPercentNone);
+  return FormatFigure<kGpuCapacity>(kPercentNone, L"%.1f%% %.1f/%.1fGB", s.gpu,
                                     s.gpu_mem_used / kBytesPerGiB, s.gpu_mem_total / kBytesPerGiB);
 }
 
 std::u16string CpuText(const PerfSnapshot& s) {
-  return FormatFigure<kFigureCapacity>(u"--%", L"%.1f%%", s.cpu);
+  return FormatFigure<kFigureCapacity>(kPercentNone, L"%.1f%%", s.cpu);
 }
 
 std::u16string RamText(const PerfSnapshot& s) {
-  constexpr std::u16string_view kNone = u"--/--GB";
-  if (!(s.mem_total > 0)) return std::u16string(kNone);
+  if (!(s.mem_total > 0)) return std::u16string(kRamNone);
   // Both figures in whole MiB, rounded up; used may come out negative.
   const double total = std::ceil(s.mem_total) / 1024.0;
   const double used = total - std::ceil(s.mem_free) / 1024.0;
-  return FormatFigure<kFigureCapacity>(kNone, L"%.1f/%.1fGB", used, total);
+  return FormatFigure<kFigureCapacity>(kRamNone, L"%.1f/%.1fGB", used, total);
 }
 
 std::u16string IoText(const PerfSnapshot& s) {
-  constexpr std::u16string_view kNone = u"--%";
-  if (!s.disk_valid) return std::u16string(kNone);
-  return FormatFigure<kFigureCapacity>(kNone, L"%.1f%%", s.disk_used);
+  if (!s.disk_valid) return std::u16string(kPercentNone);
+  return FormatFigure<kFigureCapacity>(kPercentNone, L"%.1f%%", s.disk_used);
+}
+
+FrameRows LabelledRows(std::u16string fps, std::u16string gpu, std::u16string cpu,
+                       std::u16string ram, std::u16string io) {
+  return {{{u"FPS", std::move(fps)},
+           {u"GPU", std::move(gpu)},
+           {u"CPU", std::move(cpu)},
+           {u"RAM", std::move(ram)},
+           {u"IO", std::move(io)}}};
 }
 
 void SetSegment(std::vector<TextSegment>& segments, size_t index, std::u16string_view text,
@@ -80,11 +91,14 @@ int ClampToInt(int64_t value) {
 }  // namespace
 
 FrameRows FormatRows(const PerfSnapshot& snapshot) {
-  return {{{u"FPS", FpsText(snapshot)},
-           {u"GPU", GpuText(snapshot)},
-           {u"CPU", CpuText(snapshot)},
-           {u"RAM", RamText(snapshot)},
-           {u"IO", IoText(snapshot)}}};
+  return LabelledRows(FpsText(snapshot), GpuText(snapshot), CpuText(snapshot), RamText(snapshot),
+                      IoText(snapshot));
+}
+
+FrameRows FallbackRows() {
+  return LabelledRows(std::u16string(kFpsNone), std::u16string(kPercentNone),
+                      std::u16string(kPercentNone), std::u16string(kRamNone),
+                      std::u16string(kPercentNone));
 }
 
 void BuildSegments(const FrameRows& rows, const UiStyle& style,
@@ -120,7 +134,11 @@ uint64_t HashSegments(std::span<const TextSegment> segments) {
 }
 
 void ComposeFrame(const PerfSnapshot& snapshot, const UiStyle& style, ComposedFrame& frame) {
-  frame.rows = FormatRows(snapshot);
+  ComposeFrame(FormatRows(snapshot), style, frame);
+}
+
+void ComposeFrame(const FrameRows& rows, const UiStyle& style, ComposedFrame& frame) {
+  frame.rows = rows;
   BuildSegments(frame.rows, style, frame.segments);
   frame.hash = HashSegments(frame.segments);
 }

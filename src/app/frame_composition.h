@@ -42,6 +42,8 @@ using FrameRows = std::array<RowText, kRowCount>;
 // The texts of the five rows. A figure whose text would not fit its row (only absurd figures
 // do, such as 1e300) shows the row's fallback instead.
 FrameRows FormatRows(const PerfSnapshot& snapshot);
+// Every row's fallback text: what the rows show while the figures are stale.
+FrameRows FallbackRows();
 
 // The runs of the rows: each label with one space after it and each value in the style's
 // colour, and between rows a separator in grey: " | ", or a line break when the style's
@@ -60,6 +62,7 @@ struct ComposedFrame {
   uint64_t hash = 0;
 };
 void ComposeFrame(const PerfSnapshot& snapshot, const UiStyle& style, ComposedFrame& frame);
+void ComposeFrame(const FrameRows& rows, const UiStyle& style, ComposedFrame& frame);
 
 // The font size in 96 DPI pixels for a style's size.
 int EffectiveFontSize(int32_t style_font_size);

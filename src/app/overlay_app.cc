@@ -1,5 +1,9 @@
 #include "src/app/overlay_app.h"
 
+#include <algorithm>
+
+#include <fmt/format.h>
+
 #include "base/log/log_record.h"
 #include "src/app/pass_decision.h"
 
@@ -36,25 +40,51 @@ bool OverlayApp::Init(const LaunchArgs& args) {
     LOG_ERROR("Failed to create overlay window");
     return false;
   }
-  if (const int screen_dpi = platform_.ScreenDpi(); screen_dpi > 0) dpi_ = screen_dpi;
+  ReadDpi();
   LOG_NOTICE("OverlayApp DPI cached: {}", dpi_);
-  platform_.SetOverlayFont(kOverlayFontFamily, kInitialFontSize);
+  platform_.SetOverlayFont(kOverlayFontFamily, kInitialFontSize, dpi_);
+  font_logical_px_ = kInitialFontSize;
+  font_dpi_ = dpi_;
   platform_.OpenFeed();  // a block that does not exist yet is opened by a later read
-  RefreshData();
-  NotifyVexoraEnv();
+  RefreshData();         // tells the host window the block names, when it is alive
+  if (told_host_windows_.empty()) {
+    LOG_INFO("NotifyVexoraEnv: ipc_wnd not available ({:016X})", platform_.FeedIpcWindow());
+  }
   return true;
 }
 
-void OverlayApp::NotifyVexoraEnv() {
-  const uint64_t ipc = platform_.FeedIpcWindow();
-  if (ipc == 0 || !platform_.IsWindow(ipc)) {
-    LOG_INFO("NotifyVexoraEnv: ipc_wnd not available ({:016X})", ipc);
-    return;
-  }
+void OverlayApp::NotifyVexoraEnv(uint64_t ipc) {
   const uint32_t pid = platform_.GameProcessId();
   LOG_NOTICE("NotifyVexoraEnv: PostMessage(ipc={:016X}, {}, game_id={}, pid={})", ipc,
              kHostNotifyMessage, game_id_, pid);
   platform_.PostHostMessage(ipc, kHostNotifyMessage, game_id_, pid);
+  told_host_windows_.push_back(ipc);
+}
+
+OverlayApp::HostWindow OverlayApp::FollowHostWindow() {
+  // The window as the last read that took the lock found it. A host that restarts names its
+  // new window there; a host that died leaves its old one, which is then no window at all.
+  const uint64_t ipc = platform_.FeedIpcWindow();
+  if (ipc == 0) return HostWindow::kNone;
+  if (!platform_.IsWindow(ipc)) return HostWindow::kGone;
+  if (std::find(told_host_windows_.begin(), told_host_windows_.end(), ipc) !=
+      told_host_windows_.end()) {
+    return HostWindow::kKnown;
+  }
+  NotifyVexoraEnv(ipc);
+  return HostWindow::kNew;
+}
+
+void OverlayApp::SetStale(const std::string& reason) {
+  const bool stale = !reason.empty();
+  if (stale == figures_stale_) return;
+  figures_stale_ = stale;
+  compose_pending_ = true;
+  if (stale) {
+    LOG_WARNING("Figures stale, showing the fallbacks: {}", reason);
+  } else {
+    LOG_NOTICE("Figures live again");
+  }
 }
 
 void OverlayApp::Shutdown() {
@@ -97,8 +127,37 @@ int OverlayApp::Run() {
 
 void OverlayApp::RefreshData() {
   const std::string drive = platform_.GameDrive();
-  platform_.ReadFeed(game_id_, drive, snapshot_, style_);
-  frame_stale_ = true;
+  const BlockRead read = platform_.ReadFeed(game_id_, drive, snapshot_, style_);
+  compose_pending_ = true;
+  // A document that was read but not parsed whole counts as read: hosts may rely on the
+  // figures it updated.
+  const bool block_read = read == BlockRead::kParsed || read == BlockRead::kNotParsedWhole;
+  unread_refreshes_ = block_read ? 0 : unread_refreshes_ + 1;
+
+  const HostWindow host = FollowHostWindow();
+  if (host == HostWindow::kNew) unread_refreshes_ = 0;  // a host that (re)started: live again
+  if (unread_refreshes_ >= kUnreadRefreshesForStale) {
+    SetStale(fmt::format("the block could not be read at {} refreshes in a row ({})",
+                         unread_refreshes_, DescribeBlockRead(read)));
+  } else if (host == HostWindow::kGone) {
+    SetStale(fmt::format("the host's IPC window {:016X} is no longer a window",
+                         platform_.FeedIpcWindow()));
+  } else {
+    SetStale({});
+  }
+}
+
+void OverlayApp::ReadDpi() {
+  const DpiReading reading = platform_.GameDpi();
+  if (dpi_from_monitor_ != reading.from_monitor) {
+    dpi_from_monitor_ = reading.from_monitor;
+    if (reading.from_monitor) {
+      LOG_INFO("DPI from the game's monitor: {}", reading.dpi);
+    } else {
+      LOG_INFO("The game's monitor DPI is not available, the screen's is used: {}", reading.dpi);
+    }
+  }
+  if (reading.dpi > 0) dpi_ = reading.dpi;
 }
 
 void OverlayApp::UpdateFrame() {
@@ -106,16 +165,26 @@ void OverlayApp::UpdateFrame() {
   if (now - last_refresh_tick_ >= kRefreshIntervalMs) {
     last_refresh_tick_ = now;
     RefreshData();
+    ReadDpi();  // the game may have moved to a monitor of another scale
     platform_.MarkOverlayDirty();
   }
   if (!platform_.FeedEnabled()) {
     platform_.ShowOverlay(false);
     return;
   }
-  if (style_.font_size != last_font_style_) ApplyFontSize();
-  if (frame_stale_) {
-    ComposeFrame(snapshot_, style_, frame_);
-    frame_stale_ = false;
+  if (style_.font_size != last_font_style_) {
+    ApplyFontSize();
+  } else if (dpi_ != font_dpi_) {
+    ApplyDpi();
+  }
+  if (compose_pending_) {
+    // Stale figures: the style stays, every row shows its fallback.
+    if (figures_stale_) {
+      ComposeFrame(FallbackRows(), style_, frame_);
+    } else {
+      ComposeFrame(snapshot_, style_, frame_);
+    }
+    compose_pending_ = false;
   }
 
   const std::optional<ScreenRect> client = platform_.GameClientRect();
@@ -136,9 +205,18 @@ void OverlayApp::ApplyFontSize() {
   const int effective = EffectiveFontSize(style_.font_size);
   LOG_INFO("Font size changed: style={} px={} prev_style={}", style_.font_size, effective,
            last_font_style_);
-  if (const int screen_dpi = platform_.ScreenDpi(); screen_dpi > 0) dpi_ = screen_dpi;
-  platform_.SetOverlayFont(kOverlayFontFamily, effective);
+  ReadDpi();
+  platform_.SetOverlayFont(kOverlayFontFamily, effective, dpi_);
+  font_logical_px_ = effective;
+  font_dpi_ = dpi_;
   last_font_style_ = style_.font_size;
+  layout_hash_ = 0;
+}
+
+void OverlayApp::ApplyDpi() {
+  LOG_INFO("DPI changed: {} -> {}, font set again at {} px", font_dpi_, dpi_, font_logical_px_);
+  platform_.SetOverlayFont(kOverlayFontFamily, font_logical_px_, dpi_);
+  font_dpi_ = dpi_;
   layout_hash_ = 0;
 }
 

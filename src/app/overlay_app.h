@@ -3,11 +3,14 @@
 // drawn over it and the performance block; tells the host whom it serves; runs the main loop
 // that shows the figures while the game is in front and leaves when the game has gone.
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "src/app/frame_composition.h"
+#include "src/app/launch_args.h"
 #include "src/app/overlay_platform.h"
 #include "src/data/perf_snapshot.h"
-#include "src/main/launch_options.h"
 
 namespace corvane {
 
@@ -20,6 +23,8 @@ inline constexpr int kOverlayInitialHeight = 32;
 inline constexpr int kInitialFontSize = 14;
 inline constexpr int kGameWindowWaits = 10;
 inline constexpr uint32_t kGameWindowWaitMs = 500;
+// The figures count as stale once the block could not be read at this many refreshes in a row.
+inline constexpr int kUnreadRefreshesForStale = 3;
 
 class OverlayApp {
  public:
@@ -30,7 +35,8 @@ class OverlayApp {
   OverlayApp& operator=(const OverlayApp&) = delete;
 
   // Waits up to ten times 500 ms for the game window, creates the overlay window, reads the
-  // screen DPI, sets the default font, opens the feed, reads it once and notifies the host.
+  // game monitor's DPI, sets the default font, opens the feed, reads it once and notifies the
+  // host.
   // False when the game window never appeared or the overlay window could not be made.
   bool Init(const LaunchArgs& args);
   // The main loop; returns the exit code, 0, after a quit message or once the game window has
@@ -39,9 +45,11 @@ class OverlayApp {
   // Closes the feed and destroys the overlay window. Not called when Init failed.
   void Shutdown();
 
-  // One frame: refresh when due, then paint, place, show and keep the overlay above the game.
+  // One frame: refresh when due (the figures and the DPI), then paint, place, show and keep the
+  // overlay above the game.
   void UpdateFrame();
-  // Reads the block into the snapshot and the style.
+  // Reads the block into the snapshot and the style, tells a new live host window whom this
+  // overlay serves, and decides whether the figures are stale.
   void RefreshData();
 
   uintptr_t game_hwnd() const { return game_hwnd_; }
@@ -56,11 +64,22 @@ class OverlayApp {
   int32_t layout_width() const { return layout_width_; }
   int32_t layout_height() const { return layout_height_; }
   int32_t dpi() const { return dpi_; }
+  // While stale every row shows its fallback text.
+  bool figures_stale() const { return figures_stale_; }
 
  private:
-  // Posts the host message once, when the block names a live host window.
-  void NotifyVexoraEnv();
+  // Posts the host message to `ipc`, a live window that has not been told before.
+  void NotifyVexoraEnv(uint64_t ipc);
+  enum class HostWindow { kNone, kKnown, kNew, kGone };
+  // Looks at the host window the block names: a live one not told before is told now.
+  HostWindow FollowHostWindow();
+  // Enters or leaves the stale state, with one record each way; `reason` empty means live.
+  void SetStale(const std::string& reason);
+  // The game monitor's DPI into `dpi_` (kept when none can be had).
+  void ReadDpi();
   void ApplyFontSize();
+  // Makes the font again at a DPI that changed since it was made.
+  void ApplyDpi();
   // The estimated box size for the current text, measured again only when it changed.
   TextBox LayoutSize();
 
@@ -77,11 +96,22 @@ class OverlayApp {
   int32_t layout_width_ = 0;
   int32_t layout_height_ = 0;
   int32_t dpi_ = kReferenceDpi;
+  // Whether the last DPI read came from the game's monitor; empty before the first read.
+  std::optional<bool> dpi_from_monitor_;
+  // The window's font as last made: its size in 96 DPI pixels and the DPI it was made for.
+  int32_t font_logical_px_ = 0;
+  int32_t font_dpi_ = 0;
+
+  // Refreshes in a row at which the block could not be read.
+  int unread_refreshes_ = 0;
+  bool figures_stale_ = false;
+  // Every host window told whom this overlay serves, so that none is told twice.
+  std::vector<uint64_t> told_host_windows_;
 
   // The runs of the current figures and style. They change only when the block is read, so
   // they are made again only then, not on every frame.
   ComposedFrame frame_;
-  bool frame_stale_ = true;
+  bool compose_pending_ = true;
 };
 
 }  // namespace corvane

@@ -10,9 +10,16 @@
 #include "src/app/frame_composition.h"
 #include "src/app/pass_decision.h"
 #include "src/data/perf_snapshot.h"
+#include "src/data/shared_memory_reader.h"
 #include "src/window/text_layout.h"
 
 namespace corvane {
+
+// The DPI the overlay's text is made for, and where it came from.
+struct DpiReading {
+  int dpi = 0;                // 0 when unknown
+  bool from_monitor = false;  // the game's monitor's; false: the screen's, which stands in
+};
 
 class OverlayPlatform {
  public:
@@ -21,7 +28,9 @@ class OverlayPlatform {
   // Clock and screen.
   virtual uint32_t TickCount() = 0;  // milliseconds since system start, wrapping at 2^32
   virtual void Sleep(uint32_t milliseconds) = 0;
-  virtual int ScreenDpi() = 0;  // horizontal logical DPI of the screen; 0 when unknown
+  // The effective DPI of the monitor that holds the game window, or the screen's where the
+  // monitor's cannot be had.
+  virtual DpiReading GameDpi() = 0;
 
   // The game window.
   virtual void BindGameWindow(uintptr_t window) = 0;
@@ -43,7 +52,8 @@ class OverlayPlatform {
   // False once the thread's quit message was taken.
   virtual bool PumpMessages() = 0;
   virtual void KeepOverlayAboveGame() = 0;
-  virtual void SetOverlayFont(const std::wstring& family, int logical_px) = 0;
+  // The font of `family` at `logical_px` (96 DPI pixels) scaled to `dpi`.
+  virtual void SetOverlayFont(const std::wstring& family, int logical_px, int dpi) = 0;
   virtual void MarkOverlayDirty() = 0;
   virtual void RenderOverlay(std::span<const TextSegment> segments, int x, int y,
                              uint8_t alpha) = 0;
@@ -53,8 +63,8 @@ class OverlayPlatform {
 
   // The performance block.
   virtual bool OpenFeed() = 0;
-  virtual bool ReadFeed(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
-                        UiStyle& style) = 0;
+  virtual BlockRead ReadFeed(uint64_t game_id, const std::string& game_drive,
+                             PerfSnapshot& snapshot, UiStyle& style) = 0;
   virtual void CloseFeed() = 0;
   virtual bool FeedEnabled() = 0;
   virtual uint64_t FeedIpcWindow() = 0;

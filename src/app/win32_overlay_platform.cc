@@ -19,12 +19,9 @@ void Win32OverlayPlatform::Sleep(uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }
 
-int Win32OverlayPlatform::ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  if (screen == nullptr) return 0;
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  return dpi;
+DpiReading Win32OverlayPlatform::GameDpi() {
+  const MonitorDpi::Reading reading = monitor_dpi_.ForWindow(target_.hwnd());
+  return {reading.dpi, reading.from_monitor};
 }
 
 void Win32OverlayPlatform::BindGameWindow(uintptr_t window) {

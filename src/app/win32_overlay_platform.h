@@ -4,6 +4,7 @@
 // them.
 #include "src/app/overlay_platform.h"
 #include "src/data/shared_memory_reader.h"
+#include "src/window/monitor_dpi.h"
 #include "src/window/overlay_window.h"
 #include "src/window/target_window.h"
 
@@ -17,7 +18,7 @@ class Win32OverlayPlatform final : public OverlayPlatform {
 
   uint32_t TickCount() override;
   void Sleep(uint32_t milliseconds) override;
-  int ScreenDpi() override;
+  DpiReading GameDpi() override;
 
   void BindGameWindow(uintptr_t window) override;
   bool GameWindowAlive() override { return target_.IsAlive(); }
@@ -32,8 +33,8 @@ class Win32OverlayPlatform final : public OverlayPlatform {
   bool OverlayVisible() override { return window_.IsVisible(); }
   bool PumpMessages() override { return window_.PumpMessages(); }
   void KeepOverlayAboveGame() override { window_.KeepAbove(target_.hwnd()); }
-  void SetOverlayFont(const std::wstring& family, int logical_px) override {
-    window_.SetFont(family, logical_px);
+  void SetOverlayFont(const std::wstring& family, int logical_px, int dpi) override {
+    window_.SetFont(family, logical_px, dpi);
   }
   void MarkOverlayDirty() override { window_.MarkDirty(); }
   void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override;
@@ -41,9 +42,10 @@ class Win32OverlayPlatform final : public OverlayPlatform {
   TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) override;
 
   bool OpenFeed() override { return reader_.Open(); }
-  bool ReadFeed(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
-                UiStyle& style) override {
-    return reader_.Read(game_id, game_drive, snapshot, style);
+  BlockRead ReadFeed(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
+                     UiStyle& style) override {
+    reader_.Read(game_id, game_drive, snapshot, style);
+    return reader_.last_read();
   }
   void CloseFeed() override { reader_.Close(); }
   bool FeedEnabled() override { return reader_.enabled(); }
@@ -59,6 +61,7 @@ class Win32OverlayPlatform final : public OverlayPlatform {
   OverlayWindow window_;
   SharedMemoryReader reader_;
   TargetWindow target_;
+  MonitorDpi monitor_dpi_;
 };
 
 }  // namespace corvane

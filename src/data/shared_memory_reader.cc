@@ -11,11 +11,31 @@ namespace {
 constexpr char kLogSource[] = "src/data/shared_memory_reader";
 }
 
-bool ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
-                   const std::string& game_drive, PerfSnapshot& snapshot, UiStyle& style,
-                   BlockHeaderValues& header) {
-  if (view == nullptr || size < kHeaderSize) return false;
-  if (!TryLockBlock(view, kReaderLockValue)) return false;  // held: try again next refresh
+const char* DescribeBlockRead(BlockRead read) {
+  switch (read) {
+    case BlockRead::kParsed:
+      return "read";
+    case BlockRead::kNotParsedWhole:
+      return "read, but not parsed whole";
+    case BlockRead::kNotOpen:
+      return "the block is not open";
+    case BlockRead::kLockHeld:
+      return "its lock word was held";
+    case BlockRead::kBadLength:
+      return "its length was out of range";
+    case BlockRead::kCopyFailed:
+      return "its document could not be copied";
+  }
+  return "unknown";
+}
+
+BlockRead ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
+                        const std::string& game_drive, PerfSnapshot& snapshot, UiStyle& style,
+                        BlockHeaderValues& header) {
+  if (view == nullptr) return BlockRead::kNotOpen;
+  if (size < kHeaderSize) return BlockRead::kBadLength;
+  // Held: try again at the next refresh.
+  if (!TryLockBlock(view, kReaderLockValue)) return BlockRead::kLockHeld;
   const BlockLockGuard unlock(view);
 
   header.enabled = LoadHeaderWord(view, kEnabledOffset) != 0;
@@ -24,7 +44,9 @@ bool ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
   // A length the view cannot hold is refused like one out of range: the writer decides what it
   // puts there, and reading past the view would end this process.
   const size_t length = LoadHeaderWord(view, kLengthOffset);
-  if (length == 0 || length > kMaxPayloadSize || length > size - kHeaderSize) return false;
+  if (length == 0 || length > kMaxPayloadSize || length > size - kHeaderSize) {
+    return BlockRead::kBadLength;
+  }
   bool parsed = false;
   {
     std::string payload;
@@ -32,11 +54,11 @@ bool ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
       payload.assign(reinterpret_cast<const char*>(view + kPayloadOffset), length);
     } catch (const std::exception&) {
       LOG_ERROR("SharedMemoryReader::Read header copy threw, releasing lock");
-      return false;
+      return BlockRead::kCopyFailed;
     }
     parsed = ParseJson(payload, game_id, game_drive, snapshot, style);
   }  // the copy is freed before the lock
-  return parsed;
+  return parsed ? BlockRead::kParsed : BlockRead::kNotParsedWhole;
 }
 
 SharedMemoryReader::SharedMemoryReader(std::string block_name)
@@ -59,12 +81,16 @@ bool SharedMemoryReader::Open() {
 
 bool SharedMemoryReader::Read(uint64_t game_id, const std::string& game_drive,
                               PerfSnapshot& snapshot, UiStyle& style) {
-  if (!is_open() && !Open()) return false;
+  if (!is_open() && !Open()) {
+    last_read_ = BlockRead::kNotOpen;
+    return false;
+  }
   // A host may commit the block's pages only after this process mapped it: until the view
   // holds a whole block, look at what may be touched again before each read.
   if (mapping_.size() < kPerfBlockSize) mapping_.RecheckSize();
-  return ReadPerfBlock(mapping_.data(), mapping_.size(), game_id, game_drive, snapshot, style,
-                       header_);
+  last_read_ = ReadPerfBlock(mapping_.data(), mapping_.size(), game_id, game_drive, snapshot, style,
+                             header_);
+  return last_read_ == BlockRead::kParsed;
 }
 
 }  // namespace corvane

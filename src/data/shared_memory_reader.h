@@ -19,13 +19,27 @@ struct BlockHeaderValues {
   uint64_t ipc_wnd = 0;
 };
 
-// One read of a mapped block of `size` bytes: one try at the lock (false when someone else
+// How one read of the block went. Only the first two read a document; the others left the
+// records as they were.
+enum class BlockRead {
+  kParsed,          // the document was parsed whole
+  kNotParsedWhole,  // read, but its parse stopped part-way (some fields may have been updated)
+  kNotOpen,         // there is no block to read (not there, or not mapped)
+  kLockHeld,        // its lock word was held by someone else
+  kBadLength,       // the header's length is not 1 to 4096 or runs past the view
+  kCopyFailed,      // the document could not be copied
+};
+
+// A few words on why a read read nothing, for the log.
+const char* DescribeBlockRead(BlockRead read);
+
+// One read of a mapped block of `size` bytes: one try at the lock (kLockHeld when someone else
 // holds it, leaving everything as it was), the header values into `header`, then a payload of
 // 1 to 4096 bytes that lies inside the view is copied and parsed. The lock word is 0 again
-// when this returns, whichever way. True when a payload was parsed whole.
-bool ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
-                   const std::string& game_drive, PerfSnapshot& snapshot, UiStyle& style,
-                   BlockHeaderValues& header);
+// when this returns, whichever way.
+BlockRead ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
+                        const std::string& game_drive, PerfSnapshot& snapshot, UiStyle& style,
+                        BlockHeaderValues& header);
 
 class SharedMemoryReader {
  public:
@@ -38,9 +52,10 @@ class SharedMemoryReader {
   // Maps the block unless it is mapped already. True when it is mapped.
   bool Open();
   // One refresh (opening the block first when needed). True only when a payload was copied
-  // and parsed whole.
+  // and parsed whole; last_read() says how it went.
   bool Read(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
             UiStyle& style);
+  BlockRead last_read() const { return last_read_; }
   // Unmaps and closes; any number of times.
   void Close() { mapping_.Close(); }
 
@@ -54,6 +69,7 @@ class SharedMemoryReader {
   std::string block_name_;
   SharedMemoryMapping mapping_;
   BlockHeaderValues header_;
+  BlockRead last_read_ = BlockRead::kNotOpen;
 };
 
 }  // namespace corvane

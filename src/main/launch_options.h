@@ -4,12 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace corvane {
+#include "src/app/launch_args.h"
 
-struct LaunchArgs {
-  uintptr_t game_window = 0;  // window handle; 0 = none given
-  uint64_t game_id = 0;       // 0 = none given
-};
+namespace corvane {
 
 // The value after the first occurrence of `option` anywhere in `command_line` (a plain,
 // case-sensitive substring match): spaces after the option are skipped and the value runs to

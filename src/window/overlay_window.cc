@@ -136,13 +136,8 @@ void OverlayWindow::KeepAbove(HWND game) {
   calls_.set_window_pos(window_.get(), above, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
-void OverlayWindow::SetFont(const std::wstring& family, int logical_px) {
-  int dpi = kReferenceDpi;
-  if (HDC screen = GetDC(nullptr)) {
-    const int screen_dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    if (screen_dpi > 0) dpi = screen_dpi;
-    ReleaseDC(nullptr, screen);
-  }
+void OverlayWindow::SetFont(const std::wstring& family, int logical_px, int dpi) {
+  if (dpi <= 0) dpi = kReferenceDpi;
   font_px_ = PhysicalPixels(logical_px, dpi);
 
   // A family that is not installed leaves both handles null; the box is then drawn empty.

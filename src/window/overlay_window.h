@@ -51,8 +51,9 @@ class OverlayWindow {
   // Puts the overlay directly above `game` in the z-order, unless it already is.
   void KeepAbove(HWND game);
 
-  // The font of `family` at `logical_px` (96 DPI pixels) scaled to the screen's DPI.
-  void SetFont(const std::wstring& family, int logical_px);
+  // The font of `family` at `logical_px` (96 DPI pixels) scaled to `dpi` (96 when it is not
+  // above 0).
+  void SetFont(const std::wstring& family, int logical_px, int dpi);
   // Paints the runs on the box at background opacity `alpha` and shows the result with its
   // top-left corner at (x, y) on screen. Repaints only when needed (see RenderCache).
   void Render(const TextSegment* segments, int count, int x, int y, uint8_t alpha);

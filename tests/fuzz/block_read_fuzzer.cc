@@ -22,15 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   corvane::PerfSnapshot snapshot;
   corvane::UiStyle style;
   corvane::BlockHeaderValues header;
-  const bool read =
+  const corvane::BlockRead result =
       corvane::ReadPerfBlock(view.data(), view.size(), 12345, "C:", snapshot, style, header);
+  const bool read = result == corvane::BlockRead::kParsed;
   if (size < corvane::kHeaderSize) {
-    if (read || (size > 0 && std::memcmp(view.data(), data, size) != 0)) __builtin_trap();
+    if (result != corvane::BlockRead::kBadLength ||
+        (size > 0 && std::memcmp(view.data(), data, size) != 0))
+      __builtin_trap();
     return 0;
   }
   const uint64_t lock_after = corvane::PeekLockWord(view.data());
-  if (lock_before != 0 && (read || lock_after != lock_before)) __builtin_trap();  // untouched
-  if (lock_before == 0 && lock_after != 0) __builtin_trap();                      // always freed
+  if (lock_before != 0 && (result != corvane::BlockRead::kLockHeld || lock_after != lock_before)) {
+    __builtin_trap();  // untouched
+  }
+  if (lock_before == 0 && lock_after != 0) __builtin_trap();  // always freed
   // Nothing but the lock word is ever written.
   if (std::memcmp(view.data() + 8, data + 8, size - 8) != 0) __builtin_trap();
   return 0;

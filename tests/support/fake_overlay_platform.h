@@ -4,6 +4,7 @@
 // frame's calls and count them.
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,9 +27,11 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     tick += milliseconds;
     if (on_sleep) on_sleep(*this);
   }
-  int ScreenDpi() override {
-    ++counts["ScreenDpi"];
-    return screen_dpi;
+  DpiReading GameDpi() override {
+    ++counts["GameDpi"];
+    const DpiReading reading{screen_dpi, dpi_from_monitor};
+    if (on_dpi_read) on_dpi_read(*this);
+    return reading;
   }
 
   void BindGameWindow(uintptr_t window) override {
@@ -72,9 +75,10 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     return !quit_queued;
   }
   void KeepOverlayAboveGame() override { Note("KeepAbove"); }
-  void SetOverlayFont(const std::wstring& family, int logical_px) override {
+  void SetOverlayFont(const std::wstring& family, int logical_px, int dpi) override {
     Note("SetFont " + std::to_string(logical_px));
     font_family = family;
+    font_dpi = dpi;
   }
   void MarkOverlayDirty() override { Note("MarkDirty"); }
   void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override {
@@ -93,19 +97,26 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     Note("OpenFeed");
     return true;
   }
-  bool ReadFeed(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
-                UiStyle& style) override {
+  BlockRead ReadFeed(uint64_t game_id, const std::string& game_drive, PerfSnapshot& snapshot,
+                     UiStyle& style) override {
     Note("ReadFeed");
     read_game_id = game_id;
     read_drive = game_drive;
-    if (on_read) on_read(snapshot, style);
-    return true;
+    // A read that takes no document leaves the records as they were.
+    if (on_read &&
+        (read_result == BlockRead::kParsed || read_result == BlockRead::kNotParsedWhole)) {
+      on_read(snapshot, style);
+    }
+    return read_result;
   }
   void CloseFeed() override { Note("CloseFeed"); }
   bool FeedEnabled() override { return enabled; }
   uint64_t FeedIpcWindow() override { return ipc_window; }
 
-  bool IsWindow(uint64_t window) override { return window != 0 && window == live_ipc_window; }
+  bool IsWindow(uint64_t window) override {
+    ++counts["IsWindow"];
+    return window != 0 && live_windows.count(window) != 0;
+  }
   void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
                        uint64_t lparam) override {
     Note("Post " + std::to_string(window) + " " + std::to_string(message) + " " +
@@ -120,7 +131,8 @@ class FakeOverlayPlatform final : public OverlayPlatform {
   uint32_t tick = 100000;
   uint32_t tick_step = 0;
   uint32_t slept_ms = 0;
-  int screen_dpi = 96;
+  int screen_dpi = 96;  // the game monitor's, or the screen's when not `dpi_from_monitor`
+  bool dpi_from_monitor = true;
 
   bool alive = true;
   int alive_after_checks = 0;  // when > 0: the window appears at that check
@@ -136,17 +148,20 @@ class FakeOverlayPlatform final : public OverlayPlatform {
   bool overlay_visible = false;
   bool quit_queued = false;
   std::wstring font_family;
+  int font_dpi = 0;
   TextBox estimate{1, 1, 300, 40};
   std::vector<TextSegment> rendered;
   std::vector<TextSegment> estimated;
 
   bool enabled = true;
-  uint64_t ipc_window = 0;
-  uint64_t live_ipc_window = 0;
+  BlockRead read_result = BlockRead::kParsed;
+  uint64_t ipc_window = 0;          // the host window the block names
+  std::set<uint64_t> live_windows;  // the handles that are windows
   uint64_t read_game_id = 0;
   std::string read_drive;
   std::function<void(PerfSnapshot&, UiStyle&)> on_read;
   std::function<void(FakeOverlayPlatform&)> on_sleep;
+  std::function<void(FakeOverlayPlatform&)> on_dpi_read;  // after each GameDpi
 
   std::vector<std::string> journal;
   std::map<std::string, int> counts;

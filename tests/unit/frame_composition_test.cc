@@ -81,6 +81,43 @@ TEST(FrameRowsTest, FigureTooLongForItsRowShowsTheFallback) {
   EXPECT_EQ(Values(s)[2], u"inf%");
 }
 
+// Each row holds a text one unit shorter than its capacity (the null takes the last), and
+// falls back at one unit more: FPS 16, GPU 64, CPU, RAM and IO 32.
+TEST(FrameRowsTest, EachRowsCapacityAtItsLimit) {
+  // Figures of 5 and zeros, so that no rounding of the double changes their number of digits.
+  PerfSnapshot s;
+  s.fps_valid = s.gpu_valid = s.disk_valid = true;
+  s.fps_cur = 5e14;                        // 15 digits
+  s.gpu_mem_total = 5e49 * kGiB;           // "0.0% 0.0/", 50 digits, ".0GB": 63 units
+  s.cpu = 5e27;                            // 28 digits, ".0%": 31 units
+  s.mem_total = s.mem_free = 1024 * 5e22;  // "0.0/", 23 digits, ".0GB": 31 units
+  s.disk_used = 5e27;
+  const std::vector<std::u16string> fitting = Values(s);
+  EXPECT_EQ(fitting[0].size(), 15u);
+  EXPECT_EQ(fitting[1].size(), 63u);
+  EXPECT_EQ(fitting[2].size(), 31u);
+  EXPECT_EQ(fitting[3].size(), 31u);
+  EXPECT_EQ(fitting[4].size(), 31u);
+  EXPECT_EQ(fitting[1].substr(0, 10), u"0.0% 0.0/5");
+
+  // One digit more in each.
+  s.fps_cur = 5e15;
+  s.gpu_mem_total = 5e50 * kGiB;
+  s.cpu = 5e28;
+  s.mem_total = s.mem_free = 1024 * 5e23;
+  s.disk_used = 5e28;
+  EXPECT_EQ(Values(s), (std::vector<std::u16string>{u"--", u"--%", u"--%", u"--/--GB", u"--%"}));
+}
+
+TEST(FrameRowsTest, StaleRowsAreEveryRowsFallback) {
+  const FrameRows rows = FallbackRows();
+  std::vector<std::u16string> values;
+  for (const RowText& row : rows) values.push_back(row.value);
+  EXPECT_EQ(values, (std::vector<std::u16string>{u"--", u"--%", u"--%", u"--/--GB", u"--%"}));
+  EXPECT_EQ(rows[0].label, u"FPS");
+  EXPECT_EQ(rows[4].label, u"IO");
+}
+
 std::vector<std::u16string> Texts(const std::vector<TextSegment>& segments) {
   std::vector<std::u16string> texts;
   for (const TextSegment& s : segments) texts.push_back(s.text);

@@ -54,7 +54,9 @@ TEST_F(OverlayAppTest, InitWithTheGameWindowThere) {
               ElementsAre("OverlayApp::Init hwnd=0000000000001A2B game_id=42",
                           "OverlayApp DPI cached: 96"));
   EXPECT_THAT(Texts(base::kLogInfo),
-              ElementsAre("NotifyVexoraEnv: ipc_wnd not available (0000000000000000)"));
+              ElementsAre("DPI from the game's monitor: 96",
+                          "NotifyVexoraEnv: ipc_wnd not available (0000000000000000)"));
+  EXPECT_EQ(platform_.font_dpi, 96);
   for (const auto& r : logger_.records) EXPECT_EQ(r.file, "src/app/overlay_app");
   // The refresh made by Init does not count as a frame's refresh.
   EXPECT_EQ(app_.last_refresh_tick(), 0u);
@@ -64,11 +66,12 @@ TEST_F(OverlayAppTest, InitWaitsForAGameWindowThatAppearsLate) {
   platform_.alive = false;
   platform_.alive_after_checks = 4;  // seen at the fourth look, after three waits (1.5 s)
   EXPECT_TRUE(app_.Init({0x1A2B, 42}));
-  EXPECT_THAT(Texts(base::kLogInfo),
-              ElementsAre("Target window not alive yet, retry 1/10...",
-                          "Target window not alive yet, retry 2/10...",
-                          "Target window not alive yet, retry 3/10...",
-                          "NotifyVexoraEnv: ipc_wnd not available (0000000000000000)"));
+  EXPECT_THAT(
+      Texts(base::kLogInfo),
+      ElementsAre("Target window not alive yet, retry 1/10...",
+                  "Target window not alive yet, retry 2/10...",
+                  "Target window not alive yet, retry 3/10...", "DPI from the game's monitor: 96",
+                  "NotifyVexoraEnv: ipc_wnd not available (0000000000000000)"));
   EXPECT_EQ(platform_.slept_ms, 1500u);
   EXPECT_EQ(platform_.counts["BindGameWindow"], 1);
 }
@@ -109,7 +112,7 @@ TEST_F(OverlayAppTest, InitCachesTheScreenDpiWhenThereIsOne) {
 
 TEST_F(OverlayAppTest, HostIsNotifiedOnceWithTheFullGameIdAndTheGamesProcess) {
   platform_.ipc_window = 0x5E6F;
-  platform_.live_ipc_window = 0x5E6F;
+  platform_.live_windows = {0x5E6F};
   ASSERT_TRUE(app_.Init({0x1A2B, 0xFEDCBA9876543210ull}));
   std::vector<std::string> posts;
   for (const std::string& call : platform_.Take()) {
@@ -245,7 +248,7 @@ TEST_F(OverlayAppTest, FrameWithNothingChangedOnlyPlacesTheBox) {
   EXPECT_THAT(platform_.Take(),
               ElementsAre("Render 810,10 alpha 0", "Render 810,10 alpha 0", "Render 810,10 alpha 0",
                           "Render 810,10 alpha 0", "Render 810,10 alpha 0"));
-  EXPECT_EQ(platform_.counts["ScreenDpi"], 0);
+  EXPECT_EQ(platform_.counts["GameDpi"], 0);
   EXPECT_EQ(platform_.counts["OverlayVisible"], 5);
 }
 
@@ -368,6 +371,213 @@ TEST_F(OverlayAppTest, AbsurdFiguresFromTheBlockShowFallbacks) {
   EXPECT_EQ(platform_.rendered[7].text, u"--%");
   EXPECT_EQ(platform_.rendered[10].text, u"--/--GB");
   EXPECT_EQ(platform_.rendered[13].text, u"--%");
+}
+
+// The five value runs of the last paint.
+std::vector<std::u16string> RenderedValues(const FakeOverlayPlatform& platform) {
+  std::vector<std::u16string> values;
+  for (size_t i = 1; i < platform.rendered.size(); i += 3)
+    values.push_back(platform.rendered[i].text);
+  return values;
+}
+
+const std::vector<std::u16string> kFallbacks{u"--", u"--%", u"--%", u"--/--GB", u"--%"};
+const std::vector<std::u16string> kLiveValues{u"60", u"--%", u"12.3%", u"--/--GB", u"--%"};
+
+// Stale figures: rows show their fallbacks, with one record each way.
+class StaleFiguresTest : public OverlayAppTest {
+ protected:
+  void SetUp() override {
+    platform_.on_read = [](PerfSnapshot& s, UiStyle& style) {
+      s.fps_valid = true;
+      s.fps_cur = 59.6;
+      s.cpu = 12.34;
+      style.font_color = 0x00FF80;
+    };
+  }
+  // One frame at the next refresh.
+  void Refresh() {
+    platform_.tick += kRefreshIntervalMs;
+    app_.UpdateFrame();
+  }
+  int Posts() { return platform_.counts["Post"]; }
+};
+
+TEST_F(StaleFiguresTest, ThreeUnreadRefreshesShowTheFallbacksUntilTheBlockIsReadAgain) {
+  Start();
+  app_.UpdateFrame();
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  const TextSegment live_label = platform_.rendered[0];
+
+  platform_.read_result = BlockRead::kLockHeld;
+  Refresh();
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  platform_.Take();
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kFallbacks);
+  // The style stays: labels in the published colour, the box where the style puts it.
+  EXPECT_EQ(platform_.rendered[0].text, live_label.text);
+  EXPECT_EQ(platform_.rendered[0].color, live_label.color);
+  EXPECT_THAT(platform_.Take(), ::testing::Contains("Render 810,10 alpha 0"));
+  Refresh();  // still unread: no second record
+  EXPECT_THAT(Texts(base::kLogWarning),
+              ElementsAre("Figures stale, showing the fallbacks: the block could not be read at 3 "
+                          "refreshes in a row (its lock word was held)"));
+
+  platform_.read_result = BlockRead::kParsed;
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  Refresh();
+  EXPECT_THAT(Texts(base::kLogNotice), ElementsAre("Figures live again"));
+  EXPECT_EQ(Texts(base::kLogWarning).size(), 1u);
+}
+
+TEST_F(StaleFiguresTest, OnlyReadsThatTookNoDocumentCountAndTheyCountInARow) {
+  Start();
+  // A document read but not parsed whole counts as read: the count starts again after it.
+  for (const BlockRead read :
+       {BlockRead::kNotOpen, BlockRead::kBadLength, BlockRead::kNotParsedWhole,
+        BlockRead::kLockHeld, BlockRead::kNotOpen}) {
+    platform_.read_result = read;
+    Refresh();
+    EXPECT_FALSE(app_.figures_stale());
+  }
+  platform_.read_result = BlockRead::kBadLength;
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_THAT(Texts(base::kLogWarning),
+              ElementsAre("Figures stale, showing the fallbacks: the block could not be read at 3 "
+                          "refreshes in a row (its length was out of range)"));
+}
+
+TEST_F(StaleFiguresTest, HostWindowThatDiesMakesThemStaleAndANewLiveOneIsToldOnceAndEndsIt) {
+  platform_.ipc_window = 0x10;
+  platform_.live_windows = {0x10};
+  Start();
+  app_.UpdateFrame();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(Posts(), 0);  // told at start-up, not again
+
+  // The host dies; its block stays, and reads go on succeeding.
+  platform_.live_windows.erase(0x10);
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kFallbacks);
+  Refresh();
+  EXPECT_THAT(Texts(base::kLogWarning),
+              ElementsAre("Figures stale, showing the fallbacks: the host's IPC window "
+                          "0000000000000010 is no longer a window"));
+  EXPECT_EQ(Posts(), 0);
+
+  // The host restarts with a new window: told once, live again at that refresh.
+  platform_.ipc_window = 0x20;
+  platform_.live_windows = {0x20};
+  platform_.Take();
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  EXPECT_THAT(platform_.Take(), ::testing::Contains("Post 32 1004 42 4321"));
+  EXPECT_EQ(Texts(base::kLogNotice).back(), "Figures live again");
+  EXPECT_THAT(Texts(base::kLogNotice),
+              ::testing::Contains("NotifyVexoraEnv: PostMessage(ipc=0000000000000020, 1004, "
+                                  "game_id=42, pid=4321)"));
+  Refresh();
+  Refresh();
+  EXPECT_EQ(Posts(), 1);
+
+  // A window named that is no window gets nothing; one told before is never told again.
+  platform_.ipc_window = 0x30;
+  Refresh();
+  EXPECT_EQ(Posts(), 1);
+  platform_.live_windows = {0x20, 0x30, 0x40};
+  Refresh();
+  platform_.ipc_window = 0x20;
+  Refresh();
+  platform_.ipc_window = 0x40;
+  Refresh();
+  platform_.ipc_window = 0x30;
+  Refresh();
+  std::vector<std::string> posts;
+  for (const std::string& call : platform_.journal) {
+    if (call.rfind("Post", 0) == 0) posts.push_back(call);
+  }
+  EXPECT_THAT(posts, ElementsAre("Post 48 1004 42 4321", "Post 64 1004 42 4321"));
+}
+
+TEST_F(StaleFiguresTest, NewLiveHostWindowEndsAStaleStateOfUnreadRefreshes) {
+  Start();
+  platform_.read_result = BlockRead::kBadLength;  // the header is taken, the document is not
+  Refresh();
+  Refresh();
+  Refresh();
+  ASSERT_TRUE(app_.figures_stale());
+  platform_.ipc_window = 0x50;
+  platform_.live_windows = {0x50};
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(Posts(), 1);
+  EXPECT_EQ(Texts(base::kLogNotice).back(), "Figures live again");
+}
+
+TEST_F(OverlayAppTest, DpiChangeBetweenRefreshesSetsTheFontAgainAndMeasuresAgain) {
+  Start();
+  app_.UpdateFrame();
+  ASSERT_EQ(platform_.font_dpi, 96);
+  platform_.Take();
+  logger_.records.clear();
+
+  platform_.screen_dpi = 144;  // the game went to a monitor at 150%
+  app_.UpdateFrame();          // not a refresh: not seen yet
+  EXPECT_THAT(platform_.Take(), ElementsAre("Render 810,10 alpha 0"));
+  platform_.tick += 1000;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("ReadFeed", "MarkDirty", "SetFont 14", "Estimate 21",
+                                            "Render 810,10 alpha 0", "KeepAbove"));
+  EXPECT_EQ(platform_.font_dpi, 144);
+  EXPECT_EQ(app_.dpi(), 144);
+  EXPECT_THAT(AllTexts(), ElementsAre("DPI changed: 96 -> 144, font set again at 14 px"));
+
+  platform_.tick += 1000;  // no change: nothing
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(),
+              ElementsAre("ReadFeed", "MarkDirty", "Render 810,10 alpha 0", "KeepAbove"));
+  EXPECT_EQ(AllTexts().size(), 1u);
+}
+
+TEST_F(OverlayAppTest, FontChangeReadsTheDpiAgain) {
+  Start();
+  app_.UpdateFrame();
+  UiStyle next;
+  next.font_size = 20;
+  platform_.on_read = [&next](PerfSnapshot&, UiStyle& style) { style = next; };
+  // The game is dragged across monitors: the refresh's read still sees 96, the next 144.
+  platform_.on_dpi_read = [](FakeOverlayPlatform& p) { p.screen_dpi = 144; };
+  platform_.Take();
+  platform_.tick += 1000;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("ReadFeed", "MarkDirty", "SetFont 20", "Estimate 30",
+                                            "Render 810,10 alpha 0", "KeepAbove"));
+  EXPECT_EQ(platform_.font_dpi, 144);
+}
+
+TEST_F(OverlayAppTest, MonitorDpiThatCannotBeHadIsSaidOnceAndTheScreensIsUsed) {
+  platform_.dpi_from_monitor = false;
+  platform_.screen_dpi = 120;
+  ASSERT_TRUE(app_.Init({0x1A2B, 42}));
+  app_.UpdateFrame();
+  platform_.tick += 1000;
+  app_.UpdateFrame();
+  EXPECT_EQ(std::count_if(logger_.records.begin(), logger_.records.end(),
+                          [](const auto& r) { return r.text.find("DPI") != std::string::npos; }),
+            2);  // the fallback once, and the cached DPI
+  EXPECT_THAT(Texts(base::kLogInfo),
+              ::testing::Contains("The game's monitor DPI is not available, the screen's is used: "
+                                  "120"));
+  EXPECT_EQ(platform_.font_dpi, 120);
 }
 
 }  // namespace

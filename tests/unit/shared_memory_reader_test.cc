@@ -61,6 +61,7 @@ class SharedMemoryReaderTest : public ::testing::Test {
 TEST_F(SharedMemoryReaderTest, MissingBlockIsLoggedAtEveryTryAndPickedUpWhenItAppears) {
   EXPECT_FALSE(reader.Open());
   EXPECT_FALSE(Read());
+  EXPECT_EQ(reader.last_read(), corvane::BlockRead::kNotOpen);
   EXPECT_FALSE(reader.is_open());
   EXPECT_FALSE(reader.enabled());
   EXPECT_EQ(logger.Texts(base::kLogError),
@@ -70,6 +71,7 @@ TEST_F(SharedMemoryReaderTest, MissingBlockIsLoggedAtEveryTryAndPickedUpWhenItAp
   CreateBlock();
   Publish(R"({"cpu": 12.5})", 1, 0xABCDEF01);
   EXPECT_TRUE(Read());  // opened and read in the same call
+  EXPECT_EQ(reader.last_read(), corvane::BlockRead::kParsed);
   EXPECT_EQ(logger.Texts(base::kLogInfo),
             std::vector<std::string>{"SharedMemoryReader::Open success"});
   EXPECT_EQ(snapshot.cpu, 12.5);
@@ -86,6 +88,7 @@ TEST_F(SharedMemoryReaderTest, HeldLockLeavesEverythingAsItWas) {
   Publish(R"({"cpu": 2})", 0, 8);
   ASSERT_TRUE(corvane::TryLockBlock(block.data(), 99));
   EXPECT_FALSE(Read());
+  EXPECT_EQ(reader.last_read(), corvane::BlockRead::kLockHeld);
   EXPECT_EQ(LockWord(), 99u);  // left as found
   EXPECT_EQ(snapshot.cpu, 1.0);
   EXPECT_TRUE(reader.enabled());
@@ -109,6 +112,7 @@ TEST_F(SharedMemoryReaderTest, LengthsOutOfRangeTakeTheHeaderButParseNothing) {
     std::memcpy(block.data() + corvane::kPayloadOffset, too_long.data(), too_long.size());
     WriteHeader(0, length, length);  // the ipc word tells the reads apart
     EXPECT_FALSE(Read()) << length;
+    EXPECT_EQ(reader.last_read(), corvane::BlockRead::kBadLength) << length;
     EXPECT_FALSE(reader.enabled()) << length;
     EXPECT_EQ(reader.ipc_wnd(), length) << length;
     EXPECT_EQ(snapshot.cpu, 3.0) << length;
@@ -219,7 +223,8 @@ TEST(ReadPerfBlockTest, LockIsHeldWithTheReadersValueWhileTheDocumentIsParsed) {
   PerfSnapshot snapshot;
   UiStyle style;
   corvane::BlockHeaderValues header;
-  EXPECT_FALSE(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header));
+  EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
+            corvane::BlockRead::kNotParsedWhole);
   ASSERT_EQ(logger.texts.size(), 1u);
   EXPECT_EQ(logger.texts[0].rfind("ParseJson exception: ", 0), 0u) << logger.texts[0];
   EXPECT_EQ(logger.lock_words, std::vector<uint64_t>{1});  // taken from 0 to 1
@@ -240,15 +245,22 @@ TEST(ReadPerfBlockTest, PayloadPastTheEndOfTheViewIsRefused) {
   corvane::BlockHeaderValues header;
   corvane::StoreHeaderWord(view.data(), corvane::kEnabledOffset, 1);
   corvane::StoreHeaderWord(view.data(), corvane::kLengthOffset, document.size() + 1);
-  EXPECT_FALSE(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header));
+  EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
+            corvane::BlockRead::kBadLength);
   EXPECT_TRUE(header.enabled);
   EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
   corvane::StoreHeaderWord(view.data(), corvane::kLengthOffset, document.size());
-  EXPECT_TRUE(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header));
+  EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
+            corvane::BlockRead::kParsed);
   EXPECT_EQ(snapshot.cpu, 6.0);
   // A view too small for the header is not touched.
-  EXPECT_FALSE(corvane::ReadPerfBlock(view.data(), corvane::kHeaderSize - 1, 1, "C:", snapshot,
-                                      style, header));
+  EXPECT_EQ(corvane::ReadPerfBlock(view.data(), corvane::kHeaderSize - 1, 1, "C:", snapshot, style,
+                                   header),
+            corvane::BlockRead::kBadLength);
+  // Someone else holds the lock: nothing is read.
+  corvane::TryLockBlock(view.data(), corvane::kWriterLockValue);
+  EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
+            corvane::BlockRead::kLockHeld);
 }
 
 }  // namespace

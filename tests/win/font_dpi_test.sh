@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# The overlay's font at 96, 120 and 144 DPI: size 14 must become 14, 18 and 21 pixels.
+# The overlay's font at 96, 120 and 144 DPI: size 14 must become 14, 18 and 21 pixels, at the
+# DPI of the monitor that holds the game window (MonitorFromWindow and GetDpiForMonitor), or the
+# screen's where those cannot be had; the probe says which, and the two must agree here, where
+# there is one monitor.
 #   font_dpi_test.sh PROBE.exe BED_DIR
 # The DPI is Wine's LogPixels setting, read when a program starts. It runs in a test bed of
 # its own (BED_DIR), so the shared bed of the other tests keeps 96 DPI whatever happens here.
@@ -19,8 +22,10 @@ for case in 96:14 120:18 144:21; do
   px=${case#*:}
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   got=$(timeout 60 wine "$probe" | tr -d '\r') || true
-  want="dpi=$dpi font_px=$px font_size=$px.0"
-  if [ "$got" = "$want" ]; then
+  # Either way of reading it is right; which one ran is printed.
+  from=$(echo "$got" | grep -o 'from=[a-z]*' || true)
+  want="dpi=$dpi $from screen=$dpi font_px=$px font_size=$px.0"
+  if [ -n "$from" ] && [ "$got" = "$want" ]; then
     echo "ok: $got"
   else
     echo "FAIL at $dpi DPI: got '$got', want '$want'"

@@ -75,10 +75,10 @@ std::vector<Pixel> BitmapPixels(HBITMAP bitmap, int width, int height) {
   return pixels;
 }
 
-TEST_F(TextRenderingWinTest, SetFontMakesThePixelFontAtTheScreenDpi) {
+TEST_F(TextRenderingWinTest, SetFontMakesThePixelFontAtTheGivenDpi) {
   OverlayWindow overlay;
   EXPECT_EQ(overlay.font_px(), 18);  // before any font
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   ASSERT_NE(overlay.font(), nullptr) << "Microsoft YaHei is not mapped to an installed font";
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
@@ -95,14 +95,21 @@ TEST_F(TextRenderingWinTest, SetFontMakesThePixelFontAtTheScreenDpi) {
   gdip::GdipGetFontStyle(overlay.font(), &style);
   EXPECT_EQ(style, Gdiplus::FontStyleRegular);
 
+  // Another monitor's DPI gives the font for that monitor; none known gives 96's.
+  overlay.SetFont(kFamily, 14, 144);
+  EXPECT_EQ(overlay.font_px(), 21);
+  overlay.SetFont(kFamily, 14, 0);
+  EXPECT_EQ(overlay.font_px(), 14);
+
   const std::vector<std::string> infos = logger_.Texts(base::kLogInfo);
-  ASSERT_EQ(infos.size(), 1u);
+  ASSERT_EQ(infos.size(), 3u);
   EXPECT_EQ(infos[0], "GDI+ Font set: Microsoft YaHei logical=14px dpi=96 physical=14px");
+  EXPECT_EQ(infos[1], "GDI+ Font set: Microsoft YaHei logical=14px dpi=144 physical=21px");
 }
 
 TEST_F(TextRenderingWinTest, MeasurerCountsTrailingSpacesAndGivesTheLineSpacing) {
   OverlayWindow overlay;
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   ASSERT_NE(overlay.font(), nullptr);
   const base::win::ScopedGpStringFormat format = MakeTextFormat();
   ASSERT_TRUE(format);
@@ -130,7 +137,7 @@ TEST_F(TextRenderingWinTest, MeasurerCountsTrailingSpacesAndGivesTheLineSpacing)
 
 TEST_F(TextRenderingWinTest, PaintedBitmapIsPremultipliedWithOpaqueText) {
   OverlayWindow overlay;
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   ASSERT_NE(overlay.font(), nullptr);
   const std::vector<TextSegment> runs = FiveRows(0x000000FF, false);  // COLORREF red
   for (const int alpha : {0, 204, 255}) {
@@ -164,7 +171,7 @@ TEST_F(TextRenderingWinTest, PaintedBitmapIsPremultipliedWithOpaqueText) {
 
 TEST_F(TextRenderingWinTest, BoxSizeFollowsLinesAndWidestLine) {
   OverlayWindow overlay;
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   const PaintedBitmap one = PaintTextBitmap(FiveRows(0xFFFFFF, false), overlay.font(), 14, 255);
   const PaintedBitmap five = PaintTextBitmap(FiveRows(0xFFFFFF, true), overlay.font(), 14, 255);
   ASSERT_TRUE(one.bitmap);
@@ -179,7 +186,7 @@ TEST_F(TextRenderingWinTest, BoxSizeFollowsLinesAndWidestLine) {
 TEST_F(TextRenderingWinTest, FamilyNotInstalledGivesTheEmptyBox) {
   OverlayWindow overlay;
   ASSERT_TRUE(overlay.Create(700, 32));
-  overlay.SetFont(L"No Such Family Corvane", 14);
+  overlay.SetFont(L"No Such Family Corvane", 14, kReferenceDpi);
   EXPECT_EQ(overlay.font(), nullptr);
   EXPECT_EQ(logger_.Texts(base::kLogInfo).size(), 1u);  // only the font record
   EXPECT_TRUE(logger_.Texts(base::kLogError).empty());
@@ -201,7 +208,7 @@ TEST_F(TextRenderingWinTest, RenderWithoutFontOrRunsDoesNothing) {
   ASSERT_TRUE(overlay.Create(700, 32));
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
   overlay.Render(runs.data(), static_cast<int>(runs.size()), 10, 10, 255);  // no font yet
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   overlay.Render(runs.data(), 0, 10, 10, 255);
   overlay.Render(nullptr, 3, 10, 10, 255);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 0);
@@ -211,7 +218,7 @@ TEST_F(TextRenderingWinTest, RenderWithoutFontOrRunsDoesNothing) {
 TEST_F(TextRenderingWinTest, QuickPathMakesNoCallAndAMoveMakesOne) {
   OverlayWindow overlay(testing::CountingWindowCalls());
   ASSERT_TRUE(overlay.Create(700, 32));
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
   const int count = static_cast<int>(runs.size());
 
@@ -249,7 +256,7 @@ TEST_F(TextRenderingWinTest, QuickPathMakesNoCallAndAMoveMakesOne) {
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 4);
   EXPECT_NE(overlay.bitmap(), second);
 
-  overlay.SetFont(kFamily, 16);  // a new font repaints too
+  overlay.SetFont(kFamily, 16, kReferenceDpi);  // a new font repaints too
   overlay.Render(runs.data(), count, 120, 90, 100);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 5);
 }
@@ -257,7 +264,7 @@ TEST_F(TextRenderingWinTest, QuickPathMakesNoCallAndAMoveMakesOne) {
 TEST_F(TextRenderingWinTest, DestroyReleasesTheBitmapAndMemoryDc) {
   OverlayWindow overlay;
   ASSERT_TRUE(overlay.Create(700, 32));
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
   overlay.Render(runs.data(), static_cast<int>(runs.size()), 0, 0, 255);
   const HBITMAP bitmap = overlay.bitmap();
@@ -341,7 +348,7 @@ TEST_P(OverlayOnScreenWinTest, BoxAndTextBlendOverWhatLiesBelow) {
 
   OverlayWindow overlay;
   ASSERT_TRUE(overlay.Create(700, 32));
-  overlay.SetFont(kFamily, 14);
+  overlay.SetFont(kFamily, 14, kReferenceDpi);
   ASSERT_NE(overlay.font(), nullptr);
   const std::vector<TextSegment> runs = FiveRows(0x000000FF, param.vertical);
   const int x = 260, y = 200;

@@ -6,6 +6,7 @@
 #include "base/os/win/scoped_resource.h"
 #include "src/app/win32_overlay_platform.h"
 #include "src/window/gdiplus_text.h"
+#include "src/window/monitor_dpi.h"
 #include "src/window/overlay_window.h"
 #include "src/window/target_window.h"
 #include "tools/inspect/inspect_report.h"
@@ -41,8 +42,7 @@ InspectPlatform::~InspectPlatform() {
 }
 
 int InspectPlatform::ScreenDpi() {
-  Win32OverlayPlatform platform;
-  const int dpi = platform.ScreenDpi();
+  const int dpi = corvane::ScreenDpi();
   return dpi > 0 ? dpi : kReferenceDpi;
 }
 
