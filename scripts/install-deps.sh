@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # the log tools' test measures corvane-logcat's peak memory with GNU time
   time
+  # the release package's tests unpack its zips
+  unzip
   # libFuzzer targets: clang and its sanitizer and fuzzer runtimes
   clang libclang-rt-14-dev
   # benchmarks only: the peer the log benchmark compares with
