@@ -21,6 +21,8 @@ install(FILES $<TARGET_FILE_DIR:Corvane>/$<TARGET_FILE_BASE_NAME:Corvane>.debug
         DESTINATION ${CORVANE_OVERLAY_DIR} COMPONENT debug)
 
 foreach(tool corvane-feed corvane-inspect corvane-logcat)
+  # Like Corvane.exe, each shipped program says in its file properties which release it is of.
+  corvane_add_version_resource(${tool} VERSION ${PROJECT_VERSION} DESCRIPTION "Corvane ${tool}")
   install(TARGETS ${tool} RUNTIME DESTINATION ${CORVANE_TOOLS_DIR} COMPONENT release)
   install(FILES $<TARGET_FILE_DIR:${tool}>/$<TARGET_FILE_BASE_NAME:${tool}>.debug
           DESTINATION ${CORVANE_TOOLS_DIR} COMPONENT debug)
@@ -57,6 +59,8 @@ else()
       "This build carries the reader keys of ${keys_file_name}: its logs can be read\n\
 only with the matching private key.")
 endif()
+# Windows line ends throughout, the note's own included.
+string(REPLACE "\n" "\r\n" CORVANE_READER_KEY_NOTE "${CORVANE_READER_KEY_NOTE}")
 configure_file(${PROJECT_SOURCE_DIR}/docs/integrators.txt.in
                ${CMAKE_BINARY_DIR}/INTEGRATORS.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_BINARY_DIR}/INTEGRATORS.txt DESTINATION . COMPONENT release)

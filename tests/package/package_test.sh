@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The release package as a host gets it: exactly the files of the layout in the main zip and only
 # the debug information in the debug zip, no development private key in either, programs that
-# need no DLL beyond the system's own, and in each program a debug link that finds its file.
-#   package_test.sh <package dir> <package name> <source dir> <objdump> <objcopy> <kit built: 0|1>
+# need no DLL beyond the system's own, and in each program the package's version and a debug
+# link that finds its file.
+#   package_test.sh <package dir> <package name> <version> <source dir> <objdump> <objcopy>
+#                   <kit built: 0|1>
 set -uo pipefail
-package_dir=$1 name=$2 source_dir=$3 objdump=$4 objcopy=$5 kit=$6
+package_dir=$1 name=$2 version=$3 source_dir=$4 objdump=$5 objcopy=$6 kit=$7
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 emulator=""
 source "$here/../tools/tool_test_lib.sh"  # work, check, finish
@@ -55,6 +57,23 @@ while IFS= read -r -d '' binary; do
   done
 done < <(find "$unpacked" \( -iname '*.exe' -o -iname '*.dll' \) -print0)
 check "the programs import only system DLLs" "" "$foreign"
+
+# Every program carries the package's version in its version resource (the fixed file
+# information that Windows and Corvane's first log record show).
+check "the programs' file version is the package's" \
+  "$(printf '%s\n' "overlay/Corvane.exe $version" "tools/corvane-"{feed,inspect,logcat}".exe $version")" \
+  "$(cd "$unpacked" && python3 - overlay/Corvane.exe tools/corvane-{feed,inspect,logcat}.exe <<'PY'
+import struct, sys
+for path in sys.argv[1:]:
+    data = open(path, "rb").read()
+    at = data.find(struct.pack("<I", 0xFEEF04BD))  # the fixed file information's signature
+    if at < 0:
+        print(path, "none")
+        continue
+    high, low = struct.unpack_from("<II", data, at + 8)
+    print(path, f"{high >> 16}.{high & 0xFFFF}.{low >> 16}.{low & 0xFFFF}")
+PY
+)"
 
 # The programs carry no debug sections, and each one's debug link names its debug file with that
 # file's CRC, so a debugger that finds the file beside the program takes it.
