@@ -9,6 +9,7 @@ set -uo pipefail
 package_dir=$1 name=$2 version=$3 source_dir=$4 objdump=$5 objcopy=$6 kit=$7
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 emulator=""
+# shellcheck source=tests/tools/tool_test_lib.sh
 source "$here/../tools/tool_test_lib.sh"  # work, check, finish
 
 main_zip=$package_dir/$name.zip debug_zip=$package_dir/$name-debug.zip
