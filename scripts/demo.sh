@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the Windows programs and runs the overlay for real under Wine:
+# Installs what is needed, builds the Windows programs it runs and runs the overlay under Wine:
 # the demo game, corvane-feed publishing this machine's figures and the game's frame rate, and
 # Corvane.exe attached to the game window. Leaves screenshots and the decoded log in build/demo.
 # Uses the display in $DISPLAY when there is one (the overlay shows live there), else Xvfb.
@@ -16,7 +16,11 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
 fi
 
 scripts/install-deps.sh
-scripts/build.sh windows
+# Only the programs the demo runs, not the whole preset with its tests and benchmarks.
+echo "== build: the demo's programs"
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target Corvane corvane-demo-game corvane-feed corvane-inspect \
+  corvane-logcat
 scripts/winebed.sh up
 trap 'scripts/winebed.sh down' EXIT
 eval "$(scripts/winebed.sh env)"

@@ -13,6 +13,8 @@ packages=(
   time util-linux
   # the document schema's test validates with a standard JSON Schema validator
   python3-jsonschema
+  # the release package's tests unpack its zips
+  unzip
   # libFuzzer targets: clang and its sanitizer and fuzzer runtimes
   clang libclang-rt-14-dev
   # benchmarks only: the peer the log benchmark compares with

@@ -1,6 +1,7 @@
 # Shared by the whole-overlay tests: real processes under Wine (the demo game, corvane-feed,
 # Corvane.exe), screenshots of the virtual display, and checks that count. Source it after
-# setting corvane, game_exe, feed_exe, inspect_exe, logcat and keys. Every wait has a bound.
+# setting game_exe and keys, and either corvane, feed_exe, inspect_exe and logcat or, after
+# sourcing, install_package. Every wait has a bound.
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 "$repo/scripts/winebed.sh" up || exit 1
 eval "$("$repo/scripts/winebed.sh" env)"
@@ -19,6 +20,30 @@ game_bg=48,48,64
 # Where the demo game's client area can be: the tests place it inside this region.
 game_region_x=90 game_region_y=70 game_region_w=830 game_region_h=540
 game_region=$game_region_x,$game_region_y,$game_region_w,$game_region_h
+
+# install_package <zip> <host folder>: unpacks the release package into the host folder as a
+# launcher installs it and takes Corvane.exe and the tools from there, so that a file the package
+# lacks fails the test. Sets host, corvane, feed_exe, inspect_exe and logcat.
+install_package() {
+  host=$2
+  mkdir -p "$host"
+  if ! unzip -q "$1" -d "$host"; then
+    echo "cannot unpack the release package $1" >&2
+    exit 1
+  fi
+  corvane=$host/overlay/Corvane.exe
+  feed_exe=$host/tools/corvane-feed.exe
+  inspect_exe=$host/tools/corvane-inspect.exe
+  logcat=$host/tools/corvane-logcat.exe
+  local program missing=""
+  for program in "$corvane" "$feed_exe" "$inspect_exe" "$logcat"; do
+    [ -f "$program" ] || missing+=" ${program#"$host"/}"
+  done
+  if [ -n "$missing" ]; then
+    echo "the release package lacks$missing" >&2
+    exit 1
+  fi
+}
 
 within() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }  # within <value> <low> <high>
 

@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# The whole overlay, for real, under Wine on the virtual display: the demo game, corvane-feed
-# publishing a document file, and Corvane.exe attached to the game window. Checks what shows on
-# screenshots (place, colours, opacity, five lines), the host message, refresh, the show flag,
-# the foreground rule, and the exit after the game has gone, with the decoded log.
-#   overlay_test.sh <Corvane.exe> <corvane-demo-game.exe> <corvane-feed.exe>
-#                   <corvane-inspect.exe> <corvane-logcat.exe> <keys dir> <window_probe.exe>
+# The whole overlay, for real, under Wine on the virtual display, from the release package
+# unpacked into a host folder as a launcher installs it: the demo game, corvane-feed publishing a
+# document file, and Corvane.exe attached to the game window, started without a host path so
+# that it finds the host folder from where it lies. Checks what shows on screenshots (place,
+# colours, opacity, five lines), the host message, refresh, the show flag, the foreground rule,
+# and the exit after the game has gone, with the decoded log in <host folder>\log.
+#   overlay_test.sh <release package zip> <corvane-demo-game.exe> <keys dir>
+#                   <window_probe.exe> <the package's version>
 set -uo pipefail
-corvane=$1 game_exe=$2 feed_exe=$3 inspect_exe=$4 logcat=$5 keys=$6 window_probe=$7
+package=$1 game_exe=$2 keys=$3 window_probe=$4 version=$5
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/e2e/overlay_e2e_lib.sh
 source "$here/overlay_e2e_lib.sh"
+# A space in the host folder's name, as in "Program Files".
+install_package "$package" "$work/Game Host"
 
 game_id=18364758544493064720  # above 2^63: the whole 64 bits must reach the host
-host="$work/host"
-mkdir -p "$host"
 doc="$work/figures.json"
 
 # write_doc <pos> <alpha> <direction> <cpu>: the document the feed republishes every 250 ms.
@@ -32,7 +34,7 @@ start_game main --pos 100,80 --size 800,500 --title "Corvane demo game"
 write_doc top-center 100 hor 1.5
 start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc"
 check "corvane-feed published the block" 0 "$(wait_for_block; echo $?)"
-start_corvane "vx=$(winpath "$host")" --hwnd "$main_hwnd" --game-id "$game_id"
+start_corvane --hwnd "$main_hwnd" --game-id "$game_id"
 
 # The host message: exactly one, with the full game id and the game's process id.
 wait_for "message 1004 reached the host window" 30 game_said main "^msg1004 "
@@ -116,6 +118,11 @@ check "Corvane ends 5.0 to about 5.2 s after the game (under Wine: within 6 s)" 
 check "the host got exactly one message 1004" 1 "$(grep -c '^msg1004 ' "$work/game-main.out")"
 
 records=$(decode_text_log "$host/log")
+check "log: in <host folder>\\log, from the program's version resource" \
+  "Corvane starting, version=$version, pid=" \
+  "$(echo "$records" | head -n 1 | cut -f2- | grep -o '^Corvane starting, version=[^,]*, pid=')"
+check "log: the host path is the host folder" "[boot] vexora_path=$(winpath "$host")" \
+  "$(echo "$records" | grep -o '\[boot\] vexora_path=.*$')"
 gone=$(echo "$records" | grep -o 'Game window gone for [0-9]* ms, exiting' | grep -o '[0-9]*')
 check "log: the loss record" 1 \
   "$(echo "$records" | grep -c "Game window lost (hwnd=0*${main_hwnd^^}), waiting up to 5000 ms")"

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The release package as a host gets it: exactly the files of the layout in the main zip and only
+# the debug information in the debug zip, no development private key in either, programs that
+# need no DLL beyond the system's own, and in each program the package's version and a debug
+# link that finds its file.
+#   package_test.sh <package dir> <package name> <version> <source dir> <objdump> <objcopy>
+#                   <kit built: 0|1>
+set -uo pipefail
+package_dir=$1 name=$2 version=$3 source_dir=$4 objdump=$5 objcopy=$6 kit=$7
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+emulator=""
+# shellcheck source=tests/tools/tool_test_lib.sh
+source "$here/../tools/tool_test_lib.sh"  # work, check, finish
+
+main_zip=$package_dir/$name.zip debug_zip=$package_dir/$name-debug.zip
+entries() { unzip -Z1 "$1" 2>/dev/null | grep -v '/$' | LC_ALL=C sort; }  # files, no folders
+
+expected=(INTEGRATORS.txt README.md overlay/Corvane.exe
+  tools/corvane-feed.exe tools/corvane-inspect.exe tools/corvane-logcat.exe)
+if [ "$kit" = 1 ]; then
+  expected+=(kit/bin/corvane_feed.dll kit/include/corvane_feed.h kit/lib/libcorvane_feed.dll.a)
+fi
+for schema in "$source_dir"/docs/schema/*.schema.json; do
+  [ -e "$schema" ] && expected+=("kit/schema/$(basename "$schema")")
+done
+check "the main zip holds exactly the release files" \
+  "$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)" "$(entries "$main_zip")"
+check "the debug zip holds only the programs' debug information" \
+  "$(printf '%s\n' overlay/Corvane.debug tools/corvane-{feed,inspect,logcat}.debug)" \
+  "$(entries "$debug_zip")"
+
+unpacked=$work/host
+mkdir -p "$unpacked"
+unzip -q "$main_zip" -d "$unpacked" && unzip -q "$debug_zip" -d "$unpacked"
+
+# The development private key, as the text of its file and as the 32 bytes it stands for, in no
+# file of either zip (whatever the file is called), and no key file at all.
+check "no key file in either zip" "" "$(cd "$unpacked" && find . -iname '*.key')"
+check "no file holds the development private key" "" "$(python3 - "$source_dir/keys/dev-reader.key" "$unpacked" <<'PY'
+import os, sys
+digits = open(sys.argv[1]).read().strip()
+needles = [digits.lower().encode(), digits.upper().encode(), bytes.fromhex(digits)]
+for folder, _, files in os.walk(sys.argv[2]):
+    for file in files:
+        data = open(os.path.join(folder, file), "rb").read()
+        if any(needle in data for needle in needles):
+            print(os.path.relpath(os.path.join(folder, file), sys.argv[2]))
+PY
+)"
+
+# Every program and DLL imports only Windows' own DLLs: a MinGW runtime DLL (libstdc++,
+# libgcc_s, libwinpthread) or a library's (zlib, libgcrypt) would be missing on a player's machine.
+system_dlls='^(kernel32|user32|gdi32|gdiplus|msvcrt|advapi32|shell32|shlwapi|version|ws2_32|ole32|oleaut32|bcrypt|comctl32|comdlg32|api-ms-win-[a-z0-9-]+)\.dll$'
+foreign=""
+while IFS= read -r -d '' binary; do
+  for dll in $("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+    echo "${dll,,}" | grep -Eq "$system_dlls" || foreign+="${binary#"$unpacked"/}: $dll "
+  done
+done < <(find "$unpacked" \( -iname '*.exe' -o -iname '*.dll' \) -print0)
+check "the programs import only system DLLs" "" "$foreign"
+
+# Every program carries the package's version in its version resource (the fixed file
+# information that Windows and Corvane's first log record show).
+check "the programs' file version is the package's" \
+  "$(printf '%s\n' "overlay/Corvane.exe $version" "tools/corvane-"{feed,inspect,logcat}".exe $version")" \
+  "$(cd "$unpacked" && python3 - overlay/Corvane.exe tools/corvane-{feed,inspect,logcat}.exe <<'PY'
+import struct, sys
+for path in sys.argv[1:]:
+    data = open(path, "rb").read()
+    at = data.find(struct.pack("<I", 0xFEEF04BD))  # the fixed file information's signature
+    if at < 0:
+        print(path, "none")
+        continue
+    high, low = struct.unpack_from("<II", data, at + 8)
+    print(path, f"{high >> 16}.{high & 0xFFFF}.{low >> 16}.{low & 0xFFFF}")
+PY
+)"
+
+# The programs carry no debug sections, and each one's debug link names its debug file with that
+# file's CRC, so a debugger that finds the file beside the program takes it.
+for program in overlay/Corvane tools/corvane-feed tools/corvane-inspect tools/corvane-logcat; do
+  exe=$unpacked/$program.exe debug=$unpacked/$program.debug
+  check "$program.exe has no debug sections" 0 "$("$objdump" -h "$exe" | grep -c ' \.debug_')"
+  rm -f "$work/debuglink"
+  "$objcopy" --dump-section .gnu_debuglink="$work/debuglink" "$exe" "$work/exe-copy" 2>/dev/null
+  check "$program.exe's debug link names its debug file with its CRC" \
+    "$(basename "$debug") match" "$(python3 - "$work/debuglink" "$debug" <<'PY' 2>&1
+import struct, sys, zlib
+link = open(sys.argv[1], "rb").read()
+name = link.split(b"\0", 1)[0].decode()
+at = (len(name) + 1 + 3) // 4 * 4  # the name, its terminator, padding to 4 bytes, the CRC
+crc, = struct.unpack_from("<I", link, at)
+print(name, "match" if crc == zlib.crc32(open(sys.argv[2], "rb").read()) else "differs")
+PY
+)"
+  check "$program.debug holds the debug information" yes \
+    "$("$objdump" -h "$debug" | grep -q ' \.debug_info' && echo yes)"
+done
+
+finish
