@@ -57,6 +57,7 @@ expect_error "$work/big.json has 4097 bytes; the block takes at most 4096" --jso
 expect_error "the --json text is not a JSON document" --json '{"cpu":' --once
 [ ! -e "/dev/shm/$name" ] || fail "a refused input created the block"
 "$feed" --help | grep -q -- '--json-file PATH' || fail "--help"
+"$feed" --version | grep -qE '^corvane-feed [0-9]+(\.[0-9]+)+\s*$' || fail "--version"
 
 [ "$failures" = 0 ] && echo "corvane-feed: all checks passed"
 exit $((failures > 0))
