@@ -36,6 +36,8 @@ if(TARGET corvane_feed_c)
           LIBRARY DESTINATION ${CORVANE_KIT_DIR}/lib COMPONENT release)
   install(FILES ${PROJECT_SOURCE_DIR}/src/data/corvane_feed.h
           DESTINATION ${CORVANE_KIT_DIR}/include COMPONENT release)
+  install(FILES $<TARGET_FILE_DIR:corvane_feed_c>/$<TARGET_FILE_BASE_NAME:corvane_feed_c>.debug
+          DESTINATION ${CORVANE_KIT_DIR}/bin COMPONENT debug)
 endif()
 
 # The document's schema, whatever schema files the tree holds.

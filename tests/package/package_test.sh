@@ -25,8 +25,11 @@ for schema in "$source_dir"/docs/schema/*.schema.json; do
 done
 check "the main zip holds exactly the release files" \
   "$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)" "$(entries "$main_zip")"
+programs=(overlay/Corvane.exe tools/corvane-feed.exe tools/corvane-inspect.exe
+  tools/corvane-logcat.exe)
+[ "$kit" = 1 ] && programs+=(kit/bin/corvane_feed.dll)
 check "the debug zip holds only the programs' debug information" \
-  "$(printf '%s\n' overlay/Corvane.debug tools/corvane-{feed,inspect,logcat}.debug)" \
+  "$(for program in "${programs[@]}"; do echo "${program%.*}.debug"; done | LC_ALL=C sort)" \
   "$(entries "$debug_zip")"
 
 unpacked=$work/host
@@ -78,12 +81,12 @@ PY
 
 # The programs carry no debug sections, and each one's debug link names its debug file with that
 # file's CRC, so a debugger that finds the file beside the program takes it.
-for program in overlay/Corvane tools/corvane-feed tools/corvane-inspect tools/corvane-logcat; do
-  exe=$unpacked/$program.exe debug=$unpacked/$program.debug
-  check "$program.exe has no debug sections" 0 "$("$objdump" -h "$exe" | grep -c ' \.debug_')"
+for program in "${programs[@]}"; do
+  exe=$unpacked/$program debug=$unpacked/${program%.*}.debug
+  check "$program has no debug sections" 0 "$("$objdump" -h "$exe" | grep -c ' \.debug_')"
   rm -f "$work/debuglink"
   "$objcopy" --dump-section .gnu_debuglink="$work/debuglink" "$exe" "$work/exe-copy" 2>/dev/null
-  check "$program.exe's debug link names its debug file with its CRC" \
+  check "$program's debug link names its debug file with its CRC" \
     "$(basename "$debug") match" "$(python3 - "$work/debuglink" "$debug" <<'PY' 2>&1
 import struct, sys, zlib
 link = open(sys.argv[1], "rb").read()
@@ -93,7 +96,7 @@ crc, = struct.unpack_from("<I", link, at)
 print(name, "match" if crc == zlib.crc32(open(sys.argv[2], "rb").read()) else "differs")
 PY
 )"
-  check "$program.debug holds the debug information" yes \
+  check "${program%.*}.debug holds the debug information" yes \
     "$("$objdump" -h "$debug" | grep -q ' \.debug_info' && echo yes)"
 done
 

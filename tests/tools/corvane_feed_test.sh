@@ -105,6 +105,7 @@ err=$("$feed" --check "$work/missing.json" 2>&1 >/dev/null)
 [ $? = 1 ] && [ "$err" = "corvane-feed: cannot read $work/missing.json" ] || fail "--check missing: '$err'"
 "$feed" --help | grep -q -- '--json-file PATH' || fail "--help"
 "$feed" --help | grep -q -- '--test-hold-lock' || fail "--help lacks the test option"
+"$feed" --version | grep -qE '^corvane-feed [0-9]+(\.[0-9]+)+\s*$' || fail "--version"
 
 [ "$failures" = 0 ] && echo "corvane-feed: all checks passed"
 exit $((failures > 0))

@@ -66,6 +66,9 @@ for args in "--bogus" "--rect 1,2,3" "--game-id x" "--box 300" "--dpi 0"; do
 done
 check "help: exit code" 0 "$(run "$inspect" --help)"
 check "help: options" 1 "$(grep -c -- '--json-file PATH' "$work/out")"
+check "version: exit code" 0 "$(run "$inspect" --version)"
+check "version: the program and its version" 1 \
+  "$(grep -cE '^corvane-inspect [0-9]+(\.[0-9]+)+\s*$' "$work/out")"
 
 if [ -z "$emulator" ]; then
   # The block as corvane-feed publishes it.

@@ -10,6 +10,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/tool_test_lib.sh"
 
 check "keygen --help exits 0" 0 "$(run "$keygen" --help)"
 check "keygen without files exits 2" 2 "$(run "$keygen")"
+check "keygen --version exits 0" 0 "$(run "$keygen" --version)"
+check "keygen --version names it" 1 "$(grep -cE '^corvane-keygen [0-9]+(\.[0-9]+)+\s*$' "$work/out")"
 check "keygen makes a pair" 0 "$(run "$keygen" "$(p "$work/reader.key")" "$(p "$work/reader.pub")")"
 check "private key is 64 hex digits" 1 "$(grep -cE '^[0-9a-f]{64}$' "$work/reader.key")"
 check "public key is 128 hex digits" 1 "$(grep -cE '^[0-9a-f]{128}$' "$work/reader.pub")"
@@ -21,6 +23,8 @@ $emulator "$sample" "$(p "$work/reader.pub")" "$(p "$work")" 3000 || { echo "FAI
 key=$(p "$work/reader.key")
 
 check "logcat --help exits 0" 0 "$(run "$logcat" --help)"
+check "logcat --version exits 0" 0 "$(run "$logcat" --version)"
+check "logcat --version names it" 1 "$(grep -cE '^corvane-logcat [0-9]+(\.[0-9]+)+\s*$' "$work/out")"
 check "logcat without a file exits 2" 2 "$(run "$logcat" --key "$key")"
 check "logcat with a bad level exits 2" 2 "$(run "$logcat" --min-level LOUD "$(p "$work/text.log")")"
 

@@ -54,6 +54,8 @@ background_pixels() {  # background_pixels <png> <geometry>: the region's colour
 # Options.
 check "--help ends with 0" 0 "$(run "$game" --help)"
 check "--help shows the usage" 1 "$(grep -c '^Usage: corvane-demo-game' "$work/out")"
+check "--version ends with 0" 0 "$(run "$game" --version)"
+check "--version names it" 1 "$(grep -cE '^corvane-demo-game [0-9]+(\.[0-9]+)+\s*$' "$work/out")"
 check "an unknown option ends with 2" 2 "$(run "$game" --speed 3)"
 check "... and says so in one line" "corvane-demo-game: unknown option '--speed' (see --help)" \
   "$(cat "$work/err")"

@@ -3,51 +3,58 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
-#include <set>
 #include <string_view>
+
+#include "tools/common/command_line.h"
 
 namespace corvane::feed {
 
-const char kUsage[] =
-    R"(Usage: corvane-feed SOURCE [OPTIONS]
-       corvane-feed --remove [--name NAME]
-       corvane-feed --check PATH
-
-Publishes performance figures and a display style to the shared-memory block that every
-Corvane overlay reads, following the block's lock protocol.
-
-Source (exactly one):
-  --json-file PATH   publish the JSON document in PATH (at most 4096 bytes); the file is read
-                     again at every publication, so an edit shows up
-  --json TEXT        publish TEXT as the document
-  --live             publish this machine's CPU load, memory and disk busy figures
-
-Options:
-  --once             publish once and end (on Windows: publish, then keep the block open
-                     until the program is ended, as the block lives only while it is open)
-  --interval MS      publish every MS milliseconds (default 1000) until ended
-  --show 0|1         the header's show flag (default 1)
-  --ipc HEX          the host IPC window handle in the header, hexadecimal (default 0)
-  --game-id N        with --live: also publish the frame rate of game N ...
-  --fps-file PATH    ... read from PATH, which holds one number
-  --style JSON       with --live: also publish this display style (a JSON object such as
-                     '{"alpha": 60, "pos": "top-right", "font-color": "#00ff80"}')
-  --name NAME        the block's name (default: the one the overlay reads)
-  --remove           remove the block's name (POSIX shared memory stays until then)
-  --check PATH       say whether every overlay would read the document in PATH whole (with
-                     the overlay's own parser, for each game and drive the document lists and
-                     one it does not) and, if not, which key stops it; publishes nothing
-  --help             show this text
-
-Test option:
-  --test-hold-lock   publish once, then take the block's lock word and hold it until the
-                     program ends, leaving it held: a writer that died while writing
-
-Exit code 0, or 1 with one line on standard error when an option or an input is not usable.
-With --check: 0 when the document would be read whole and fits the block, 1 otherwise.
-)";
-
 namespace {
+
+const tools::ToolInterface kFeedInterface = {
+    "corvane-feed",
+    {"SOURCE [OPTIONS]", "--remove [--name NAME]", "--check PATH"},
+    "Publishes performance figures and a display style to the shared-memory block that every\n"
+    "Corvane overlay reads, following the block's lock protocol.",
+    {
+        {"Source (exactly one)",
+         {
+             {"--json-file", "PATH",
+              "publish the JSON document in PATH (at most 4096 bytes); the file is read\n"
+              "again at every publication, so an edit shows up"},
+             {"--json", "TEXT", "publish TEXT as the document"},
+             {"--live", "", "publish this machine's CPU load, memory and disk busy figures"},
+         }},
+        {"Test option",
+         {
+             {"--test-hold-lock", "",
+              "publish once, then take the block's lock word and hold it until the\n"
+              "program ends, leaving it held: a writer that died while writing"},
+         }},
+        {"Options",
+         {
+             {"--once", "",
+              "publish once and end (on Windows: publish, then keep the block open\n"
+              "until the program is ended, as the block lives only while it is open)"},
+             {"--interval", "MS", "publish every MS milliseconds (default 1000) until ended"},
+             {"--show", "0|1", "the header's show flag (default 1)"},
+             {"--ipc", "HEX", "the host IPC window handle in the header, hexadecimal (default 0)"},
+             {"--game-id", "N", "with --live: also publish the frame rate of game N ..."},
+             {"--fps-file", "PATH", "... read from PATH, which holds one number"},
+             {"--style", "JSON",
+              "with --live: also publish this display style (a JSON object such as\n"
+              "'{\"alpha\": 60, \"pos\": \"top-right\", \"font-color\": \"#00ff80\"}')"},
+             {"--name", "NAME", "the block's name (default: the one the overlay reads)"},
+             {"--remove", "", "remove the block's name (POSIX shared memory stays until then)"},
+             {"--check", "PATH",
+              "say whether every overlay would read the document in PATH whole (with\n"
+              "the overlay's own parser, for each game and drive the document lists and\n"
+              "one it does not) and, if not, which key stops it; publishes nothing"},
+         }},
+    },
+    "Exit code 0, or 1 with one line on standard error when an option or an input is not usable.\n"
+    "With --check: 0 when the document would be read whole and fits the block, 1 otherwise.",
+};
 
 bool Fail(std::string* error, std::string text) {
   *error = std::move(text);
@@ -63,26 +70,21 @@ bool ParseNumber(std::string_view text, int base, Number* out) {
 
 }  // namespace
 
+std::string FeedUsage() {
+  return tools::HelpText(kFeedInterface);
+}
+
 bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options,
                       std::string* error) {
+  tools::CommandLine command_line;
+  if (!tools::ReadCommandLine(args, kFeedInterface, &command_line, error)) return false;
   FeedOptions parsed;
-  std::set<std::string> seen;
+  parsed.help = command_line.help;
+  parsed.version = command_line.version;
   int sources = 0;
   bool interval_given = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (!seen.insert(option).second) return Fail(error, option + " is given twice");
-    static const std::set<std::string> kTakesValue = {
-        "--json-file", "--json",     "--interval", "--show",  "--ipc",
-        "--game-id",   "--fps-file", "--name",     "--style", "--check"};
-    std::string value;
-    if (kTakesValue.count(option) != 0) {
-      if (i + 1 >= args.size()) return Fail(error, option + " needs a value");
-      value = args[++i];
-    }
-    if (option == "--help" || option == "-h") {
-      parsed.help = true;
-    } else if (option == "--json-file") {
+  for (const auto& [option, value] : command_line.options) {
+    if (option == "--json-file") {
       parsed.source = Source::kJsonFile;
       parsed.json_file = value;
       ++sources;
@@ -140,19 +142,17 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
       parsed.hold_lock = true;
     } else if (option == "--check") {
       parsed.check_file = value;
-    } else {
-      return Fail(error, "unknown option '" + option + "' (see --help)");
     }
   }
 
-  if (parsed.help) {
+  if (parsed.help || parsed.version) {
     *options = parsed;
     return true;
   }
   if (!parsed.check_file.empty()) {
-    if (seen.size() != 1) return Fail(error, "--check takes no other option");
+    if (command_line.options.size() != 1) return Fail(error, "--check takes no other option");
   } else if (parsed.remove) {
-    if (seen.size() != 1 + (parsed.block_name.empty() ? 0 : 1)) {
+    if (command_line.options.size() != 1 + (parsed.block_name.empty() ? 0 : 1)) {
       return Fail(error, "--remove takes no other option but --name");
     }
   } else if (sources != 1) {

@@ -11,6 +11,7 @@ enum class Source { kNone, kJsonFile, kJsonText, kLive };
 
 struct FeedOptions {
   bool help = false;
+  bool version = false;
   Source source = Source::kNone;
   std::string json_file;
   std::string json_text;
@@ -28,7 +29,7 @@ struct FeedOptions {
 };
 
 // The usage text printed by --help.
-extern const char kUsage[];
+std::string FeedUsage();
 
 // Reads the arguments after the program name. False with one line in `error` when they are
 // not usable.

@@ -1,5 +1,5 @@
 // corvane-feed: publishes a JSON file, a JSON text or this machine's live figures to the
-// performance block, once or at an interval. See kUsage for the options.
+// performance block, once or at an interval. See FeedUsage for the options.
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -11,6 +11,7 @@
 #include "src/data/perf_block.h"
 #include "src/data/perf_feed_writer.h"
 #include "src/data/shared_memory_mapping.h"
+#include "tools/common/command_line.h"
 #include "tools/corvane_feed/feed_options.h"
 #include "tools/corvane_feed/live_figures.h"
 #include "tools/corvane_feed/stop_signal.h"
@@ -194,7 +195,11 @@ int main(int argc, char** argv) {
     return Fail(error);
   }
   if (options.help) {
-    std::fputs(kUsage, stdout);
+    std::fputs(FeedUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::puts(corvane::tools::VersionLine("corvane-feed").c_str());
     return 0;
   }
   return Run(options);

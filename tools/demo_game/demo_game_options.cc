@@ -3,33 +3,37 @@
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
-#include <set>
+
+#include "tools/common/command_line.h"
 
 namespace corvane::demo_game {
 
-const char kUsage[] =
-    R"(Usage: corvane-demo-game [OPTIONS]
-
-A stand-in game for Corvane's tests and demo: a window that draws as fast as it can and a
-hidden host IPC window that prints every message 1004 it receives.
-
-Options:
-  --pos X,Y        the window's top-left corner on the screen (default: the system's choice)
-  --size W,H       the size of its client area in pixels, 1 to 16384 (default 800,600)
-  --title TEXT     the window title (default "Corvane Demo Game")
-  --fps-file PATH  write the measured frame rate to PATH once a second ("123.4" and a newline;
-                   the file is replaced whole each time)
-  --help           show this text
-
-Standard output: first "hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>", then for each message 1004
-"msg1004 game_id=<decimal> pid=<decimal>". The client area is filled with the colour #303040
-except a band from 22% to 38% of its height, where a bar moves and the frame count shows.
-It ends when its window is closed or when standard input gives the line "quit" (the end of
-standard input does not end it); the line "front" makes it take the foreground again.
-Exit code 0; 2 when an option is not usable; 1 when the windows cannot be made.
-)";
-
 namespace {
+
+const tools::ToolInterface kDemoGameInterface = {
+    "corvane-demo-game",
+    {"[OPTIONS]"},
+    "A stand-in game for Corvane's tests and demo: a window that draws as fast as it can and a\n"
+    "hidden host IPC window that prints every message 1004 it receives.",
+    {{"Options",
+      {
+          {"--pos", "X,Y",
+           "the window's top-left corner on the screen (default: the system's choice)"},
+          {"--size", "W,H", "the size of its client area in pixels, 1 to 16384 (default 800,600)"},
+          {"--title", "TEXT", "the window title (default \"Corvane Demo Game\")"},
+          {"--fps-file", "PATH",
+           "write the measured frame rate to PATH once a second (\"123.4\" and a newline;\n"
+           "the file is replaced whole each time)"},
+      }}},
+    "Standard output: first \"hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>\", then for each message "
+    "1004\n"
+    "\"msg1004 game_id=<decimal> pid=<decimal>\". The client area is filled with the colour "
+    "#303040\n"
+    "except a band from 22% to 38% of its height, where a bar moves and the frame count shows.\n"
+    "It ends when its window is closed or when standard input gives the line \"quit\" (the end of\n"
+    "standard input does not end it); the line \"front\" makes it take the foreground again.\n"
+    "Exit code 0; 2 when an option is not usable; 1 when the windows cannot be made.",
+};
 
 bool Fail(std::string* error, std::string text) {
   *error = std::move(text);
@@ -51,24 +55,20 @@ bool ParsePair(std::string_view text, int* first, int* second) {
 
 }  // namespace
 
+std::string DemoGameUsage() {
+  return tools::HelpText(kDemoGameInterface);
+}
+
 bool ParseDemoGameOptions(const std::vector<std::string>& args, DemoGameOptions* options,
                           std::string* error) {
   // Positions far off any screen are refused: Win32 coordinates are 16-bit in places.
   constexpr int kMaxCoordinate = 32767, kMaxSize = 16384;
+  tools::CommandLine command_line;
+  if (!tools::ReadCommandLine(args, kDemoGameInterface, &command_line, error)) return false;
   DemoGameOptions parsed;
-  std::set<std::string> seen;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (option == "--help" || option == "-h") {
-      parsed.help = true;
-      continue;
-    }
-    if (option != "--pos" && option != "--size" && option != "--title" && option != "--fps-file") {
-      return Fail(error, "unknown option '" + option + "' (see --help)");
-    }
-    if (!seen.insert(option).second) return Fail(error, option + " is given twice");
-    if (i + 1 >= args.size()) return Fail(error, option + " needs a value");
-    const std::string& value = args[++i];
+  parsed.help = command_line.help;
+  parsed.version = command_line.version;
+  for (const auto& [option, value] : command_line.options) {
     if (option == "--pos") {
       WindowPoint point;
       if (!ParsePair(value, &point.x, &point.y) || point.x < -kMaxCoordinate ||

@@ -17,6 +17,7 @@ struct WindowPoint {
 
 struct DemoGameOptions {
   bool help = false;
+  bool version = false;
   std::optional<WindowPoint> pos;  // the window's top-left corner; none: the system chooses
   int client_width = 800;
   int client_height = 600;
@@ -25,7 +26,7 @@ struct DemoGameOptions {
 };
 
 // The usage text printed by --help.
-extern const char kUsage[];
+std::string DemoGameUsage();
 
 // Reads the arguments after the program name (UTF-8). False with one line in `error` when
 // they are not usable.

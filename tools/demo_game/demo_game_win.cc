@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/os/win/scoped_resource.h"
+#include "tools/common/command_line.h"
 #include "tools/demo_game/demo_game_options.h"
 
 namespace {
@@ -361,7 +362,11 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   if (options.help) {
-    std::fputs(corvane::demo_game::kUsage, stdout);
+    std::fputs(corvane::demo_game::DemoGameUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::puts(corvane::tools::VersionLine("corvane-demo-game").c_str());
     return 0;
   }
   DemoGame game(options);

@@ -1,50 +1,60 @@
 #include "tools/inspect/inspect_options.h"
 
 #include <charconv>
-#include <set>
 #include <string_view>
 #include <utility>
+
+#include "tools/common/command_line.h"
 
 namespace corvane::inspect {
 namespace {
 
-constexpr char kUsageHead[] =
-    R"(Usage: corvane-inspect [OPTIONS]
+constexpr char kAbout[] =
+    "Reads the performance block the way a newly started Corvane overlay does (or parses a JSON\n"
+    "document file instead) and prints, as one JSON object, what the overlay would show: the\n"
+    "parse's result, the header's show flag and IPC window, the figures and the style it took,\n"
+    "the five rows, the coloured runs, the box size and where the box goes in the game's client\n"
+    "area.";
 
-Reads the performance block the way a newly started Corvane overlay does (or parses a JSON
-document file instead) and prints, as one JSON object, what the overlay would show: the parse's
-result, the header's show flag and IPC window, the figures and the style it took, the five rows,
-the coloured runs, the box size and where the box goes in the game's client area.
+constexpr char kNotes[] =
+    "The box is measured with GDI+ on Windows and with an approximation elsewhere (see\n"
+    "\"measured_by\" in the output).\n"
+    "Exit code 0 when the document was read and parsed whole; 1 when the block is not there or\n"
+    "could not be read, or the file could not be read or parsed (the output still says what the\n"
+    "overlay would show); 2 with one line on standard error when the options are not usable.";
 
-Options:
-  --game-id N        the game id the overlay was started with, decimal (default 0)
-  --drive TEXT       the game's drive, such as C: (default _Total)
-  --rect X,Y,W,H     the game's client area in screen pixels (default 0,0,1920,1080)
-  --box W,H          place a box of this size instead of the estimated one
-  --json-file PATH   parse the document in PATH instead of reading the block
-  --name NAME        the block's name (default: the one the overlay reads)
-  --dpi N            the screen DPI to size the font for (default: )";
+constexpr char kOnlyOnWindows[] = "is available only on Windows";
 
-constexpr char kDpiDefaultWindows[] = "the screen's";
-constexpr char kDpiDefaultElsewhere[] = "96";
-
-constexpr char kUsageWindows[] =
-    R"(
-  --hwnd HEX         the game window: its client area and, unless --drive is given, the drive
-                     of its program (not with --rect)
-  --png PATH         paint the box with the overlay's own painter into a PNG file (its size
-                     shows as "png" in the output; exit code 1 when it cannot be saved))";
-
-constexpr char kUsageTail[] =
-    R"(
-  --help             show this text
-
-The box is measured with GDI+ on Windows and with an approximation elsewhere (see
-"measured_by" in the output).
-Exit code 0 when the document was read and parsed whole; 1 when the block is not there or
-could not be read, or the file could not be read or parsed (the output still says what the
-overlay would show); 2 with one line on standard error when the options are not usable.
-)";
+tools::ToolInterface InspectInterface(bool windows) {
+  const std::string_view elsewhere = windows ? "" : kOnlyOnWindows;
+  return {
+      "corvane-inspect",
+      {"[OPTIONS]"},
+      kAbout,
+      {{"Options",
+        {
+            {"--game-id", "N", "the game id the overlay was started with, decimal (default 0)"},
+            {"--drive", "TEXT", "the game's drive, such as C: (default _Total)"},
+            {"--rect", "X,Y,W,H",
+             "the game's client area in screen pixels (default 0,0,1920,1080)"},
+            {"--box", "W,H", "place a box of this size instead of the estimated one"},
+            {"--json-file", "PATH", "parse the document in PATH instead of reading the block"},
+            {"--name", "NAME", "the block's name (default: the one the overlay reads)"},
+            {"--dpi", "N",
+             windows ? "the screen DPI to size the font for (default: the screen's)"
+                     : "the screen DPI to size the font for (default: 96)"},
+            {"--hwnd", "HEX",
+             "the game window: its client area and, unless --drive is given, the drive\n"
+             "of its program (not with --rect)",
+             elsewhere},
+            {"--png", "PATH",
+             "paint the box with the overlay's own painter into a PNG file (its size\n"
+             "shows as \"png\" in the output; exit code 1 when it cannot be saved)",
+             elsewhere},
+        }}},
+      kNotes,
+  };
+}
 
 bool Fail(std::string* error, std::string text) {
   *error = std::move(text);
@@ -72,40 +82,18 @@ bool ParseIntList(std::string_view text, size_t count, int* out) {
 }  // namespace
 
 std::string InspectUsage(bool windows) {
-  std::string usage = kUsageHead;
-  usage += windows ? kDpiDefaultWindows : kDpiDefaultElsewhere;
-  usage += ")";
-  if (windows) usage += kUsageWindows;
-  usage += kUsageTail;
-  return usage;
+  return tools::HelpText(InspectInterface(windows));
 }
 
 bool ParseInspectOptions(const std::vector<std::string>& args, bool windows,
                          InspectOptions* options, std::string* error) {
-  static const std::set<std::string> kTakesValue = {"--game-id", "--drive",     "--rect",
-                                                    "--box",     "--json-file", "--name",
-                                                    "--dpi",     "--hwnd",      "--png"};
-  static const std::set<std::string> kWindowsOnly = {"--hwnd", "--png"};
+  tools::CommandLine command_line;
+  if (!tools::ReadCommandLine(args, InspectInterface(windows), &command_line, error)) return false;
   InspectOptions parsed;
-  std::set<std::string> seen;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (kTakesValue.count(option) == 0 && option != "--help" && option != "-h") {
-      return Fail(error, "unknown option '" + option + "' (see --help)");
-    }
-    if (!windows && kWindowsOnly.count(option) != 0) {
-      return Fail(error, option + " is available only on Windows");
-    }
-    if (!seen.insert(option).second) return Fail(error, option + " is given twice");
-    std::string value;
-    if (kTakesValue.count(option) != 0) {
-      if (i + 1 >= args.size()) return Fail(error, option + " needs a value");
-      value = args[++i];
-    }
-
-    if (option == "--help" || option == "-h") {
-      parsed.help = true;
-    } else if (option == "--game-id") {
+  parsed.help = command_line.help;
+  parsed.version = command_line.version;
+  for (const auto& [option, value] : command_line.options) {
+    if (option == "--game-id") {
       uint64_t id = 0;
       if (!ParseNumber(value, &id)) return Fail(error, "--game-id takes a decimal number");
       parsed.game_id = id;

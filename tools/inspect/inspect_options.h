@@ -19,6 +19,7 @@ struct BoxSize {
 
 struct InspectOptions {
   bool help = false;
+  bool version = false;
   uint64_t game_id = 0;
   std::optional<std::string> drive;      // absent: the window's drive with --hwnd, else _Total
   std::optional<ScreenRect> client;      // absent: the window's with --hwnd, else 1920 x 1080

@@ -7,6 +7,7 @@
 #include "src/data/parse_json.h"
 #include "src/data/perf_block.h"
 #include "src/data/shared_memory_reader.h"
+#include "tools/common/command_line.h"
 #include "tools/corvane_feed/live_figures.h"
 #include "tools/inspect/inspect_options.h"
 #include "tools/inspect/inspect_platform.h"
@@ -122,6 +123,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(InspectUsage(kHasWindowOptions).c_str(), stdout);
+    return kExitRead;
+  }
+  if (options.version) {
+    std::puts(corvane::tools::VersionLine("corvane-inspect").c_str());
     return kExitRead;
   }
   return Run(options);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/log/log_reader.h"
+#include "tools/common/command_line.h"
 #include "base/log/secp256k1.h"
 #include "tools/keygen/key_file.h"
 
@@ -18,20 +19,26 @@ constexpr int kOk = 0;
 constexpr int kBadInput = 1;
 constexpr int kUsage = 2;
 
-constexpr char kHelp[] =
-    "Usage: corvane-keygen [--force] PRIVATE_KEY_FILE PUBLIC_KEY_FILE\n"
-    "\n"
-    "Makes a new secp256k1 reader key pair for Corvane's logs.\n"
-    "  PRIVATE_KEY_FILE  gets the private key: 64 hexadecimal digits, in a file only its\n"
-    "                    owner may read. Keep it secret; it reads every log written\n"
-    "                    against the public key.\n"
-    "  PUBLIC_KEY_FILE   gets the public key: 128 hexadecimal digits (X then Y), the form\n"
-    "                    CORVANE_READER_KEYS_FILE takes. It is also printed.\n"
-    "  --force           replace files that exist (refused otherwise)\n"
+const corvane::tools::ToolInterface kKeygenInterface = {
+    "corvane-keygen",
+    {"[--force] PRIVATE_KEY_FILE PUBLIC_KEY_FILE"},
+    "Makes a new secp256k1 reader key pair for Corvane's logs.",
+    {{"Arguments",
+      {
+          {"PRIVATE_KEY_FILE", "",
+           "gets the private key: 64 hexadecimal digits, in a file only its\n"
+           "owner may read. Keep it secret; it reads every log written\n"
+           "against the public key."},
+          {"PUBLIC_KEY_FILE", "",
+           "gets the public key: 128 hexadecimal digits (X then Y), the form\n"
+           "CORVANE_READER_KEYS_FILE takes. It is also printed."},
+      }},
+     {"Options", {{"--force", "", "replace files that exist (refused otherwise)"}}}},
     "The two files must differ. A symbolic link at either path is never written through:\n"
     "it is refused, or with --force replaced by the file.\n"
-    "\n"
-    "Exit codes: 0 done, 1 a file could not be written or no key could be made, 2 usage.\n";
+    "Exit codes: 0 done, 1 a file could not be written or no key could be made, 2 usage.",
+    /*max_operands=*/2,
+};
 
 // Whether the two paths name one file, existing or not (links and "." steps resolved).
 bool SamePath(const std::string& first, const std::string& second) {
@@ -57,31 +64,29 @@ bool Taken(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool force = false;
-  std::string paths[2];
-  int path_count = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kHelp, stdout);
-      return kOk;
-    }
-    if (arg == "--force") {
-      force = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      std::fprintf(stderr, "corvane-keygen: unknown option %s (see --help)\n", arg.c_str());
-      return kUsage;
-    } else if (path_count < 2) {
-      paths[path_count++] = arg;
-    } else {
-      std::fputs("corvane-keygen: too many arguments (see --help)\n", stderr);
-      return kUsage;
-    }
+  corvane::tools::CommandLine command_line;
+  std::string usage_error;
+  if (!corvane::tools::ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                       kKeygenInterface, &command_line, &usage_error)) {
+    std::fprintf(stderr, "corvane-keygen: %s\n", usage_error.c_str());
+    return kUsage;
   }
-  if (path_count != 2) {
+  if (command_line.help) {
+    std::fputs(corvane::tools::HelpText(kKeygenInterface).c_str(), stdout);
+    return kOk;
+  }
+  if (command_line.version) {
+    std::puts(corvane::tools::VersionLine("corvane-keygen").c_str());
+    return kOk;
+  }
+  if (command_line.operands.size() != 2) {
     std::fputs("corvane-keygen: needs a private and a public key file (see --help)\n", stderr);
     return kUsage;
   }
+  const bool force = command_line.Has("--force");
+  const std::string& private_path = command_line.operands[0];
+  const std::string& public_path = command_line.operands[1];
+  const std::string paths[2] = {private_path, public_path};
   if (SamePath(paths[0], paths[1])) {
     std::fputs("corvane-keygen: the private and the public key need two different files\n", stderr);
     return kUsage;

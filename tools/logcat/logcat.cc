@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/log/log_reader.h"
+#include "tools/common/command_line.h"
 
 namespace {
 
@@ -19,23 +20,28 @@ constexpr int kOk = 0;
 constexpr int kBadInput = 1;
 constexpr int kUsage = 2;
 
-constexpr char kHelp[] =
-    "Usage: corvane-logcat [--key PRIVATE_KEY_FILE] [--json | --raw] [--min-level LEVEL] "
-    "LOG_FILE\n"
-    "\n"
+const corvane::tools::ToolInterface kLogcatInterface = {
+    "corvane-logcat",
+    {"[--key PRIVATE_KEY_FILE] [--json | --raw] [--min-level LEVEL] LOG_FILE"},
     "Prints the records of a Corvane log, oldest first: a text log (app.corvane.<time>.log),\n"
-    "a memory-log file (app.corvane.log) or a memory-log dump.\n"
-    "  --key FILE         the reader's private key, 64 hexadecimal digits (as corvane-keygen\n"
-    "                     writes it; keys/dev-reader.key for development builds). Needed for\n"
-    "                     enciphered logs.\n"
-    "  --json             one JSON object per line and record: time, thread, level, file,\n"
-    "                     line, message\n"
-    "  --raw              each record exactly as the log holds it. Without it (and --json),\n"
-    "                     control characters, terminal escapes and bytes that are no UTF-8 are\n"
-    "                     written as escapes (\\n, \\x1b, \\u202e), one record per line.\n"
-    "  --min-level LEVEL  only records of this level or above: DEBUG, TRACE, INFO, NOTICE,\n"
-    "                     WARNING, ERROR, FATAL, or 0..6\n"
-    "\n"
+    "a memory-log file (app.corvane.log) or a memory-log dump.",
+    {{"Options",
+      {
+          {"--key", "FILE",
+           "the reader's private key, 64 hexadecimal digits (as corvane-keygen\n"
+           "writes it; keys/dev-reader.key for development builds). Needed for\n"
+           "enciphered logs."},
+          {"--json", "",
+           "one JSON object per line and record: time, thread, level, file,\n"
+           "line, message"},
+          {"--raw", "",
+           "each record exactly as the log holds it. Without it (and --json),\n"
+           "control characters, terminal escapes and bytes that are no UTF-8 are\n"
+           "written as escapes (\\n, \\x1b, \\u202e), one record per line."},
+          {"--min-level", "LEVEL",
+           "only records of this level or above: DEBUG, TRACE, INFO, NOTICE,\n"
+           "WARNING, ERROR, FATAL, or 0..6"},
+      }}},
     "What could not be read is said on standard error: a wrong key, a file that is no log,\n"
     "where a cut-short or damaged file stopped (everything before it is printed), and each\n"
     "damaged place that reading went past (at the next segment header, as after a spell in\n"
@@ -43,7 +49,9 @@ constexpr char kHelp[] =
     "crashed program left it is read whole, but its newest record may lack up to 7 bytes at\n"
     "its end: that is said too.\n"
     "Exit codes: 0 the whole log was read, 1 bad input (unreadable file or key, no log, wrong\n"
-    "key, cut short or damaged), 2 usage.\n";
+    "key, cut short or damaged), 2 usage.",
+    /*max_operands=*/1,
+};
 
 std::optional<std::string> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -83,39 +91,37 @@ void Print(const DecodedLog& log, Output output, int min_level) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string key_path;
-  std::string log_path;
-  Output output = Output::kEscaped;
-  int min_level = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kHelp, stdout);
-      return kOk;
-    }
-    if (arg == "--json" || arg == "--raw") {
-      const Output chosen = arg == "--json" ? Output::kJson : Output::kRaw;
-      if (output != Output::kEscaped && output != chosen) return Usage("--json or --raw, not both");
-      output = chosen;
-    } else if (arg == "--key" || arg == "--min-level") {
-      if (i + 1 >= argc) return Usage((arg + " needs a value").c_str());
-      const std::string value = argv[++i];
-      if (arg == "--key") {
-        key_path = value;
-      } else {
-        const auto level = base::log_reader::LevelNumberFromText(value);
-        if (!level) return Usage(("unknown level " + value).c_str());
-        min_level = *level;
-      }
-    } else if (!arg.empty() && arg[0] == '-') {
-      return Usage(("unknown option " + arg).c_str());
-    } else if (log_path.empty()) {
-      log_path = arg;
-    } else {
-      return Usage("only one log file at a time");
-    }
+  corvane::tools::CommandLine command_line;
+  std::string error;
+  if (!corvane::tools::ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                       kLogcatInterface, &command_line, &error)) {
+    std::fprintf(stderr, "corvane-logcat: %s\n", error.c_str());
+    return kUsage;
   }
-  if (log_path.empty()) return Usage("no log file given");
+  if (command_line.help) {
+    std::fputs(corvane::tools::HelpText(kLogcatInterface).c_str(), stdout);
+    return kOk;
+  }
+  if (command_line.version) {
+    std::puts(corvane::tools::VersionLine("corvane-logcat").c_str());
+    return kOk;
+  }
+  if (command_line.Has("--json") && command_line.Has("--raw")) {
+    return Usage("--json or --raw, not both");
+  }
+  const Output output = command_line.Has("--json")  ? Output::kJson
+                        : command_line.Has("--raw") ? Output::kRaw
+                                                    : Output::kEscaped;
+  int min_level = 0;
+  if (const std::string* level_text = command_line.Value("--min-level")) {
+    const auto level = base::log_reader::LevelNumberFromText(*level_text);
+    if (!level) return Usage(("unknown level " + *level_text).c_str());
+    min_level = *level;
+  }
+  if (command_line.operands.empty()) return Usage("no log file given");
+  const std::string& log_path = command_line.operands.front();
+  const std::string* key_option = command_line.Value("--key");
+  const std::string key_path = key_option ? *key_option : std::string();
 
   std::optional<base::log_crypt::Scalar> key;
   if (!key_path.empty()) {
