@@ -16,11 +16,11 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/overlay_e2e_lib.sh"
 
 # The overlay's side while the word is held: its figures marked stale, every row showing its
-# fallback. Set CORVANE_E2E_STALE_CHECKS=1 where the overlay does that; the two record patterns
-# are the texts of its log records.
-stale_checks=${CORVANE_E2E_STALE_CHECKS:-0}
-stale_record='[Ss]tale'
-live_record='[Ll]ive again'
+# fallback, one record when they go stale and one when they are live again.
+# CORVANE_E2E_STALE_CHECKS=0 leaves those checks out.
+stale_checks=${CORVANE_E2E_STALE_CHECKS:-1}
+stale_record='Figures stale, showing the fallbacks: '
+live_record='Figures live again'
 
 # has_line <file> <regex>: the file has a line that matches.
 has_line() { tr -d '\r' <"$1" 2>/dev/null | grep -q -- "$2"; }
