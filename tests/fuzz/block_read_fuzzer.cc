@@ -24,10 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   corvane::BlockHeaderValues header;
   const corvane::BlockRead result =
       corvane::ReadPerfBlock(view.data(), view.size(), 12345, "C:", snapshot, style, header);
-  const bool read = result == corvane::BlockRead::kParsed;
   if (size < corvane::kHeaderSize) {
-    if (result != corvane::BlockRead::kBadLength ||
-        (size > 0 && std::memcmp(view.data(), data, size) != 0))
+    // An empty input makes no view at all (a null pointer): there is nothing to read.
+    const corvane::BlockRead expected =
+        view.data() == nullptr ? corvane::BlockRead::kNotOpen : corvane::BlockRead::kBadLength;
+    if (result != expected || (size > 0 && std::memcmp(view.data(), data, size) != 0))
       __builtin_trap();
     return 0;
   }
