@@ -75,8 +75,9 @@ write_doc top-center 100 hor 88888888.8
 wait_for "a changed figure reaches the screen" 10 box_wider_than "$width_before" "$box_band"
 took=$(($(now_ms) - changed_at))
 echo "     (the new figure showed after $took ms)"
-# At most a refresh period (1 s), the feed's interval (0.25 s) and one look at the screen.
-check "the change showed within 2.5 s" yes "$([ "$took" -le 2500 ] && echo yes)"
+# A refresh period (1 s), the feed's interval (0.25 s) and one look at the screen, with room for
+# a busy machine: under load a look at the screen alone has taken over a second.
+check "the change showed within 4 s" yes "$([ "$took" -le 4000 ] && echo yes)"
 
 # The show flag: 0 hides the overlay, 1 shows it again.
 stop_feed
