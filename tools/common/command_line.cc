@@ -11,8 +11,8 @@
 namespace corvane::tools {
 namespace {
 
-constexpr OptionSpec kHelpOption{"--help", "", "show this text"};
-constexpr OptionSpec kVersionOption{"--version", "", "show the program's version"};
+constexpr ToolOption kHelpOption{"--help", "", "show this text"};
+constexpr ToolOption kVersionOption{"--version", "", "show the program's version"};
 // Entries are written as "  NAME VALUE" and padded to at least this column before their help.
 constexpr size_t kMinHelpColumn = 21;
 
@@ -20,7 +20,7 @@ bool IsOption(std::string_view arg) {
   return arg.size() > 1 && arg[0] == '-';
 }
 
-std::string EntryHead(const OptionSpec& entry) {
+std::string EntryHead(const ToolOption& entry) {
   std::string head = "  ";
   head += entry.name;
   if (!entry.value_name.empty()) {
@@ -30,9 +30,9 @@ std::string EntryHead(const OptionSpec& entry) {
   return head;
 }
 
-const OptionSpec* FindOption(const ToolInterface& tool, std::string_view name) {
+const ToolOption* FindOption(const ToolInterface& tool, std::string_view name) {
   for (const OptionGroup& group : tool.groups) {
-    for (const OptionSpec& entry : group.entries) {
+    for (const ToolOption& entry : group.entries) {
       if (entry.name == name && IsOption(entry.name)) return &entry;
     }
   }
@@ -51,7 +51,7 @@ std::string HelpText(const ToolInterface& tool) {
   std::vector<OptionGroup> groups;
   for (const OptionGroup& group : tool.groups) {
     OptionGroup shown{group.title, {}};
-    for (const OptionSpec& entry : group.entries) {
+    for (const ToolOption& entry : group.entries) {
       if (entry.refused_because.empty()) shown.entries.push_back(entry);
     }
     groups.push_back(std::move(shown));
@@ -62,7 +62,7 @@ std::string HelpText(const ToolInterface& tool) {
 
   size_t column = kMinHelpColumn;
   for (const OptionGroup& group : groups) {
-    for (const OptionSpec& entry : group.entries) {
+    for (const ToolOption& entry : group.entries) {
       column = std::max(column, EntryHead(entry).size() + 2);
     }
   }
@@ -82,7 +82,7 @@ std::string HelpText(const ToolInterface& tool) {
     text += '\n';
     text += group.title;
     text += ":\n";
-    for (const OptionSpec& entry : group.entries) {
+    for (const ToolOption& entry : group.entries) {
       std::string head = EntryHead(entry);
       head.resize(column, ' ');
       text += head;
@@ -141,14 +141,14 @@ bool ReadCommandLine(const std::vector<std::string>& args, const ToolInterface& 
       read.version = true;
       continue;
     }
-    const OptionSpec* spec = FindOption(tool, arg);
-    if (spec == nullptr) return Fail(error, "unknown option '" + arg + "' (see --help)");
-    if (!spec->refused_because.empty()) {
-      return Fail(error, arg + " " + std::string(spec->refused_because));
+    const ToolOption* known = FindOption(tool, arg);
+    if (known == nullptr) return Fail(error, "unknown option '" + arg + "' (see --help)");
+    if (!known->refused_because.empty()) {
+      return Fail(error, arg + " " + std::string(known->refused_because));
     }
     if (!seen.insert(arg).second) return Fail(error, arg + " is given twice");
     CommandLine::Given given{arg, {}};
-    if (!spec->value_name.empty()) {
+    if (!known->value_name.empty()) {
       if (i + 1 >= args.size()) return Fail(error, arg + " needs a value");
       given.value = args[++i];
     }

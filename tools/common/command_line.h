@@ -10,7 +10,7 @@
 
 namespace corvane::tools {
 
-struct OptionSpec {
+struct ToolOption {
   std::string_view name;        // "--json-file", or an operand's name such as "LOG_FILE"
   std::string_view value_name;  // "PATH" for an option that takes a value; empty for a flag
   std::string_view help;        // what it does; each '\n' starts an indented continuation line
@@ -21,7 +21,7 @@ struct OptionSpec {
 
 struct OptionGroup {
   std::string_view title;  // "Options", "Source (exactly one)", "Arguments"
-  std::vector<OptionSpec> entries;
+  std::vector<ToolOption> entries;
 };
 
 struct ToolInterface {
