@@ -132,13 +132,14 @@ bool LogCrypt::Encode(std::string_view input, std::string& output, bool final) {
 }
 
 bool LogCrypt::EncodeMany(std::span<const std::string_view> inputs, std::string& output,
-                          std::vector<size_t>* input_ends) {
-  return EncodeInputs(inputs, output, /*final=*/false, input_ends);
+                          std::vector<size_t>* readable_ends) {
+  return EncodeInputs(inputs, output, /*final=*/false, readable_ends);
 }
 
 bool LogCrypt::BreakSegment(std::string& output) {
   if (!ready_) return false;
   carried_size_ = 0;
+  held_inputs_ = 0;
   segment_count_ = 0;
   if (compress_) ready_ = deflateReset(&deflate_) == Z_OK;
   output = Trailer() + Header();
@@ -146,31 +147,49 @@ bool LogCrypt::BreakSegment(std::string& output) {
 }
 
 bool LogCrypt::EncodeInputs(std::span<const std::string_view> inputs, std::string& output,
-                            bool final, std::vector<size_t>* input_ends) {
+                            bool final, std::vector<size_t>* readable_ends) {
   if (!ready_) return false;
   // `output` is the work buffer: the carried bytes, then the (compressed) data of the inputs,
   // enciphered in place.
   output.assign(carried_.data(), carried_size_);
+  // Inputs held back end in the carried bytes, within the first block.
+  const size_t held_before = held_inputs_;
+  const size_t held_readable_at = carried_size_ > 0 ? kTeaBlockSize : 0;
   carried_size_ = 0;
   size_t open = 0;
-  if (input_ends != nullptr) input_ends->clear();
+  if (readable_ends != nullptr) readable_ends->clear();
   for (size_t i = 0; i < inputs.size(); ++i) {
     if (!ready_) break;  // a segment end could not start a new stream: nothing more is stored
-    AppendOne(inputs[i], output, open, final && i + 1 == inputs.size());
-    if (input_ends != nullptr) input_ends->push_back(output.size());
+    const size_t end = AppendOne(inputs[i], output, open, final && i + 1 == inputs.size());
+    if (readable_ends != nullptr) readable_ends->push_back(end);
   }
   if (!final) Seal(output, open, /*pad=*/false);
-  if (input_ends != nullptr) {
-    for (size_t& end : *input_ends) end = std::min(end, output.size());
+  if (readable_ends == nullptr) {
+    held_inputs_ = 0;  // the caller does not count inputs
+    return true;
+  }
+  // The ends run in order; those past the output are in the carried bytes.
+  const auto held = std::upper_bound(readable_ends->begin(), readable_ends->end(), output.size());
+  held_inputs_ = static_cast<size_t>(readable_ends->end() - held);
+  readable_ends->erase(held, readable_ends->end());
+  if (output.size() >= held_readable_at) {
+    readable_ends->insert(readable_ends->begin(), held_before, held_readable_at);
+  } else {
+    held_inputs_ += held_before;
   }
   return true;
 }
 
-void LogCrypt::AppendOne(std::string_view input, std::string& output, size_t& open, bool final) {
+size_t LogCrypt::AppendOne(std::string_view input, std::string& output, size_t& open, bool final) {
   if (compress_) {
     segment_count_ += static_cast<uint32_t>(DeflateInto(input, output));
   } else {
     output.append(input);
+  }
+  size_t readable_end = output.size();
+  if (encrypt_) {
+    const size_t partial = (readable_end - open) % kTeaBlockSize;
+    if (partial != 0) readable_end += kTeaBlockSize - partial;
   }
   const bool segment_full = segment_count_ > kSegmentLimit;
   if (final || segment_full) Seal(output, open, /*pad=*/true);
@@ -182,6 +201,7 @@ void LogCrypt::AppendOne(std::string_view input, std::string& output, size_t& op
     // A reset stream starts over with a new zlib header, as a new stream would.
     ready_ = deflateReset(&deflate_) == Z_OK;
   }
+  return readable_end;
 }
 
 size_t LogCrypt::DeflateInto(std::string_view input, std::string& out) {

@@ -68,16 +68,22 @@ class LogCrypt {
   // allocations. Calls must not overlap.
   bool Encode(std::string_view input, std::string& output, bool final);
   // The same bytes as an Encode of each input in turn (final false), all in `output`; the
-  // cipher runs once over them, a pass over many blocks instead of a few per input. With
-  // `input_ends`, it gets the offset in `output` just past each input's bytes (at most the
-  // output's size: the bytes that the cipher holds back are not in it yet).
+  // cipher runs once over them, a pass over many blocks instead of a few per input.
+  // With `readable_ends`, it gets, in input order, the offset in `output` from which on each
+  // input completed by this call reads back whole once the output's bytes before it are
+  // stored: a reader deciphers whole blocks only, so that is the end of the input's last
+  // block. An input whose last bytes the cipher holds back for the next call is not listed
+  // yet: HeldInputs() counts it, and the next call that stores those bytes lists it first.
   bool EncodeMany(std::span<const std::string_view> inputs, std::string& output,
-                  std::vector<size_t>* input_ends = nullptr);
+                  std::vector<size_t>* readable_ends = nullptr);
+  // Inputs of EncodeMany calls with readable ends whose last bytes are held back.
+  size_t HeldInputs() const { return held_inputs_; }
 
   // Ends the current segment where it stands and begins a new one, for an owner whose file
-  // lost some of the segment's bytes: what was held back is dropped with them, and the next
-  // input starts a new compressed stream. `output` becomes the trailer and the header to store
-  // before that input. False (output untouched) when not ready.
+  // lost some of the segment's bytes: what was held back is dropped with them (so HeldInputs()
+  // becomes 0: those inputs are never stored), and the next input starts a new compressed
+  // stream. `output` becomes the trailer and the header to store before that input. False
+  // (output untouched) when not ready.
   bool BreakSegment(std::string& output);
 
   std::string Header() const;
@@ -89,10 +95,11 @@ class LogCrypt {
   bool SetUpKey(std::span<const PublicKey> reader_keys);
   // Encode and EncodeMany: the inputs in turn, `final` for the last one.
   bool EncodeInputs(std::span<const std::string_view> inputs, std::string& output, bool final,
-                    std::vector<size_t>* input_ends);
+                    std::vector<size_t>* readable_ends);
   // Appends the (compressed) bytes of `input` to `output`. Where a final call or a segment end
   // ends the data, seals output[open, end) padded and moves `open` past the framing it appends.
-  void AppendOne(std::string_view input, std::string& output, size_t& open, bool final);
+  // Returns the end of the block that holds the input's last byte.
+  size_t AppendOne(std::string_view input, std::string& output, size_t& open, bool final);
   // Appends the sync-flushed deflate output for `input` to `out`; returns its length.
   size_t DeflateInto(std::string_view input, std::string& out);
   // Enciphers data[open, end) when enciphering, padded to a whole block or holding back the
@@ -108,6 +115,7 @@ class LogCrypt {
   std::array<uint8_t, kSegmentTrailerSize> trailer_{};
   std::array<char, kTeaBlockSize> carried_{};
   size_t carried_size_ = 0;
+  size_t held_inputs_ = 0;  // listed inputs whose last bytes are among the carried ones
   z_stream deflate_{};
   bool deflate_open_ = false;
   uint32_t segment_count_ = 0;

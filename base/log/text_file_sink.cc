@@ -178,11 +178,12 @@ bool TextFileSink::WritePendingLocked() {
   const base::os::WriteOutcome outcome = file_.Write(pending_.bytes);
   bytes_in_file_ += outcome.written;
   if (outcome.error != 0) {
-    // What reached the file stays there; a line whose bytes are not all in it is lost.
-    if (pending_.notice_end != 0 && pending_.notice_end <= outcome.written) lost_lines_ = 0;
+    // What reached the file stays there; a line that cannot be read whole from it is lost, as
+    // are the lines whose last bytes the encoder still holds (the new segment drops them).
     const auto& ends = pending_.line_ends;
     lost_lines_ += static_cast<uint64_t>(
         ends.end() - std::upper_bound(ends.begin(), ends.end(), outcome.written));
+    lost_lines_ += encoder_->HeldInputs();
     if (!failed_) {
       Report(
           fmt::format("Cannot write log file [{}]: {} (error {}); lines are dropped until it "
@@ -195,7 +196,6 @@ bool TextFileSink::WritePendingLocked() {
   }
   pending_.bytes.clear();
   pending_.line_ends.clear();
-  pending_.notice_end = 0;
   return outcome.error == 0;
 }
 
@@ -220,7 +220,6 @@ bool TextFileSink::RecoverLocked() {
                   lost_lines_, base::os::ErrorText(error_), error_);
   if (encoder_->Encode(base::FormatLogLine(notice), encoded_, /*final=*/false)) {
     pending_.bytes += encoded_;
-    pending_.notice_end = pending_.bytes.size();
   }
   if (!WritePendingLocked()) return false;
   failed_ = false;

@@ -84,11 +84,10 @@ class TextFileSink {
   bool RecoverLocked();
   bool RetryDueLocked() const;
 
-  // Encoded bytes not yet in the file, and where each record line's bytes end in them.
+  // Encoded bytes not yet in the file, and where in them each record line can be read whole.
   struct Pending {
     std::string bytes;
     std::vector<size_t> line_ends;
-    size_t notice_end = 0;  // end of a waiting loss record's bytes; 0 when there is none
   };
 
   std::wstring path_;

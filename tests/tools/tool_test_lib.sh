@@ -10,6 +10,8 @@ check() {  # check <name> <expected> <actual>
     passes=$((passes + 1))
   else
     echo "FAIL $1: expected [$2], got [$3]"
+    # What the last program run said, which usually tells why.
+    if [ -s "$work/err" ]; then sed 's/^/     stderr: /' "$work/err" | head -n 5; fi
     failures=$((failures + 1))
   fi
 }

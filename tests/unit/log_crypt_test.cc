@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -460,6 +461,52 @@ TEST(LogCryptTest, EncodeManyGivesTheBytesOfOneEncodePerInput) {
     const auto many = SegmentsOf(by_group, grouped, encrypt ? &grouped_key : nullptr);
     ASSERT_EQ(one.size(), 2u) << "encrypt " << encrypt;  // the limit was passed once
     EXPECT_TRUE(one == many) << "encrypt " << encrypt;
+  }
+}
+
+// A reader of the stored bytes cut anywhere gets every input listed at or before the cut
+// whole: the bytes the cipher holds back and a cut block are not readable. Every input is
+// listed once, by the call that stores its last byte, or counted as held until then. Groups of
+// none to three short inputs, so that some calls store nothing and some inputs end in a
+// block they share with the next.
+TEST(LogCryptTest, EncodeManyListsEachInputWhereItReadsBackWhole) {
+  const ReaderPair reader = MakeReaderPair();
+  for (const bool compress : {false, true}) {
+    SCOPED_TRACE(compress);
+    LogCrypt crypt(0, true, compress, reader.table);
+    const TeaKey key = ReaderKey(reader, crypt);
+    std::string stored;
+    std::string text;
+    std::vector<size_t> listed_ends;  // where each listed input reads back, in `stored`
+    std::vector<size_t> text_ends;    // where each input ends in `text`
+    std::string out;
+    std::vector<size_t> call_ends;
+    for (int call = 0; call < 60; ++call) {
+      std::vector<std::string> inputs;
+      for (int i = 0; i < call % 4; ++i) {
+        inputs.push_back("\n[" + std::to_string(text_ends.size() + inputs.size()) + "]" +
+                         std::string(call * 5 % 13, 'x'));
+      }
+      const std::vector<std::string_view> views(inputs.begin(), inputs.end());
+      ASSERT_TRUE(crypt.EncodeMany(views, out, &call_ends));
+      for (const size_t end : call_ends) {
+        ASSERT_LE(end, out.size());
+        listed_ends.push_back(stored.size() + end);
+      }
+      stored += out;
+      for (const std::string& input : inputs) text_ends.push_back((text += input).size());
+      ASSERT_EQ(listed_ends.size() + crypt.HeldInputs(), text_ends.size());
+    }
+    ASSERT_GT(crypt.HeldInputs(), 0u) << "the last inputs should end in held bytes";
+    for (size_t cut = 0; cut <= stored.size(); ++cut) {
+      std::string readable = Decipher(key, stored.substr(0, cut - cut % kTeaBlockSize));
+      if (compress) readable = Inflate(readable);
+      const auto listed = std::upper_bound(listed_ends.begin(), listed_ends.end(), cut);
+      const size_t whole =
+          listed == listed_ends.begin() ? 0 : text_ends[listed - listed_ends.begin() - 1];
+      ASSERT_GE(readable.size(), whole) << "cut at " << cut;
+      ASSERT_EQ(readable.substr(0, whole), text.substr(0, whole)) << "cut at " << cut;
+    }
   }
 }
 
