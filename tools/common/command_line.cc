@@ -1,6 +1,7 @@
 #include "tools/common/command_line.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <utility>
 
@@ -156,6 +157,26 @@ bool ReadCommandLine(const std::vector<std::string>& args, const ToolInterface& 
   }
   *command_line = std::move(read);
   return true;
+}
+
+std::optional<int> ReadToolArguments(int argc, const char* const* argv, const ToolInterface& tool,
+                                     CommandLine* command_line) {
+  std::string error;
+  if (!ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc), tool, command_line,
+                       &error)) {
+    std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(tool.program.size()), tool.program.data(),
+                 error.c_str());
+    return kUsageExitCode;
+  }
+  if (command_line->help) {
+    std::fputs(HelpText(tool).c_str(), stdout);
+    return 0;
+  }
+  if (command_line->version) {
+    std::puts(VersionLine(tool.program).c_str());
+    return 0;
+  }
+  return std::nullopt;
 }
 
 }  // namespace corvane::tools

@@ -4,6 +4,7 @@
 // options without their value in the same words everywhere, and every tool knows --help and
 // --version.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,5 +63,15 @@ struct CommandLine {
 // takes. An option's value is the next argument, whatever it looks like.
 bool ReadCommandLine(const std::vector<std::string>& args, const ToolInterface& tool,
                      CommandLine* command_line, std::string* error);
+
+// Exit code of a tool whose command line could not be read.
+inline constexpr int kUsageExitCode = 2;
+
+// For a tool whose main() takes its arguments as they come: reads them and answers what every
+// such tool answers alike. Nothing when the tool goes on with `command_line`; otherwise the
+// exit code, after "<program>: <error>" went to standard error (kUsageExitCode) or the help
+// text or the version line to standard output (0).
+std::optional<int> ReadToolArguments(int argc, const char* const* argv, const ToolInterface& tool,
+                                     CommandLine* command_line);
 
 }  // namespace corvane::tools

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kOk = 0;
 constexpr int kBadInput = 1;
-constexpr int kUsage = 2;
+constexpr int kUsage = corvane::tools::kUsageExitCode;
 
 const corvane::tools::ToolInterface kKeygenInterface = {
     "corvane-keygen",
@@ -65,19 +65,9 @@ bool Taken(const std::string& path) {
 
 int main(int argc, char** argv) {
   corvane::tools::CommandLine command_line;
-  std::string usage_error;
-  if (!corvane::tools::ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc),
-                                       kKeygenInterface, &command_line, &usage_error)) {
-    std::fprintf(stderr, "corvane-keygen: %s\n", usage_error.c_str());
-    return kUsage;
-  }
-  if (command_line.help) {
-    std::fputs(corvane::tools::HelpText(kKeygenInterface).c_str(), stdout);
-    return kOk;
-  }
-  if (command_line.version) {
-    std::puts(corvane::tools::VersionLine("corvane-keygen").c_str());
-    return kOk;
+  if (const auto answered =
+          corvane::tools::ReadToolArguments(argc, argv, kKeygenInterface, &command_line)) {
+    return *answered;
   }
   if (command_line.operands.size() != 2) {
     std::fputs("corvane-keygen: needs a private and a public key file (see --help)\n", stderr);

@@ -18,7 +18,7 @@ using base::log_reader::DecodeStatus;
 
 constexpr int kOk = 0;
 constexpr int kBadInput = 1;
-constexpr int kUsage = 2;
+constexpr int kUsage = corvane::tools::kUsageExitCode;
 
 const corvane::tools::ToolInterface kLogcatInterface = {
     "corvane-logcat",
@@ -92,19 +92,9 @@ void Print(const DecodedLog& log, Output output, int min_level) {
 
 int main(int argc, char** argv) {
   corvane::tools::CommandLine command_line;
-  std::string error;
-  if (!corvane::tools::ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc),
-                                       kLogcatInterface, &command_line, &error)) {
-    std::fprintf(stderr, "corvane-logcat: %s\n", error.c_str());
-    return kUsage;
-  }
-  if (command_line.help) {
-    std::fputs(corvane::tools::HelpText(kLogcatInterface).c_str(), stdout);
-    return kOk;
-  }
-  if (command_line.version) {
-    std::puts(corvane::tools::VersionLine("corvane-logcat").c_str());
-    return kOk;
+  if (const auto answered =
+          corvane::tools::ReadToolArguments(argc, argv, kLogcatInterface, &command_line)) {
+    return *answered;
   }
   if (command_line.Has("--json") && command_line.Has("--raw")) {
     return Usage("--json or --raw, not both");
