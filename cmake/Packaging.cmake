@@ -30,6 +30,8 @@ endforeach()
 
 # The host kit: a C header, the DLL and its import library. Built only where its target exists.
 if(TARGET corvane_feed_c)
+  corvane_add_version_resource(corvane_feed_c VERSION ${PROJECT_VERSION}
+    DESCRIPTION "Corvane host kit: the performance feed's C interface" DLL)
   install(TARGETS corvane_feed_c
           RUNTIME DESTINATION ${CORVANE_KIT_DIR}/bin COMPONENT release
           ARCHIVE DESTINATION ${CORVANE_KIT_DIR}/lib COMPONENT release

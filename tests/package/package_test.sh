@@ -62,11 +62,13 @@ while IFS= read -r -d '' binary; do
 done < <(find "$unpacked" \( -iname '*.exe' -o -iname '*.dll' \) -print0)
 check "the programs import only system DLLs" "" "$foreign"
 
-# Every program carries the package's version in its version resource (the fixed file
-# information that Windows and Corvane's first log record show).
+# Every shipped program and DLL carries the package's version in its version resource (the
+# fixed file information that Windows and Corvane's first log record show).
+versioned=(overlay/Corvane.exe tools/corvane-{feed,inspect,logcat}.exe)
+[ "$kit" = 1 ] && versioned+=(kit/bin/corvane_feed.dll)
 check "the programs' file version is the package's" \
-  "$(printf '%s\n' "overlay/Corvane.exe $version" "tools/corvane-"{feed,inspect,logcat}".exe $version")" \
-  "$(cd "$unpacked" && python3 - overlay/Corvane.exe tools/corvane-{feed,inspect,logcat}.exe <<'PY'
+  "$(printf "%s $version\n" "${versioned[@]}")" \
+  "$(cd "$unpacked" && python3 - "${versioned[@]}" <<'PY'
 import struct, sys
 for path in sys.argv[1:]:
     data = open(path, "rb").read()
