@@ -49,6 +49,9 @@ void WorkerMain(void* raw) {
         if (stopping) return;
         break;
       }
+      // The run's last records: a text log whose writes failed is tried again at once, not
+      // only after its retry interval, so that they reach a disk that takes bytes again.
+      if (stopping) context->sink->Flush();
       context->sink->Write(batch);
       batch.Recycle();
     }

@@ -7,11 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/log/log_crypt.h"
 #include "base/log/log_entry.h"
+#include "base/log/log_record.h"
+#include "base/log/logger.h"
 #include "base/log/secp256k1.h"
 #include "base/log/text_file_sink.h"
 #include "tests/support/log_text.h"
@@ -23,6 +27,9 @@ using base::log_reader::DecodedLog;
 using base::log_reader::LogLine;
 using corvane::testing::DecodeFile;
 using corvane::testing::TempDir;
+using corvane::testing::TextLogs;
+
+constexpr char kLogSource[] = "tests/unit/text_log_fault";
 
 // Writes beyond `bytes` fail (EFBIG, with SIGXFSZ ignored) until the limit is lifted.
 class FileSizeLimit {
@@ -203,6 +210,38 @@ TEST(TextLogFaultTest, FileThatFailsFromTheStartIsReadFromItsFirstWholeSegment) 
     EXPECT_EQ(LostCount(LossRecords(log)[0]), 10u);
     EXPECT_EQ(Messages(log), std::vector<std::string>{"kept"});
   }
+}
+
+// The last record of a run reaches a file that takes bytes again even when the logger stops
+// within the sink's retry interval of a failed write: the worker's last batch tries at once.
+TEST(TextLogFaultTest, LastRecordOfARunReachesAFileThatTakesBytesAgain) {
+  TempDir dir;
+  FileSizeLimit limit;
+  base::logger logger;
+  ASSERT_TRUE(logger.Init(true, L"corvane", dir.wide().c_str(), L"app", L"", /*synchronous=*/false,
+                          /*encrypt=*/false, /*mem_log=*/false, 0, 0));
+  logger.SetLevel(base::kLogInfo);
+  limit.Set(std::filesystem::file_size(TextLogs(dir.path()).at(0)));
+  BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "lost");
+  // The worker hands the record to the sink within its period; the flush then fails.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  logger.Flush();
+  limit.Lift();
+  BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "last");
+  logger.Uninit();
+
+  const DecodedLog log = DecodeFile(TextLogs(dir.path()).at(0));
+  std::vector<std::string> messages;
+  for (const LogLine& r : log.records) {
+    if (r.file == "text_log_fault") messages.push_back(r.message);
+  }
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back(), "last");
+  // On a slow machine the first record may have reached the sink only after the lift.
+  const std::vector<LogLine> notices = LossRecords(log);
+  const uint64_t lost = notices.empty() ? 0 : LostCount(notices[0]);
+  EXPECT_EQ(messages.size() + lost, 2u);
+  EXPECT_TRUE(log.closed);
 }
 
 }  // namespace
