@@ -1,0 +1,29 @@
+#pragma once
+// The processor time the calling thread has used: a bound on the work a piece of code does,
+// which, unlike the time on the clock, does not grow when other processes share the machine.
+#include <chrono>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <time.h>
+#endif
+
+namespace corvane::testing {
+
+inline std::chrono::nanoseconds ThreadCpuTime() {
+#ifdef _WIN32
+  FILETIME created, exited, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return {};
+  const auto ticks = [](const FILETIME& t) {  // in units of 100 ns
+    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+  };
+  return std::chrono::nanoseconds((ticks(kernel) + ticks(user)) * 100);
+#else
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+#endif
+}
+
+}  // namespace corvane::testing
