@@ -22,18 +22,10 @@ import tempfile
 
 import jsonschema
 
+from tool_checks import check, finish
+
 feed, readme, seeds_dir, schema_dir = sys.argv[1:5]
 work = pathlib.Path(tempfile.mkdtemp())
-failures = 0
-
-
-def check(what, expected, actual):
-    global failures
-    if expected == actual:
-        print(f"ok   {what}")
-    else:
-        print(f"FAIL {what}: expected [{expected}], got [{actual}]")
-        failures += 1
 
 
 def load_schema(name):
@@ -178,5 +170,4 @@ for path, make in cases:
 print(f"{agreements} replacements, {stops} of them stop the parser")
 check("replacements: many stop the parser, many do not", True, 30 < stops < agreements - 30)
 
-print("all passed" if failures == 0 else f"{failures} failed")
-sys.exit(1 if failures else 0)
+finish()

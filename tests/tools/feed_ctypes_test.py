@@ -11,19 +11,10 @@ import os
 import subprocess
 import sys
 
+from tool_checks import check, finish
+
 library_path, inspect, feed, project_version = sys.argv[1:5]
 name = f"corvane-feed-ctypes-test-{os.getpid()}"
-failures = 0
-
-
-def check(what, expected, actual):
-    global failures
-    if expected == actual:
-        print(f"ok   {what}")
-    else:
-        print(f"FAIL {what}: expected [{expected}], got [{actual}]")
-        failures += 1
-
 
 # The lines a host writes (the README shows them).
 lib = ctypes.CDLL(library_path)
@@ -112,5 +103,4 @@ try:
 finally:
     subprocess.run([feed, "--remove", "--name", name], capture_output=True)
 
-print(f"{'all passed' if failures == 0 else f'{failures} failed'}")
-sys.exit(1 if failures else 0)
+finish()
