@@ -13,6 +13,7 @@
 #include "base/log/secp256k1.h"
 #include "base/log/tea16.h"
 #include "base/os/random.h"
+#include "tests/support/reference_tea16.h"
 
 namespace {
 
@@ -204,28 +205,11 @@ TEST(Tea16Test, SixteenCyclesOfTheRoundFunction) {
   EXPECT_EQ(got_z, z);
 }
 
-// One block enciphered straight from the algorithm, independent of the library's vector code.
+// The blocks of `data` enciphered by the reference, independent of the library's vector code.
 std::string ReferenceEncipher(const uint8_t key_bytes[16], std::string data) {
-  auto word = [](const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-  };
-  uint32_t k[4];
-  for (int i = 0; i < 4; ++i) k[i] = word(key_bytes + 4 * i);
+  const auto key = corvane::testing::ReferenceTeaKeyFromBytes(key_bytes);
   for (size_t at = 0; at + 8 <= data.size(); at += 8) {
-    auto* block = reinterpret_cast<uint8_t*>(data.data()) + at;
-    uint32_t y = word(block);
-    uint32_t z = word(block + 4);
-    uint32_t sum = 0;
-    for (int i = 0; i < 16; ++i) {
-      sum += 0x9E3779B9;
-      y += ((z << 4) + k[0]) ^ (z + sum) ^ ((z >> 5) + k[1]);
-      z += ((y << 4) + k[2]) ^ (y + sum) ^ ((y >> 5) + k[3]);
-    }
-    for (int b = 0; b < 4; ++b) {
-      block[b] = static_cast<uint8_t>(y >> (8 * b));
-      block[4 + b] = static_cast<uint8_t>(z >> (8 * b));
-    }
+    corvane::testing::ReferenceTea16Encipher(key, reinterpret_cast<uint8_t*>(data.data()) + at);
   }
   return data;
 }

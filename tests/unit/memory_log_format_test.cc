@@ -12,6 +12,7 @@
 #include "base/log/log_reader.h"
 #include "base/log/secp256k1.h"
 #include "tests/support/log_layouts.h"
+#include "tests/support/reference_tea16.h"
 
 namespace {
 
@@ -30,25 +31,6 @@ constexpr uint32_t kCreationTime = 1767322800;
 
 void Put32(uint32_t v, uint8_t* p) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-// TEA with 16 cycles on one 8-byte block, two little-endian halves, key words from the first 16
-// bytes of the agreed secret.
-void Tea16(const std::array<uint32_t, 4>& k, uint8_t* block) {
-  uint32_t y = Get32(block);
-  uint32_t z = Get32(block + 4);
-  uint32_t sum = 0;
-  for (int i = 0; i < 16; ++i) {
-    sum += 0x9E3779B9;
-    y += ((z << 4) + k[0]) ^ (z + sum) ^ ((z >> 5) + k[1]);
-    z += ((y << 4) + k[2]) ^ (y + sum) ^ ((y >> 5) + k[3]);
-  }
-  Put32(y, block);
-  Put32(z, block + 4);
 }
 
 class FormatRingWriter {
@@ -70,7 +52,7 @@ class FormatRingWriter {
       EXPECT_TRUE(base::log_crypt::DrawScalar(&ephemeral));
       EXPECT_TRUE(base::log_crypt::AgreeKey(ephemeral, *reader, &agreement));
       std::memcpy(header + 20, agreement.own_public.data(), 64);
-      for (int i = 0; i < 4; ++i) key_[i] = Get32(agreement.secret.data() + 4 * i);
+      key_ = corvane::testing::ReferenceTeaKeyFromBytes(agreement.secret.data());
       encrypt_ = true;
     }
     uint8_t* trailer = header + kHeaderSize + kRingSize;
@@ -90,7 +72,8 @@ class FormatRingWriter {
       held_ = piece.substr(piece.size() / 8 * 8);
       piece.resize(piece.size() - held_.size());
       for (size_t at = 0; at < piece.size(); at += 8) {
-        Tea16(key_, reinterpret_cast<uint8_t*>(piece.data() + at));
+        corvane::testing::ReferenceTea16Encipher(key_,
+                                                 reinterpret_cast<uint8_t*>(piece.data() + at));
       }
     }
     if (piece.empty()) return;
@@ -118,7 +101,7 @@ class FormatRingWriter {
  private:
   std::string file_;
   bool encrypt_ = false;
-  std::array<uint32_t, 4> key_{};
+  corvane::testing::ReferenceTeaKey key_{};
   std::string held_;
   size_t position_ = 0;
   bool wrapped_ = false;
