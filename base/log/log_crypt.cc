@@ -146,6 +146,26 @@ bool LogCrypt::BreakSegment(std::string& output) {
   return true;
 }
 
+bool LogCrypt::ReleaseHeld(std::string& output) {
+  output.clear();
+  if (!ready_ || !encrypt_ || !compress_ || carried_size_ == 0) return false;
+  // Every call ends its deflate data with a sync flush, so the stream stands at a byte boundary
+  // between blocks, where an empty stored block (a header byte, then LEN 0 and NLEN 0xFFFF) may
+  // go. Its 5 bytes share no factor with the block size: at most 7 of them fill any partial
+  // block.
+  static constexpr char kEmptyStoredBlock[] = {'\x00', '\x00', '\x00', '\xFF', '\xFF'};
+  output.assign(carried_.data(), carried_size_);
+  while (output.size() % kTeaBlockSize != 0) {
+    output.append(kEmptyStoredBlock, sizeof kEmptyStoredBlock);
+    segment_count_ += sizeof kEmptyStoredBlock;
+  }
+  carried_size_ = 0;
+  held_inputs_ = 0;
+  size_t open = 0;
+  Seal(output, open, /*pad=*/false);
+  return true;
+}
+
 bool LogCrypt::EncodeInputs(std::span<const std::string_view> inputs, std::string& output,
                             bool final, std::vector<size_t>* readable_ends) {
   if (!ready_) return false;

@@ -79,6 +79,13 @@ class LogCrypt {
   // Inputs of EncodeMany calls with readable ends whose last bytes are held back.
   size_t HeldInputs() const { return held_inputs_; }
 
+  // Makes what the cipher holds back readable without ending the stream: empty deflate blocks,
+  // which inflate to nothing, fill the partial block up to a whole one. `output` becomes the
+  // bytes to store after those of the earlier calls; once it is stored, every input so far
+  // reads back whole (HeldInputs() becomes 0). Only a compressed, enciphered stream can do
+  // this; false (output empty) for others, when nothing is held, or when not ready.
+  bool ReleaseHeld(std::string& output);
+
   // Ends the current segment where it stands and begins a new one, for an owner whose file
   // lost some of the segment's bytes: what was held back is dropped with them (so HeldInputs()
   // becomes 0: those inputs are never stored), and the next input starts a new compressed

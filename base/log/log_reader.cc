@@ -10,6 +10,7 @@
 #include "base/log/log_ring.h"
 #include "base/log/secp256k1.h"
 #include "base/log/tea16.h"
+#include "base/log/write_failure.h"
 
 namespace base::log_reader {
 namespace {
@@ -890,6 +891,11 @@ std::string ToHex(std::span<const uint8_t> bytes) {
     out += kDigits[b & 15];
   }
   return out;
+}
+
+bool IsLossRecord(const LogLine& record) {
+  return record.file == "text_file_sink" && record.level == "WARNING" &&
+         record.message.find(g3::kLossRecordWords) != std::string::npos;
 }
 
 }  // namespace base::log_reader

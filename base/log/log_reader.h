@@ -97,6 +97,10 @@ std::vector<LogLine> ParseRecords(std::string_view text);
 // The record's line as the log holds it, without the leading line feed.
 std::string FormatRecord(const LogLine& record);
 
+// True for the record in which the text log counts the lines it could not write (a full disk):
+// a log that holds one lacks records.
+bool IsLossRecord(const LogLine& record);
+
 // `line` fit for a terminal: control characters (but tab), C1 controls, bidirectional
 // overrides and bytes that are no UTF-8 are written as escapes ("\n", "\x1b", "\u202e");
 // everything else as it is.

@@ -4,7 +4,9 @@
 
 #include "base/log/log_entry.h"
 #include "base/log/log_record.h"
+#include "base/log/log_time.h"
 #include "base/log/logger_state.h"
+#include "base/os/clock.h"
 #include "base/os/file_system.h"
 #include "base/os/thread_id.h"
 
@@ -33,13 +35,28 @@ struct WorkerContext {
   std::shared_ptr<g3::TextFileSink> sink;
 };
 
+uint64_t MonotonicMilliseconds() {
+  const os::CounterReading now = os::ReadMonotonicCounter();
+  return static_cast<uint64_t>(CounterToNanoseconds(now.counter, now.frequency) / 1000000);
+}
+
 // Writes the queue to the text log until the state is torn down. On stop it drains the queue
-// first: every entry queued before the stop is written.
+// first: every entry queued before the stop is written. Once the queue is drained, what was
+// written reaches the file when kTextFlushPeriodMs have passed since the last flush: a kill or
+// a crash costs at most about that much of the text log, a full disk is met while the program
+// runs, and a burst of records still goes out in few large writes.
 void WorkerMain(void* raw) {
   const std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(raw));
   LogQueue& queue = *context->queue;
   LogLines batch;
+  bool unflushed = false;
+  uint64_t last_flush_ms = MonotonicMilliseconds();
   for (;;) {
+    if (unflushed && MonotonicMilliseconds() - last_flush_ms >= LogQueue::kTextFlushPeriodMs) {
+      context->sink->Flush();
+      unflushed = false;
+      last_flush_ms = MonotonicMilliseconds();
+    }
     queue.Sleep();
     for (;;) {
       // Read before the exchange: whatever was queued before the stop is in this batch.
@@ -54,6 +71,7 @@ void WorkerMain(void* raw) {
       if (stopping) context->sink->Flush();
       context->sink->Write(batch);
       batch.Recycle();
+      unflushed = true;
     }
   }
 }
@@ -206,6 +224,10 @@ bool logger::DumpToFile(const std::wstring& path) {
 
 void logger::Flush() {
   if (data_ && data_->sink) data_->sink->Flush();
+}
+
+void logger::SetWriter(const std::string& writer) {
+  if (data_ && data_->sink) data_->sink->SetWriter(writer);
 }
 
 void logger::FlushFile() {

@@ -30,6 +30,9 @@ class ILogger {
   virtual void Flush() = 0;
   virtual void FlushFile() = 0;
   virtual const std::wstring& GetLogDir() = 0;
+  // Names the program that writes the logs (name, version, process) for records the logger
+  // writes itself, such as the text log's count of lines a full disk cost. None by default.
+  virtual void SetWriter(const std::string& /*writer*/) {}
 };
 
 class logger final : public ILogger {
@@ -54,6 +57,7 @@ class logger final : public ILogger {
   void Flush() override;
   void FlushFile() override;
   const std::wstring& GetLogDir() override;
+  void SetWriter(const std::string& writer) override;
 
  private:
   // Replaced only by Init and Uninit, which run on the main thread while no other thread logs.

@@ -26,6 +26,9 @@ class LogQueue {
   // that is awake takes the queue again after each batch and is not woken at all.
   static constexpr uint32_t kWorkerPeriodMs = 100;
   static constexpr size_t kWakeAt = 64;
+  // The worker hands what it wrote to the text log's file this long after its last flush, at
+  // the first moment it has nothing more to write.
+  static constexpr uint64_t kTextFlushPeriodMs = 1000;
 
   // Copies `line` into the queue under the lock, which is held for that copy alone, and wakes
   // the worker when it sleeps and kWakeAt lines wait.

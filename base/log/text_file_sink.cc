@@ -120,7 +120,7 @@ TextFileSink::~TextFileSink() {
   // No write can be in progress: the lock is not taken (a worker given up may hold it).
   if (!is_open()) return;
   // After a spell of failed writes, the closing text only when the file takes bytes again.
-  if (failed_ && !RecoverLocked()) return;
+  if (failure_.failing() && !RecoverLocked()) return;
   const std::string closing =
       fmt::format("\nlog shutdown at: {}", base::FormatLogTime<char>(base::LogTimestamp::Now()));
   if (encoder_->Encode(closing, encoded_, /*final=*/true)) {
@@ -157,10 +157,15 @@ void TextFileSink::Write(const base::LogLines& lines) {
   WriteGroupLocked();
 }
 
+void TextFileSink::SetWriter(std::string writer) {
+  std::lock_guard lock(lock_);
+  writer_ = std::move(writer);
+}
+
 void TextFileSink::WriteGroupLocked() {
   if (group_.empty()) return;
-  if (failed_ && !(RetryDueLocked() && RecoverLocked())) {
-    lost_lines_ += group_.size();
+  if (failure_.failing() && !(failure_.RetryDue(MonotonicNanoseconds()) && RecoverLocked())) {
+    failure_.CountLost(group_.size());
     group_.clear();
     return;
   }
@@ -181,30 +186,32 @@ bool TextFileSink::WritePendingLocked() {
     // What reached the file stays there; a line that cannot be read whole from it is lost, as
     // are the lines whose last bytes the encoder still holds (the new segment drops them).
     const auto& ends = pending_.line_ends;
-    lost_lines_ += static_cast<uint64_t>(
-        ends.end() - std::upper_bound(ends.begin(), ends.end(), outcome.written));
-    lost_lines_ += encoder_->HeldInputs();
-    if (!failed_) {
+    const uint64_t lost =
+        static_cast<uint64_t>(ends.end() -
+                              std::upper_bound(ends.begin(), ends.end(), outcome.written)) +
+        encoder_->HeldInputs();
+    if (failure_.WriteFailed(outcome.error, lost, MonotonicNanoseconds())) {
       Report(
           fmt::format("Cannot write log file [{}]: {} (error {}); lines are dropped until it "
                       "takes bytes again",
                       Utf8(path_), base::os::ErrorText(outcome.error), outcome.error));
     }
-    failed_ = true;
-    error_ = outcome.error;
-    last_attempt_ns_ = MonotonicNanoseconds();
   }
   pending_.bytes.clear();
   pending_.line_ends.clear();
   return outcome.error == 0;
 }
 
-bool TextFileSink::RetryDueLocked() const {
-  return MonotonicNanoseconds() - last_attempt_ns_ >= kRetryIntervalMs * 1000000;
+void TextFileSink::ReleaseHeldLocked() {
+  const size_t held_inputs = encoder_->HeldInputs();
+  if (!encoder_->ReleaseHeld(held_)) return;
+  pending_.bytes += held_;
+  // The held lines were encoded after every line listed so far: they end here, in order.
+  pending_.line_ends.insert(pending_.line_ends.end(), held_inputs, pending_.bytes.size());
 }
 
 bool TextFileSink::RecoverLocked() {
-  last_attempt_ns_ = MonotonicNanoseconds();
+  failure_.Retrying(MonotonicNanoseconds());
   std::string framing;
   if (!encoder_->BreakSegment(framing)) return false;
   // A file that holds nothing yet opens with the new segment, without a trailer before it.
@@ -215,24 +222,25 @@ bool TextFileSink::RecoverLocked() {
   notice.file = std::string(base::FileBaseName(kLogSource));
   notice.line = __LINE__;
   notice.level = base::LevelFromNumber(base::kLogWarning);
-  notice.message =
-      fmt::format("{} record lines could not be written to this log and are lost: {} (error {})",
-                  lost_lines_, base::os::ErrorText(error_), error_);
+  notice.message = failure_.LossMessage(base::os::ErrorText(failure_.error()), writer_);
   if (encoder_->Encode(base::FormatLogLine(notice), encoded_, /*final=*/false)) {
     pending_.bytes += encoded_;
   }
+  // The count is given up only once the record that carries it can be read whole from the
+  // file: its last bytes are not left with the encoder.
+  ReleaseHeldLocked();
   if (!WritePendingLocked()) return false;
-  failed_ = false;
-  lost_lines_ = 0;
+  failure_.Recovered();
   return true;
 }
 
 void TextFileSink::Flush() {
   if (!is_open()) return;
   std::lock_guard lock(lock_);
-  if (failed_) {
+  if (failure_.failing()) {
     RecoverLocked();
   } else {
+    ReleaseHeldLocked();
     WritePendingLocked();
   }
 }

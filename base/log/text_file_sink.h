@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/log/log_lines.h"
+#include "base/log/write_failure.h"
 #include "base/os/lock.h"
 #include "base/os/output_file.h"
 
@@ -37,9 +38,9 @@ std::wstring JoinLogPath(std::wstring_view directory, const std::wstring& file_n
 // A write that fails (a full disk, a quota, a drive gone) does not end the text log. The lines
 // whose bytes did not reach the file, and those logged while it takes nothing, are dropped and
 // counted; no line waits for the file. Once the file takes bytes again (tried at most every
-// kRetryIntervalMs, at a write or a flush), the segment cut by the failure is closed and a new
-// one begins, with a fresh encoder stream, so that everything after the failure can be read;
-// its first record says how many lines were lost and why.
+// WriteFailure::kRetryIntervalMs, at a write or a flush), the segment cut by the failure is
+// closed and a new one begins, with a fresh encoder stream, so that everything after the
+// failure can be read; its first record says how many lines were lost and why.
 class TextFileSink {
  public:
   // Cleans and checks the prefix (an unusable one ends the process), names and opens the file
@@ -59,14 +60,17 @@ class TextFileSink {
   void Write(std::string_view line);
   // The same for several lines in order, under one hold of the lock.
   void Write(const base::LogLines& lines);
-  // Hands the encoded lines that wait in memory to the file; after a failed write, tries the
-  // file again at once. Safe to call from several threads.
+  // Hands the lines written so far to the file, each of them whole (the encoder's held-back
+  // bytes included); after a failed write, tries the file again at once. Safe to call from
+  // several threads.
   void Flush();
+
+  // Which program writes this log (name, version, process), named in a loss record: the lines
+  // lost may include the run's first ones, which said so.
+  void SetWriter(std::string writer);
 
   // Encoded bytes gathered before they are handed to the file in one write.
   static constexpr size_t kWriteSize = 64 * 1024;
-  // After a failed write, the file is tried again no sooner than this.
-  static constexpr int64_t kRetryIntervalMs = 100;
 
  private:
   bool OpenFile(const std::wstring& path);
@@ -82,7 +86,9 @@ class TextFileSink {
   // After a failed write: closes the segment that the failure cut, begins a new one with a
   // record of the loss, and writes them at once. False when the file still fails.
   bool RecoverLocked();
-  bool RetryDueLocked() const;
+  // Appends to pending_ what the encoder holds back, so that every line encoded so far reads
+  // back whole from the file once pending_ is in it.
+  void ReleaseHeldLocked();
 
   // Encoded bytes not yet in the file, and where in them each record line can be read whole.
   struct Pending {
@@ -101,11 +107,10 @@ class TextFileSink {
   std::string encoded_;                  // reused for every group
   std::vector<size_t> encoded_ends_;     // reused for every group
   std::vector<std::string_view> group_;  // reused for every batch
+  std::string held_;                     // reused for released bytes
   uint64_t bytes_in_file_ = 0;
-  bool failed_ = false;          // the last write failed; lines are dropped until a retry
-  uint64_t lost_lines_ = 0;      // lines lost since the last loss record reached the file
-  uint32_t error_ = 0;           // the platform's error of the last failed write
-  int64_t last_attempt_ns_ = 0;  // monotonic time of the last failed write or retry
+  WriteFailure failure_;
+  std::string writer_;
 };
 
 }  // namespace g3

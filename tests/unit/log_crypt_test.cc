@@ -494,6 +494,43 @@ TEST(LogCryptTest, EncodeManyListsEachInputWhereItReadsBackWhole) {
   }
 }
 
+// Releasing the held bytes between calls, at every size of what is held: everything encoded so
+// far reads back whole at once, and the stream goes on as one.
+TEST(LogCryptTest, ReleaseHeldMakesEveryInputReadableAndTheStreamGoesOn) {
+  const ReaderPair reader = MakeReaderPair();
+  LogCrypt crypt(0, true, true, reader.table);
+  const TeaKey key = ReaderKey(reader, crypt);
+  std::string stored;
+  std::string text;
+  std::string out;
+  std::vector<size_t> ends;
+  std::vector<size_t> held_sizes_seen;
+  for (int call = 0; call < 64; ++call) {
+    const std::string input = "\n[" + std::to_string(call) + "]" + RandomText(call % 11, call);
+    const std::string_view view = input;
+    ASSERT_TRUE(crypt.EncodeMany({&view, 1}, out, &ends));
+    stored += out;
+    text += input;
+    held_sizes_seen.push_back(crypt.HeldInputs());
+    if (call % 3 != 0) continue;
+    const bool held = crypt.HeldInputs() > 0;
+    EXPECT_EQ(crypt.ReleaseHeld(out), held);
+    stored += out;
+    EXPECT_EQ(crypt.HeldInputs(), 0u);
+    ASSERT_EQ(stored.size() % kTeaBlockSize, 0u);
+    ASSERT_EQ(Inflate(Decipher(key, stored)), text) << "after call " << call;
+  }
+  EXPECT_NE(std::count(held_sizes_seen.begin(), held_sizes_seen.end(), 1u), 0);
+
+  // Only a compressed, enciphered stream has room for filler that reads as nothing.
+  for (const bool compress : {false, true}) {
+    LogCrypt other(0, !compress, compress, reader.table);
+    ASSERT_TRUE(other.Encode("abc", out, false));
+    EXPECT_FALSE(other.ReleaseHeld(out));
+    EXPECT_TRUE(out.empty());
+  }
+}
+
 TEST(LogCryptTest, UnusableSetUpGivesAnEncoderThatNeverWrites) {
   const ReaderPair reader = MakeReaderPair();
   PublicKey off_curve = reader.public_key;

@@ -1,5 +1,6 @@
-// A process that is killed while it logs leaves its most recent records in the memory log.
-// POSIX only: the logging process is a forked child, ended with SIGKILL.
+// A process that is killed while it logs leaves its most recent records in the memory log,
+// and all but about the last second of them in the text log. POSIX only: the logging process is a
+// forked child, ended with SIGKILL.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -89,6 +90,18 @@ TEST(LoggerKillTest, NewestRecordIsWholeWhileTheWriterRunsAndAfterSigkill) {
   // The file as the running writer leaves it, between two records.
   while (progress->last_logged.load(std::memory_order_acquire) < kPauseAfter) usleep(1000);
   ExpectNewestRecords(dir, kPauseAfter, false);
+  // The text log's file holds the same newest record about a second later, whole, without
+  // waiting for more records or the end of the run (bounded far above that for busy machines).
+  const auto text_log_reaches = [&](int newest) {
+    const auto text_logs = corvane::testing::TextLogs(dir.path());
+    for (int tries = 0; tries < 100 && text_logs.size() == 1; ++tries) {
+      const auto log = DecodeFile(text_logs[0]);
+      if (!log.records.empty() && log.records.back().message == Message(newest)) return true;
+      usleep(100 * 1000);
+    }
+    return false;
+  };
+  EXPECT_TRUE(text_log_reaches(kPauseAfter - 1 + kPauseAfter % 2));
 
   progress->pause_after.store(-1, std::memory_order_release);
   while (progress->last_logged.load(std::memory_order_acquire) < kPauseAfter + 20000) {
@@ -102,6 +115,21 @@ TEST(LoggerKillTest, NewestRecordIsWholeWhileTheWriterRunsAndAfterSigkill) {
   munmap(shared, sizeof(Progress));
   // Killed after the record `last` or while the next one was on its way.
   ExpectNewestRecords(dir, last, true);
+
+  // The text log (INFO and above: the odd records) in order from the first one, at least up to
+  // the pause.
+  const auto text_logs = corvane::testing::TextLogs(dir.path());
+  ASSERT_EQ(text_logs.size(), 1u);
+  const auto text_log = DecodeFile(text_logs[0]);
+  int expected = 1;
+  for (const auto& record : text_log.records) {
+    if (record.file != "logger_kill") continue;
+    if (&record != &text_log.records.back() || !Message(expected).starts_with(record.message)) {
+      ASSERT_EQ(record.message, Message(expected));
+    }
+    expected += 2;
+  }
+  EXPECT_GT(expected, kPauseAfter) << "the text log ends at record " << expected - 2;
 }
 
 }  // namespace

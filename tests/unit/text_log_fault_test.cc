@@ -3,6 +3,7 @@
 // Wine the drill of the tool tests does the same with a real logging run.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "base/log/log_entry.h"
 #include "base/log/log_record.h"
 #include "base/log/logger.h"
+#include "base/log/mem_log.h"
 #include "base/log/secp256k1.h"
 #include "base/log/text_file_sink.h"
 #include "tests/support/log_text.h"
@@ -186,6 +188,104 @@ TEST(TextLogFaultTest, EveryLineOfAWriteThatStoresNothingIsReadOrCounted) {
       EXPECT_LE(accounted, count + 2);
     }
   }
+}
+
+// Two spells of failures, the second one right after the first loss record: each loss record
+// counts its own spell's lines and is read whole, and names the program that wrote the log.
+TEST(TextLogFaultTest, EachSpellCountsItsOwnLossInARecordReadWhole) {
+  for (const bool encrypt : {false, true}) {
+    SCOPED_TRACE(encrypt);
+    if (encrypt && !IsDevReaderKeyBuiltIn()) continue;
+    TempDir dir;
+    const auto path = dir / "app.log";
+    {
+      FileSizeLimit limit;
+      g3::TextFileSink sink(L"app", dir.wide(), L"", false, encrypt);
+      sink.SetWriter("fault test 1.2.3.4");
+      sink.Write(Line("before"));
+      sink.Flush();
+      for (const int lost : {3, 5}) {
+        limit.Set(std::filesystem::file_size(path));
+        for (int i = 0; i < lost; ++i) sink.Write(Line("lost " + std::to_string(i)));
+        sink.Flush();
+        limit.Lift();
+        sink.Flush();  // the loss record, and nothing after it before the next spell
+      }
+      sink.Write(Line("kept"));
+    }
+    const DecodedLog log = DecodeFile(path);
+    EXPECT_EQ(Messages(log), (std::vector<std::string>{"before", "kept"}));
+    const std::vector<LogLine> notices = LossRecords(log);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(LostCount(notices[0]), 3u);
+    EXPECT_EQ(LostCount(notices[1]), 5u);
+    for (const LogLine& notice : notices) {
+      EXPECT_TRUE(notice.message.ends_with("; the log of fault test 1.2.3.4")) << notice.message;
+    }
+  }
+}
+
+// A write cut exactly at the end of a line: that line is in the file and not counted; the one
+// after it is counted, exactly.
+TEST(TextLogFaultTest, WriteCutExactlyAfterALineCountsOnlyTheLinesAfterIt) {
+  TempDir dir;
+  const auto path = dir / "app.log";
+  {
+    FileSizeLimit limit;
+    g3::TextFileSink sink(L"app", dir.wide(), L"", false, /*encrypt=*/false);
+    sink.Write(Line("before"));
+    sink.Flush();
+    const std::string stored = Line("stored");
+    limit.Set(std::filesystem::file_size(path) + stored.size());
+    sink.Write(stored);
+    sink.Write(Line("lost"));
+    sink.Flush();
+    limit.Lift();
+    sink.Flush();
+  }
+  const DecodedLog log = DecodeFile(path);
+  EXPECT_EQ(Messages(log), (std::vector<std::string>{"before", "stored"}));
+  ASSERT_EQ(LossRecords(log).size(), 1u);
+  EXPECT_EQ(LostCount(LossRecords(log)[0]), 1u);
+}
+
+// A memory log needs every block of its file before it is mapped: a page without one would
+// fault at its first write on a full disk. A file the disk cannot hold leaves the memory log
+// off, the file at its old length, and the text log working; a file with holes (as an older
+// program left it) gets its blocks.
+TEST(TextLogFaultTest, MemoryLogIsMappedOnlyOverBlocksTheDiskHolds) {
+  TempDir dir;
+  const std::wstring mem_path = (dir / "app.mem.log").wstring();
+  {
+    FileSizeLimit limit;
+    limit.Set(base::MemLog::kFileSize / 2);
+    base::MemLog mem_log;
+    mem_log.Open(&mem_path, /*encrypt=*/false);
+    EXPECT_FALSE(mem_log.mapped());
+    mem_log.Write(Line("dropped"));
+    EXPECT_EQ(std::filesystem::file_size(dir / "app.mem.log"), 0u);
+
+    base::logger logger;
+    ASSERT_TRUE(logger.Init(true, L"corvane", dir.wide().c_str(), L"app", L"", true, false,
+                            /*mem_log=*/true, 0, 0));
+    logger.SetLevel(base::kLogInfo);
+    BASE_LOG_TO(&logger, kLogSource, base::kLogInfo, "text log only");
+    logger.Uninit();
+    EXPECT_EQ(std::filesystem::file_size(dir / "app.corvane.log"), 0u);
+    const DecodedLog log = DecodeFile(TextLogs(dir.path()).at(0));
+    ASSERT_EQ(log.records.size(), 1u);
+    EXPECT_EQ(log.records[0].message, "text log only");
+  }
+  std::filesystem::resize_file(dir / "app.mem.log", base::MemLog::kFileSize);
+  struct stat sparse {};
+  ASSERT_EQ(stat((dir / "app.mem.log").c_str(), &sparse), 0);
+  ASSERT_LT(sparse.st_blocks * 512, base::MemLog::kFileSize) << "no holes to fill here";
+  base::MemLog mem_log;
+  mem_log.Open(&mem_path, /*encrypt=*/false);
+  EXPECT_TRUE(mem_log.mapped());
+  struct stat filled {};
+  ASSERT_EQ(stat((dir / "app.mem.log").c_str(), &filled), 0);
+  EXPECT_GE(filled.st_blocks * 512, base::MemLog::kFileSize);
 }
 
 // A file that fails from its first bytes on: once it takes bytes again, its first readable

@@ -1,5 +1,6 @@
 // corvane-logcat: prints the records of a Corvane log: a text log, a memory-log file or a
 // memory-log dump, deciphered with a reader's private key.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -179,7 +180,16 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "nothing readable follows\n");
     }
   }
-  if (log.status == DecodeStatus::kComplete) return kOk;
+  const auto loss_records =
+      std::count_if(log.records.begin(), log.records.end(), base::log_reader::IsLossRecord);
+  if (loss_records > 0) {
+    std::fprintf(stderr,
+                 "corvane-logcat: %s: records are missing: %zu record%s of the program say%s how "
+                 "many lines it could not write\n",
+                 log_path.c_str(), static_cast<size_t>(loss_records), loss_records == 1 ? "" : "s",
+                 loss_records == 1 ? "s" : "");
+  }
+  if (log.status == DecodeStatus::kComplete) return loss_records > 0 ? kBadInput : kOk;
   if (!log.skipped.empty() && log.status == DecodeStatus::kDamaged &&
       log.stopped_at == bytes->size()) {
     std::fprintf(stderr,
