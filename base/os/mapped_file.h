@@ -16,9 +16,12 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
 
   // Opens the file at `path` for reading and writing (created when missing, its content kept),
-  // shared for reading only, grows it to `size` bytes when shorter and maps those bytes.
-  // Without a path the mapping is backed by anonymous memory. Whatever was open before is
-  // closed first. False when the file cannot be opened or mapped; then nothing is mapped.
+  // shared for reading only, makes the file system hold all of its first `size` bytes (growing
+  // it when shorter) and maps them. A mapped page without a block behind it would fault at
+  // its first write once the disk is full, so a file whose blocks cannot all be had (no space,
+  // a quota) is not mapped: it is left at its old length. Without a path the mapping is backed
+  // by anonymous memory. Whatever was open before is closed first. False when the file cannot
+  // be opened, allocated or mapped; then nothing is mapped.
   bool Open(const std::wstring* path, size_t size);
 
   // The first mapped byte; null while nothing is mapped.

@@ -31,10 +31,18 @@ bool MappedFile::Open(const std::wstring* path, size_t size) {
     // POSIX has no share modes: other writers are not kept out here.
     fd = ::open(NativePath(*path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return false;
+    // Blocks for every byte, also for holes an earlier writer left: ftruncate alone gives a
+    // sparse file.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || (static_cast<size_t>(st.st_size) < size &&
-                                  ::ftruncate(fd, static_cast<off_t>(size)) != 0)) {
+    if (::fstat(fd, &st) != 0) {
       ::close(fd);
+      return false;
+    }
+    const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    if (error != 0) {
+      if (st.st_size < static_cast<off_t>(size)) (void)::ftruncate(fd, st.st_size);
+      ::close(fd);
+      errno = error;
       return false;
     }
   }

@@ -1,8 +1,56 @@
 #include "base/os/mapped_file.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "base/os/win/scoped_resource.h"
 
 namespace base::os {
+namespace {
+
+// Makes the file system hold every one of the file's first `size` bytes: the bytes there are
+// written back as they are when the file has holes, and zeros are written where it is short.
+// (A mapping that grows a file only sets its length, and a page without a block faults at its
+// first write once the disk is full.) On failure the file keeps its old length.
+OVERLAPPED At(uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return at;
+}
+
+bool AllocateOnDisk(HANDLE file, uint64_t size) {
+  FILE_STANDARD_INFO info{};
+  if (!GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info)) return false;
+  const uint64_t length = static_cast<uint64_t>(info.EndOfFile.QuadPart);
+  if (length >= size && static_cast<uint64_t>(info.AllocationSize.QuadPart) >= size) return true;
+
+  std::vector<char> chunk(64 * 1024);
+  bool written = true;
+  for (uint64_t offset = 0; written && offset < size;) {
+    const DWORD count = static_cast<DWORD>(std::min<uint64_t>(chunk.size(), size - offset));
+    DWORD read = 0;
+    OVERLAPPED at = At(offset);
+    if (offset < length && !ReadFile(file, chunk.data(), count, &read, &at)) {
+      written = false;
+      break;
+    }
+    std::fill(chunk.begin() + read, chunk.begin() + count, '\0');
+    DWORD stored = 0;
+    at = At(offset);
+    written = WriteFile(file, chunk.data(), count, &stored, &at) && stored == count;
+    offset += count;
+  }
+  if (written) return true;
+  const DWORD error = GetLastError();
+  LARGE_INTEGER old_end{};
+  old_end.QuadPart = static_cast<LONGLONG>(length);
+  if (SetFilePointerEx(file, old_end, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+  SetLastError(error);
+  return false;
+}
+
+}  // namespace
 
 struct MappedFile::Handles {
   win::ScopedFileHandle file;
@@ -26,6 +74,10 @@ bool MappedFile::Open(const std::wstring* path, size_t size) {
     handles_->file.reset(CreateFileW(path->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handles_->file.valid()) return false;
+    if (!AllocateOnDisk(handles_->file.get(), size)) {
+      Close();
+      return false;
+    }
   }
   // Without a file the mapping is backed by the paging file. A file shorter than `size` grows.
   const uint64_t size64 = size;

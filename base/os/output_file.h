@@ -40,8 +40,12 @@ class OutputFile {
   std::unique_ptr<Handle> handle_;
 };
 
-// The platform's words for an error code, such as "No space left on device", without a line
-// end or a closing full stop.
+// The platform's words for an error code, such as "No space left on device", in UTF-8 whatever
+// the system's language and code page, without a line end or a closing full stop.
 std::string ErrorText(uint32_t code);
+
+// A system's message text as UTF-16 (as Windows gives it in any language) in UTF-8, without
+// its line end or closing full stop; "error <code>" when nothing is left.
+std::string ErrorTextFromSystemMessage(std::u16string_view message, uint32_t code);
 
 }  // namespace base::os

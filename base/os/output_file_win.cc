@@ -58,14 +58,12 @@ void OutputFile::Close() {
 }
 
 std::string ErrorText(uint32_t code) {
-  char buffer[512] = {};
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, buffer, sizeof buffer, nullptr);
-  while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' ||
-                        buffer[length - 1] == ' ' || buffer[length - 1] == '.')) {
-    --length;
-  }
-  return length > 0 ? std::string(buffer, length) : "error " + std::to_string(code);
+  // The wide form: the ANSI one gives the text in the system's code page, not UTF-8.
+  wchar_t buffer[512] = {};
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, buffer, 512, nullptr);
+  return ErrorTextFromSystemMessage(
+      std::u16string_view(reinterpret_cast<const char16_t*>(buffer), length), code);
 }
 
 }  // namespace base::os

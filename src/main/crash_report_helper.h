@@ -96,6 +96,10 @@ class CrashReportHelper {
 std::wstring ResolveCrashDllPath();
 void LoadCrashReportHelper(const std::wstring& version);
 void UnloadCrashReportHelper();
+// Until a crash-report library takes over: an unhandled exception, or an abort, ends the
+// process at once with the exception's code (3 for an abort), never with a dialog or a
+// debugger over the player's game. What the memory log holds stays in its file.
+void EndProcessOnUnhandledException();
 #endif
 
 }  // namespace corvane

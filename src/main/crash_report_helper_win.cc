@@ -1,5 +1,7 @@
 #include "src/main/crash_report_helper.h"
 
+#include <csignal>
+
 #include "base/os/file_system.h"
 #include "base/os/win/windows_types.h"
 #include "src/main/host_environment.h"
@@ -24,6 +26,22 @@ class Win32CrashLibraryOps final : public CrashLibraryOps {
   void FreeLibraryModule(void* module) override { FreeLibrary(static_cast<HMODULE>(module)); }
 };
 
+// The process ends here, on the thread that crashed: no dialog, no debugger, and nothing more
+// of a program in an unknown state runs (no destructors, no exit handlers).
+LONG WINAPI EndProcessWithExceptionCode(EXCEPTION_POINTERS* exception) {
+  const DWORD code = exception != nullptr && exception->ExceptionRecord != nullptr
+                         ? exception->ExceptionRecord->ExceptionCode
+                         : 1;
+  TerminateProcess(GetCurrentProcess(), code);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// The C library's abort would otherwise show its own message box in a program without a
+// console.
+void EndProcessOnAbort(int) {
+  TerminateProcess(GetCurrentProcess(), 3);
+}
+
 // Touched by the start-up thread only: loaded once at start, unloaded once at exit.
 CrashReportHelper& ProcessCrashHelper() {
   static Win32CrashLibraryOps ops;
@@ -43,6 +61,12 @@ void LoadCrashReportHelper(const std::wstring& version) {
 
 void UnloadCrashReportHelper() {
   ProcessCrashHelper().Unload();
+}
+
+void EndProcessOnUnhandledException() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(EndProcessWithExceptionCode);
+  std::signal(SIGABRT, EndProcessOnAbort);
 }
 
 }  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include <fmt/format.h>
+
 #include "base/log/log_record.h"
 #include "base/strings/utf.h"
 #include "src/main/host_environment.h"
@@ -58,6 +60,7 @@ void MakeProcessDpiAware(StartupOps& ops) {
 }
 
 int RunProcess(const wchar_t* command_line, StartupOps& ops) {
+  ops.EndProcessOnUnhandledException();
   // DPI awareness must be declared before any window exists.
   MakeProcessDpiAware(ops);
 
@@ -70,6 +73,11 @@ int RunProcess(const wchar_t* command_line, StartupOps& ops) {
   const std::wstring command_line_copy = command_line != nullptr ? command_line : L"";
   LOG_NOTICE("Corvane starting, version={}, pid={}, cmdline=[{}]", base::WideToUtf8(version),
              ops.GetProcessId(), base::WideToUtf8(command_line_copy));
+  // Named again in the logger's own records: a disk that is full at the start loses this one.
+  if (logger != nullptr) {
+    logger->SetWriter(
+        fmt::format("Corvane version={}, pid={}", base::WideToUtf8(version), ops.GetProcessId()));
+  }
   if (!host_path.empty()) LOG_NOTICE("[boot] vexora_path={}", base::WideToUtf8(host_path));
 
   ops.LoadCrashReportHelper(version);

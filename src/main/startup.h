@@ -15,6 +15,11 @@ class StartupOps {
 
   virtual ~StartupOps() = default;
 
+  // From here on an unhandled exception ends the process at once with its code, as the
+  // launcher sees it, instead of a dialog or a debugger over the game. A crash-report library
+  // loaded later puts its own handler in its place.
+  virtual void EndProcessOnUnhandledException() = 0;
+
   // DPI awareness.
   virtual OptionalCall SetProcessDpiAwarenessContext(intptr_t context) = 0;  // user32, by name
   virtual bool LoadShcore() = 0;

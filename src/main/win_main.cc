@@ -17,6 +17,8 @@ using base::win::ProcedureAs;
 
 class Win32StartupOps final : public StartupOps {
  public:
+  void EndProcessOnUnhandledException() override { corvane::EndProcessOnUnhandledException(); }
+
   OptionalCall SetProcessDpiAwarenessContext(intptr_t context) override {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");  // already loaded; never loaded here
     if (user32 == nullptr) return OptionalCall::kMissing;

@@ -1,5 +1,5 @@
 // The OS services the logger builds on: the lock's sleep and wake-up, the thread's time limit,
-// directory creation and the executable's path.
+// directory creation, the executable's path and the system's error texts.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +9,9 @@
 
 #include "base/os/file_system.h"
 #include "base/os/lock.h"
+#include "base/os/output_file.h"
 #include "base/os/thread.h"
+#include "base/strings/utf.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -103,6 +105,26 @@ TEST(FileSystemTest, ExecutablePathNamesThisProgram) {
   const std::filesystem::path path(base::os::ExecutablePath());
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(path.stem().string(), "corvane_unit_tests");
+}
+
+// Error texts come as UTF-16 in the system's language and reach logs and terminals as UTF-8,
+// without the line end and full stop; on this system too (under Wine, from FormatMessageW).
+TEST(ErrorTextTest, SystemMessagesBecomeUtf8WithoutTheirEnd) {
+  using base::os::ErrorTextFromSystemMessage;
+  EXPECT_EQ(ErrorTextFromSystemMessage(u"Espace insuffisant sur le disque.\r\n", 112),
+            "Espace insuffisant sur le disque");
+  EXPECT_EQ(ErrorTextFromSystemMessage(u"Der Datenträger ist voll. \r\n", 112),
+            "Der Datentr\xC3\xA4ger ist voll");
+  EXPECT_EQ(ErrorTextFromSystemMessage(u"\u78C1\u76D8\u7A7A\u95F4\u4E0D\u8DB3\u3002\r\n", 112),
+            "\xE7\xA3\x81\xE7\x9B\x98\xE7\xA9\xBA\xE9\x97\xB4\xE4\xB8\x8D\xE8\xB6\xB3"
+            "\xE3\x80\x82");
+  EXPECT_EQ(ErrorTextFromSystemMessage(u".\r\n", 112), "error 112");
+  EXPECT_EQ(ErrorTextFromSystemMessage(u"", 7), "error 7");
+
+  const std::string text = base::os::ErrorText(2);
+  EXPECT_FALSE(text.empty());
+  EXPECT_NE(text.back(), '.');
+  EXPECT_EQ(base::WideToUtf8(base::Utf8ToWide(text)), text) << "not UTF-8: " << text;
 }
 
 }  // namespace

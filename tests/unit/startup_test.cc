@@ -24,6 +24,8 @@ class FakeStartupOps final : public StartupOps {
  public:
   explicit FakeStartupOps(std::vector<std::string>& journal) : journal_(journal) {}
 
+  void EndProcessOnUnhandledException() override { Note("crash.end_process_on_unhandled"); }
+
   OptionalCall SetProcessDpiAwarenessContext(intptr_t context) override {
     Note("dpi.context " + std::to_string(context));
     return dpi_context;
@@ -111,8 +113,8 @@ TEST_F(StartupTest, NormalRunInOrder) {
   ops_.vexora_path = L"D:\\Games\\Host";
   const int exit_code = RunProcess(L"--hwnd 1A2B --game-id 42 vx=D:\\Games\\Host", ops_);
   EXPECT_EQ(exit_code, 0);
-  EXPECT_EQ(journal_, Events({"dpi.context -4", "env.vexora_path", "logger.Init",
-                              "logger.SetLevel 2", "env.version",
+  EXPECT_EQ(journal_, Events({"crash.end_process_on_unhandled", "dpi.context -4", "env.vexora_path",
+                              "logger.Init", "logger.SetLevel 2", "env.version",
                               "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
                               "cmdline=[--hwnd 1A2B --game-id 42 vx=D:\\Games\\Host]",
                               "log NOTICE [boot] vexora_path=D:\\Games\\Host", "crash.load 1.2.3.4",
@@ -146,8 +148,8 @@ TEST_F(StartupTest, HostPathFallsBackToTheParentInstallDir) {
   RunProcess(L"--hwnd 1", ops_);
   EXPECT_EQ(logger_.init_args.log_dir, L"C:\\Host\\log");
   EXPECT_THAT(logger_.Texts(base::kLogNotice), ::testing::Contains("[boot] vexora_path=C:\\Host"));
-  EXPECT_EQ(journal_[1], "env.vexora_path");
-  EXPECT_EQ(journal_[2], "env.parent_install_dir");
+  EXPECT_EQ(journal_[2], "env.vexora_path");
+  EXPECT_EQ(journal_[3], "env.parent_install_dir");
 }
 
 TEST_F(StartupTest, WithoutHostPathTheLoggerGetsNoDirectoryAndThereIsNoBootRecord) {

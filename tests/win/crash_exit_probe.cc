@@ -1,0 +1,20 @@
+// Test helper: sets up crash handling as Corvane's start-up does, then crashes.
+//   crash_exit_probe (fault | abort | throw) [--bare]
+// "fault" writes through a null pointer, "abort" calls abort, "throw" lets a C++ exception
+// leave the program. --bare skips the set-up, to see what happens without it.
+#include <cstdlib>
+#include <cwchar>
+#include <stdexcept>
+
+#include "base/os/win/windows_types.h"
+#include "src/main/crash_report_helper.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
+  const std::wstring line = command_line != nullptr ? command_line : L"";
+  if (line.find(L"--bare") == std::wstring::npos) corvane::EndProcessOnUnhandledException();
+  if (line.starts_with(L"abort")) std::abort();
+  if (line.starts_with(L"throw")) throw std::runtime_error("nobody catches this");
+  volatile int* nowhere = nullptr;
+  *nowhere = 1;
+  return 0;
+}
