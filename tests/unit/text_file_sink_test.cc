@@ -8,6 +8,7 @@
 #include "base/log/log_crypt.h"
 #include "base/log/log_entry.h"
 #include "base/log/text_file_sink.h"
+#include "base/log/write_failure.h"
 #include "base/os/file_system.h"
 #include "base/strings/utf.h"
 #include "tests/support/temp_dir.h"
@@ -177,3 +178,30 @@ TEST(TextFileSinkTest, UnusableDirectoryFallsBackToTheCurrentDirectory) {
 }
 
 }  // namespace
+
+// The rules of a spell of failed writes: reported once when it begins, lines counted through
+// it, the file tried again no sooner than the interval after the last try, and a count that
+// starts from zero after the loss record is in the file.
+TEST(WriteFailureTest, SpellCountsRetriesAfterTheIntervalAndStartsOverWhenRecovered) {
+  constexpr int64_t kMs = 1000000;
+  g3::WriteFailure failure;
+  EXPECT_FALSE(failure.failing());
+  EXPECT_TRUE(failure.WriteFailed(112, 2, 1000 * kMs));
+  EXPECT_FALSE(failure.WriteFailed(112, 1, 1010 * kMs));
+  failure.CountLost(4);
+  EXPECT_TRUE(failure.failing());
+  EXPECT_EQ(failure.lost_lines(), 7u);
+  EXPECT_FALSE(failure.RetryDue(1109 * kMs));
+  EXPECT_TRUE(failure.RetryDue(1110 * kMs));
+  failure.Retrying(1110 * kMs);
+  EXPECT_FALSE(failure.RetryDue(1200 * kMs));
+  EXPECT_EQ(failure.LossMessage("Disk full", ""),
+            "7 record lines could not be written to this log and are lost: Disk full (error 112)");
+  EXPECT_EQ(failure.LossMessage("Disk full", "Corvane version=1.2.3.4, pid=7"),
+            "7 record lines could not be written to this log and are lost: Disk full (error 112); "
+            "the log of Corvane version=1.2.3.4, pid=7");
+  failure.Recovered();
+  EXPECT_FALSE(failure.failing());
+  EXPECT_TRUE(failure.WriteFailed(28, 5, 2000 * kMs));
+  EXPECT_EQ(failure.lost_lines(), 5u);
+}
