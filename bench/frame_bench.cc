@@ -55,6 +55,7 @@ class BenchPlatform final : public OverlayPlatform {
   bool FeedEnabled() override { return true; }
   uint64_t FeedIpcWindow() override { return 0; }
   bool IsWindow(uint64_t) override { return false; }
+  uint32_t WindowProcessId(uint64_t) override { return 0; }
   void PostHostMessage(uint64_t, uint32_t, uint64_t, uint64_t) override {}
 
   uint32_t tick = 1000000;

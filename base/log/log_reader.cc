@@ -685,9 +685,12 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
   SegmentReader reader{*header, key, log, {}, {}, 0, 0, 0};
   if (first > 0) reader.Skip(0, std::to_string(first) + " bytes before the first segment header");
   size_t at = first + kSegmentHeaderSize;
+  // The damaged places from here on wait for the header where reading goes on; those before
+  // it have theirs. Each place is looked at once, however many there are.
+  size_t awaiting_resume = 0;
   auto resume_at = [&](size_t header_at) {
-    for (SkippedDamage& damage : log.skipped) {
-      if (damage.resumed_at == 0) damage.resumed_at = header_at;
+    for (; awaiting_resume < log.skipped.size(); ++awaiting_resume) {
+      log.skipped[awaiting_resume].resumed_at = header_at;
     }
     at = header_at + kSegmentHeaderSize;
   };

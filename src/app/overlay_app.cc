@@ -53,38 +53,65 @@ bool OverlayApp::Init(const LaunchArgs& args) {
   return true;
 }
 
-void OverlayApp::NotifyVexoraEnv(uint64_t ipc) {
-  const uint32_t pid = platform_.GameProcessId();
-  LOG_NOTICE("NotifyVexoraEnv: PostMessage(ipc={:016X}, {}, game_id={}, pid={})", ipc,
-             kHostNotifyMessage, game_id_, pid);
-  platform_.PostHostMessage(ipc, kHostNotifyMessage, game_id_, pid);
-  told_host_windows_.push_back(ipc);
-}
-
-OverlayApp::HostWindow OverlayApp::FollowHostWindow() {
+OverlayApp::HostWindowJudgement OverlayApp::JudgeHostWindow() {
   // The window as the last read that took the lock found it. A host that restarts names its
-  // new window there; a host that died leaves its old one, which is then no window at all.
+  // new window there; a host that died leaves its old one, which is then no window at all, or
+  // a window of another process that was given the same handle.
+  using State = HostWindowJudgement::State;
+  HostWindowJudgement judgement;
   const uint64_t ipc = platform_.FeedIpcWindow();
-  if (ipc == 0) return HostWindow::kNone;
-  if (!platform_.IsWindow(ipc)) return HostWindow::kGone;
-  if (std::find(told_host_windows_.begin(), told_host_windows_.end(), ipc) !=
-      told_host_windows_.end()) {
-    return HostWindow::kKnown;
+  if (ipc == 0) return judgement;
+  judgement.window = ipc;
+  judgement.process_id = platform_.IsWindow(ipc) ? platform_.WindowProcessId(ipc) : 0;
+  if (judgement.process_id == 0) {
+    judgement.state = State::kDead;
+    judgement.dead_because =
+        fmt::format("the host's IPC window {:016X} is no longer a window", ipc);
+    return judgement;
   }
-  NotifyVexoraEnv(ipc);
-  return HostWindow::kNew;
+  const auto told = std::find_if(told_host_windows_.begin(), told_host_windows_.end(),
+                                 [ipc](const ToldHostWindow& t) { return t.window == ipc; });
+  if (told == told_host_windows_.end()) {
+    judgement.state = State::kUntold;
+  } else if (told->process_id == judgement.process_id) {
+    judgement.state = State::kTold;
+  } else {
+    // The host told is gone. Whoever owns the handle now may be that host restarted, so it is
+    // told too; the figures count as live again only at a later refresh that reads the block.
+    judgement.state = State::kUntold;
+    judgement.dead_because = fmt::format(
+        "the host's IPC window {:016X} now belongs to process {}, not to process {} "
+        "that was told",
+        ipc, judgement.process_id, told->process_id);
+  }
+  return judgement;
 }
 
-void OverlayApp::SetStale(const std::string& reason) {
-  const bool stale = !reason.empty();
-  if (stale == figures_stale_) return;
-  figures_stale_ = stale;
-  compose_pending_ = true;
-  if (stale) {
-    LOG_WARNING("Figures stale, showing the fallbacks: {}", reason);
-  } else {
-    LOG_NOTICE("Figures live again");
+void OverlayApp::TellHostWindow(uint64_t window, uint32_t process_id) {
+  const uint32_t pid = platform_.GameProcessId();
+  LOG_NOTICE("NotifyVexoraEnv: PostMessage(ipc={:016X}, {}, game_id={}, pid={})", window,
+             kHostNotifyMessage, game_id_, pid);
+  platform_.PostHostMessage(window, kHostNotifyMessage, game_id_, pid);
+  std::erase_if(told_host_windows_,
+                [window](const ToldHostWindow& t) { return t.window == window; });
+  if (told_host_windows_.size() >= kHostWindowsRemembered) {
+    told_host_windows_.erase(told_host_windows_.begin());
   }
+  told_host_windows_.push_back({window, process_id});
+}
+
+void OverlayApp::MarkStale(const std::string& reason) {
+  if (figures_stale_) return;
+  figures_stale_ = true;
+  compose_pending_ = true;
+  LOG_WARNING("Figures stale, showing the fallbacks: {}", reason);
+}
+
+void OverlayApp::MarkLive() {
+  if (!figures_stale_) return;
+  figures_stale_ = false;
+  compose_pending_ = true;
+  LOG_NOTICE("Figures live again");
 }
 
 void OverlayApp::Shutdown() {
@@ -134,16 +161,18 @@ void OverlayApp::RefreshData() {
   const bool block_read = read == BlockRead::kParsed || read == BlockRead::kNotParsedWhole;
   unread_refreshes_ = block_read ? 0 : unread_refreshes_ + 1;
 
-  const HostWindow host = FollowHostWindow();
-  if (host == HostWindow::kNew) unread_refreshes_ = 0;  // a host that (re)started: live again
+  const HostWindowJudgement host = JudgeHostWindow();
+  // A new host window is told at once, whatever the read gave: the host waits for it.
+  if (host.state == HostWindowJudgement::State::kUntold) {
+    TellHostWindow(host.window, host.process_id);
+  }
   if (unread_refreshes_ >= kUnreadRefreshesForStale) {
-    SetStale(fmt::format("the block could not be read at {} refreshes in a row ({})",
-                         unread_refreshes_, DescribeBlockRead(read)));
-  } else if (host == HostWindow::kGone) {
-    SetStale(fmt::format("the host's IPC window {:016X} is no longer a window",
-                         platform_.FeedIpcWindow()));
-  } else {
-    SetStale({});
+    MarkStale(fmt::format("the block could not be read at {} refreshes in a row ({})",
+                          unread_refreshes_, DescribeBlockRead(read)));
+  } else if (!host.dead_because.empty()) {
+    MarkStale(host.dead_because);
+  } else if (block_read) {
+    MarkLive();
   }
 }
 

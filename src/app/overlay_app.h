@@ -2,6 +2,7 @@
 // The overlay application: binds the game window named on the command line, the overlay window
 // drawn over it and the performance block; tells the host whom it serves; runs the main loop
 // that shows the figures while the game is in front and leaves when the game has gone.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ inline constexpr int kGameWindowWaits = 10;
 inline constexpr uint32_t kGameWindowWaitMs = 500;
 // The figures count as stale once the block could not be read at this many refreshes in a row.
 inline constexpr int kUnreadRefreshesForStale = 3;
+// How many host windows told are remembered, the newest kept: a host restarts seldom, and a
+// block that names one window after another must not make the memory grow.
+inline constexpr size_t kHostWindowsRemembered = 8;
 
 class OverlayApp {
  public:
@@ -49,7 +53,8 @@ class OverlayApp {
   // overlay above the game.
   void UpdateFrame();
   // Reads the block into the snapshot and the style, tells a new live host window whom this
-  // overlay serves, and decides whether the figures are stale.
+  // overlay serves, and marks the figures stale or live: stale after unread refreshes or with
+  // a dead host window, live again only at a refresh that read the block.
   void RefreshData();
 
   uintptr_t game_hwnd() const { return game_hwnd_; }
@@ -68,13 +73,35 @@ class OverlayApp {
   bool figures_stale() const { return figures_stale_; }
 
  private:
-  // Posts the host message to `ipc`, a live window that has not been told before.
-  void NotifyVexoraEnv(uint64_t ipc);
-  enum class HostWindow { kNone, kKnown, kNew, kGone };
-  // Looks at the host window the block names: a live one not told before is told now.
-  HostWindow FollowHostWindow();
-  // Enters or leaves the stale state, with one record each way; `reason` empty means live.
-  void SetStale(const std::string& reason);
+  // A host window told whom this overlay serves, with the process that owned it then: window
+  // handles are reused, so a handle alone does not say it is still the same window.
+  struct ToldHostWindow {
+    uint64_t window = 0;
+    uint32_t process_id = 0;
+  };
+  // What the host window the block names is, as far as this overlay can see.
+  struct HostWindowJudgement {
+    enum class State {
+      kNone,    // the block names no window
+      kTold,    // a live window told before, still owned by the same process
+      kUntold,  // a live window not told before (or told while another process owned it)
+      kDead,    // no window any more
+    } state = State::kNone;
+    uint64_t window = 0;      // the handle the block names
+    uint32_t process_id = 0;  // the window's owner now, for kTold and kUntold
+    // Why the host told before counts as dead; empty while it may be alive. Set for kDead, and
+    // for kUntold when the handle now belongs to another process than the one told.
+    std::string dead_because;
+  };
+  // Looks at the host window the block names; tells nobody.
+  HostWindowJudgement JudgeHostWindow();
+  // Posts the host message to `window`, a live window owned by `process_id`, and remembers
+  // both, forgetting the oldest window told when there are too many.
+  void TellHostWindow(uint64_t window, uint32_t process_id);
+  // Every row shows its fallback from the next frame on; one record, when they were live.
+  void MarkStale(const std::string& reason);
+  // The figures show again from the next frame on; one record, when they were stale.
+  void MarkLive();
   // The game monitor's DPI into `dpi_` (kept when none can be had).
   void ReadDpi();
   void ApplyFontSize();
@@ -105,8 +132,9 @@ class OverlayApp {
   // Refreshes in a row at which the block could not be read.
   int unread_refreshes_ = 0;
   bool figures_stale_ = false;
-  // Every host window told whom this overlay serves, so that none is told twice.
-  std::vector<uint64_t> told_host_windows_;
+  // The newest host windows told whom this overlay serves, oldest first, one entry a handle,
+  // so that none is told twice while it keeps its owner.
+  std::vector<ToldHostWindow> told_host_windows_;
 
   // The runs of the current figures and style. They change only when the block is read, so
   // they are made again only then, not on every frame.

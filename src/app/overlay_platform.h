@@ -71,6 +71,8 @@ class OverlayPlatform {
 
   // The host's IPC window.
   virtual bool IsWindow(uint64_t window) = 0;
+  // The id of the process that owns `window`; 0 when it is no window (any more).
+  virtual uint32_t WindowProcessId(uint64_t window) = 0;
   virtual void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
                                uint64_t lparam) = 0;
 };

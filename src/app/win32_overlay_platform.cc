@@ -70,6 +70,12 @@ bool Win32OverlayPlatform::IsWindow(uint64_t window) {
   return ::IsWindow(AsWindow(window)) != FALSE;
 }
 
+uint32_t Win32OverlayPlatform::WindowProcessId(uint64_t window) {
+  DWORD process_id = 0;
+  if (window != 0 && GetWindowThreadProcessId(AsWindow(window), &process_id) == 0) return 0;
+  return process_id;
+}
+
 void Win32OverlayPlatform::PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
                                            uint64_t lparam) {
   PostMessageW(AsWindow(window), message, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));

@@ -52,6 +52,7 @@ class Win32OverlayPlatform final : public OverlayPlatform {
   uint64_t FeedIpcWindow() override { return reader_.ipc_wnd(); }
 
   bool IsWindow(uint64_t window) override;
+  uint32_t WindowProcessId(uint64_t window) override;
   void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
                        uint64_t lparam) override;
 

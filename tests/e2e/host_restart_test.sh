@@ -35,6 +35,9 @@ start_corvane "vx=$(winpath "$host")" --hwnd "$main_hwnd" --game-id "$game_id"
 wait_for "the first host window got message 1004" 30 said_times main 1
 wait_for "the overlay shows" 20 box_present
 live_width=$box_w
+# What corvane-inspect takes for the game window's DPI, to set beside the overlay's below.
+inspect_dpi=$(wine "$inspect_exe" --json-file "$(winpath "$doc")" --hwnd "$main_hwnd" 2>/dev/null |
+  tr -d '\r' | python3 -c 'import json, sys; d = json.load(sys.stdin); print(d["dpi"], d["dpi_from"])')
 
 # The host restarts: the block names the second window from now on. A section lives while a
 # process has it open, and Corvane has, so the block stays while no feed runs.
@@ -85,5 +88,11 @@ check "log: live again once" 1 "$(echo "$records" | grep -c 'Figures live again$
 dpi_record=$(echo "$records" | grep -o "DPI from the game's monitor: [0-9]*\|The game's monitor DPI is not available, the screen's is used: [0-9]*")
 check "log: where the DPI came from, once" 1 "$(echo "$dpi_record" | grep -c .)"
 echo "     ($dpi_record)"
+case "$dpi_record" in
+  "DPI from the game's monitor: "*) overlay_dpi="${dpi_record##*: } the game window's monitor" ;;
+  *) overlay_dpi="${dpi_record##*: } the screen" ;;
+esac
+check "corvane-inspect --hwnd takes the DPI the overlay took, from where it took it" \
+  "$overlay_dpi" "$inspect_dpi"
 
 finish

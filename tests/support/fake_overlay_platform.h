@@ -117,6 +117,12 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     ++counts["IsWindow"];
     return window != 0 && live_windows.count(window) != 0;
   }
+  uint32_t WindowProcessId(uint64_t window) override {
+    ++counts["WindowProcessId"];
+    if (window == 0 || live_windows.count(window) == 0) return 0;
+    const auto owner = window_owners.find(window);
+    return owner == window_owners.end() ? host_pid : owner->second;
+  }
   void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
                        uint64_t lparam) override {
     Note("Post " + std::to_string(window) + " " + std::to_string(message) + " " +
@@ -157,6 +163,9 @@ class FakeOverlayPlatform final : public OverlayPlatform {
   BlockRead read_result = BlockRead::kParsed;
   uint64_t ipc_window = 0;          // the host window the block names
   std::set<uint64_t> live_windows;  // the handles that are windows
+  // The process that owns a live window: `host_pid` unless the window is listed here.
+  uint32_t host_pid = 700;
+  std::map<uint64_t, uint32_t> window_owners;
   uint64_t read_game_id = 0;
   std::string read_drive;
   std::function<void(PerfSnapshot&, UiStyle&)> on_read;

@@ -73,6 +73,16 @@ std::string DecompressionBomb(std::string_view start, std::string_view unit, siz
   return file + std::string(trailer.begin(), trailer.end());
 }
 
+std::string EmptySegmentsWithStrayBytes(size_t count) {
+  const std::string header = PlainSegmentHeader(true);
+  const auto trailer = base::log_crypt::SegmentTrailer{1767322800}.ToBytes();
+  std::string segment = header + std::string(trailer.begin(), trailer.end()) + "?";
+  std::string file;
+  file.reserve(segment.size() * count);
+  for (size_t i = 0; i < count; ++i) file += segment;
+  return file;
+}
+
 TextLogWriter::TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys)
     : crypt_(0, encrypt, encrypt, keys) {
   crypt_.Encode(

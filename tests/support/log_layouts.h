@@ -38,6 +38,11 @@ std::string DecompressionBomb(std::string_view start, std::string_view unit, siz
 // A segment header that is not enciphered, `compress` as given.
 std::string PlainSegmentHeader(bool compress);
 
+// A compressed text log, not enciphered, of `count` empty segments, each closed by its trailer
+// and followed by one stray byte: two damaged places per segment (the segment breaks off, and
+// bytes follow its trailer), each of which reading goes past to the next header.
+std::string EmptySegmentsWithStrayBytes(size_t count);
+
 class TextLogWriter {
  public:
   TextLogWriter(bool encrypt, std::span<const base::log_crypt::PublicKey> keys);

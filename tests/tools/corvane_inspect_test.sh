@@ -79,13 +79,14 @@ if [ -z "$emulator" ]; then
   check "block: rows" '["60", "1.2%"]' "$(q '[d["rows"][0]["value"], d["rows"][4]["value"]]')"
   check "block: measured" '"approximation: 0.55 em per unit, 1.32 em lines"' \
     "$(q 'd["box"]["measured_by"]')"
-  check "block: dpi and font" '[96, 16, 16]' "$(q '[d["dpi"], d["font_px"], d["pixel_size"]]')"
+  check "block: dpi and font" '[96, "the reference 96", 16, 16]' \
+    "$(q '[d["dpi"], d["dpi_from"], d["font_px"], d["pixel_size"]]')"
   run "$inspect" --name "$name" --game-id 1 >/dev/null
   check "block: another game" '["--", "3.5%"]' "$(q '[d["rows"][0]["value"], d["rows"][4]["value"]]')"
   "$feed" --once --name "$name" --json-file "$work/doc.json" --show 0
   run "$inspect" --name "$name" --dpi 144 >/dev/null
-  check "block: hidden" '[true, false, 0, 24]' \
-    "$(q '[d["read"], d["enabled"], d["ipc_wnd"], d["pixel_size"]]')"
+  check "block: hidden" '[true, false, 0, 24, "--dpi"]' \
+    "$(q '[d["read"], d["enabled"], d["ipc_wnd"], d["pixel_size"], d["dpi_from"]]')"
   check "block: --box" '[1601, 1030]' \
     "$(run "$inspect" --name "$name" --box 300,40 >/dev/null; q '[d["position"]["x"], d["position"]["y"]]')"
 
@@ -110,6 +111,7 @@ else
 
   check "no block: exit code" 1 "$(run "$inspect" --name "$name-missing")"
   check "no block: read" '[false, false, "GDI+"]' "$(q '[d["read"], d["enabled"], d["box"]["measured_by"]]')"
+  check "no game window: the screen's DPI" '"the screen"' "$(q 'd["dpi_from"]')"
   check "not a window: exit code" 1 "$(run "$inspect" --hwnd 1)"
   check "not a window: says so" 1 "$(grep -c 'is not a window' "$work/err")"
 fi

@@ -6,7 +6,8 @@
 // spaces.log and controls.log (plain text logs with messages of spaces and of control
 // characters); and files someone made: bomb.log (a text log that would inflate to 2 GiB),
 // random.bin (8 MiB of random bytes), random.log (a log header and 8 MiB of random bytes) and
-// heads.log (a log header and 3 MiB of record heads that never end).
+// heads.log (a log header and 3 MiB of record heads that never end) and damages.log (200,000
+// empty segments, each followed by one stray byte: 400,000 damaged places).
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
                 2048)) &&
       Write(dir + "/random.bin", noise) &&
       Write(dir + "/random.log", corvane::testing::PlainSegmentHeader(true) + noise) &&
-      Write(dir + "/heads.log", heads);
+      Write(dir + "/heads.log", heads) &&
+      Write(dir + "/damages.log", corvane::testing::EmptySegmentsWithStrayBytes(200000));
   return ok && hostile_ok ? 0 : 1;
 }

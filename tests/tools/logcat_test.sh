@@ -98,11 +98,19 @@ hostile() {  # hostile <file> <expected message part>
   echo "     $1: $((($(date +%s%N) - start) / 1000000)) ms"
   check "$1 exits 1" 1 "$rc"
   check "$1 says why" 1 "$(grep -c "$2" "$work/err")"
+  # At most 20 damaged places one by one, a line for the rest, and why reading stopped.
+  check "$1: at most 22 lines on standard error" yes \
+    "$(awk 'END { print (NR <= 22 ? "yes" : "no: " NR " lines") }' "$work/err")"
 }
 hostile bomb.log "the text passes 64 MiB"
 hostile random.bin "is no Corvane log"
 hostile random.log "the compressed data cannot be inflated"
 hostile heads.log "without its trailer"
+# 200,000 empty segments, each followed by one stray byte: reading goes past each place once.
+hostile damages.log "unexpected bytes after a segment trailer at byte 32599999 after 0 records"
+check "damages.log: the first 20 places one by one" 20 "$(grep -c ': damaged at byte' "$work/err")"
+check "damages.log: one line for the rest and where they lie" 1 \
+  "$(grep -c ': 399978 more damaged places from byte 1780 to byte 32599837, not listed one by one$' "$work/err")"
 
 printf 'just some text, no log at all\n' >"$work/nolog.txt"
 check "no log exits 1" 1 "$(run "$logcat" "$(p "$work/nolog.txt")")"

@@ -119,7 +119,8 @@ TEST(InspectOptionsTest, WindowOptionsOnlyOnWindows) {
   const std::string windows = corvane::inspect::InspectUsage(true);
   const std::string elsewhere = corvane::inspect::InspectUsage(false);
   EXPECT_NE(windows.find("--hwnd HEX"), std::string::npos);
-  EXPECT_NE(windows.find("(default: the screen's)"), std::string::npos);
+  EXPECT_NE(windows.find("monitor, as the overlay takes it; else the screen's)"),
+            std::string::npos);
   EXPECT_EQ(elsewhere.find("--hwnd"), std::string::npos);
   EXPECT_EQ(elsewhere.find("--png"), std::string::npos);
   EXPECT_NE(elsewhere.find("(default: 96)"), std::string::npos);
@@ -281,6 +282,7 @@ TEST(InspectReportTest, ShowsTheRecordsTheRowsAndThePlace) {
   EXPECT_EQ(report["hash"], frame.composed.hash);
 
   EXPECT_EQ(report["dpi"], 96);
+  EXPECT_EQ(report["dpi_from"], "the reference 96");
   EXPECT_EQ(report["font_px"], 16);
   EXPECT_EQ(report["pixel_size"], 16);
   EXPECT_EQ(report["window_font_px"], 16);

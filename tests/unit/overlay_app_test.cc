@@ -508,19 +508,97 @@ TEST_F(StaleFiguresTest, HostWindowThatDiesMakesThemStaleAndANewLiveOneIsToldOnc
   EXPECT_THAT(posts, ElementsAre("Post 48 1004 42 4321", "Post 64 1004 42 4321"));
 }
 
-TEST_F(StaleFiguresTest, NewLiveHostWindowEndsAStaleStateOfUnreadRefreshes) {
+TEST_F(StaleFiguresTest, NewLiveHostWindowIsToldAtOnceButOnlyAReadEndsTheStaleState) {
   Start();
   platform_.read_result = BlockRead::kBadLength;  // the header is taken, the document is not
   Refresh();
   Refresh();
   Refresh();
   ASSERT_TRUE(app_.figures_stale());
+  // The host's old figures must not come back as live while the block cannot be read.
   platform_.ipc_window = 0x50;
   platform_.live_windows = {0x50};
   Refresh();
-  EXPECT_FALSE(app_.figures_stale());
   EXPECT_EQ(Posts(), 1);
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kFallbacks);
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_THAT(Texts(base::kLogNotice), ::testing::Not(::testing::Contains("Figures live again")));
+  platform_.read_result = BlockRead::kParsed;
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
   EXPECT_EQ(Texts(base::kLogNotice).back(), "Figures live again");
+  EXPECT_EQ(Posts(), 1);
+}
+
+TEST_F(StaleFiguresTest, HandleNowOwnedByAnotherProcessIsADeadHostAndItsNewOwnerIsTold) {
+  platform_.ipc_window = 0x10;
+  platform_.live_windows = {0x10};
+  platform_.window_owners[0x10] = 700;
+  Start();
+  app_.UpdateFrame();
+  EXPECT_EQ(Posts(), 0);  // told at start-up
+
+  // The host dies and the handle's value is given to a window of process 800: the host told
+  // is dead, though the handle is a window and the block still reads.
+  platform_.window_owners[0x10] = 800;
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kFallbacks);
+  EXPECT_THAT(Texts(base::kLogWarning),
+              ElementsAre("Figures stale, showing the fallbacks: the host's IPC window "
+                          "0000000000000010 now belongs to process 800, not to process 700 "
+                          "that was told"));
+  // Its new owner may be the host restarted: it gets its message at once, once.
+  EXPECT_THAT(platform_.Take(), ::testing::Contains("Post 16 1004 42 4321"));
+  EXPECT_EQ(Posts(), 1);
+
+  // The next refresh that reads the block finds the window told, owned as it was then.
+  platform_.read_result = BlockRead::kLockHeld;
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  platform_.read_result = BlockRead::kParsed;
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  Refresh();
+  EXPECT_EQ(Posts(), 1);
+
+  // Back to its first owner's id: that is another process again, told again.
+  platform_.window_owners[0x10] = 700;
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(Posts(), 2);
+}
+
+TEST_F(StaleFiguresTest, HostWindowsRememberedStayFewUnderAWalkThroughManyWindows) {
+  Start();
+  // A block that names one window of the desktop after another: each is told once, and only
+  // the newest few are remembered.
+  constexpr uint64_t kFirst = 0x1000;
+  constexpr uint64_t kWalked = 1000;
+  for (uint64_t window = kFirst; window < kFirst + kWalked; ++window) {
+    platform_.live_windows.insert(window);
+    platform_.ipc_window = window;
+    Refresh();
+  }
+  EXPECT_EQ(Posts(), static_cast<int>(kWalked));
+  EXPECT_FALSE(app_.figures_stale());
+  // The newest ones are still known, from the newest back: none is told again...
+  const uint64_t newest = kFirst + kWalked - 1;
+  for (uint64_t back = 0; back < kHostWindowsRemembered; ++back) {
+    platform_.ipc_window = newest - back;
+    Refresh();
+  }
+  EXPECT_EQ(Posts(), static_cast<int>(kWalked));
+  // ...and the one before them was forgotten: it counts as new and is told again.
+  platform_.ipc_window = newest - kHostWindowsRemembered;
+  Refresh();
+  EXPECT_EQ(Posts(), static_cast<int>(kWalked) + 1);
+  Refresh();
+  EXPECT_EQ(Posts(), static_cast<int>(kWalked) + 1);
 }
 
 TEST_F(OverlayAppTest, DpiChangeBetweenRefreshesSetsTheFontAgainAndMeasuresAgain) {

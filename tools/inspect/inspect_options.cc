@@ -41,8 +41,9 @@ tools::ToolInterface InspectInterface(bool windows) {
             {"--json-file", "PATH", "parse the document in PATH instead of reading the block"},
             {"--name", "NAME", "the block's name (default: the one the overlay reads)"},
             {"--dpi", "N",
-             windows ? "the screen DPI to size the font for (default: the screen's)"
-                     : "the screen DPI to size the font for (default: 96)"},
+             windows ? "the DPI to size the font for (default: that of the --hwnd window's\n"
+                       "monitor, as the overlay takes it; else the screen's)"
+                     : "the DPI to size the font for (default: 96)"},
             {"--hwnd", "HEX",
              "the game window: its client area and, unless --drive is given, the drive\n"
              "of its program (not with --rect)",

@@ -1,5 +1,6 @@
 #pragma once
-// What corvane-inspect does differently on Windows: the screen's DPI, measuring the box with
+// What corvane-inspect does differently on Windows: the screen's DPI and the game window's
+// monitor's, measuring the box with
 // GDI+ as the overlay does, the game window given by handle, and the box painted into a PNG
 // file. Elsewhere the box is measured by an approximation and the window options do not exist.
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "src/app/frame_composition.h"
+#include "src/app/overlay_platform.h"
 #include "src/window/text_layout.h"
 #include "tools/inspect/inspect_options.h"
 
@@ -27,6 +29,10 @@ class InspectPlatform {
 
   // The screen's DPI; the reference 96 where there is no screen to ask.
   int ScreenDpi();
+  // The DPI an overlay over the window `hwnd` makes its text for, by the overlay's own rule:
+  // the effective DPI of the window's monitor, else the screen's; the reference 96 where
+  // neither can be had.
+  DpiReading GameWindowDpi(uint64_t hwnd);
 
   // The overlay's box size estimate for the runs at a physical pixel size.
   TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size);

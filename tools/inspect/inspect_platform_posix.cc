@@ -13,6 +13,10 @@ int InspectPlatform::ScreenDpi() {
   return kReferenceDpi;
 }
 
+DpiReading InspectPlatform::GameWindowDpi(uint64_t) {
+  return {kReferenceDpi, false};
+}
+
 TextBox InspectPlatform::EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) {
   return EstimateApproximateTextBox(segments, pixel_size);
 }

@@ -46,6 +46,14 @@ int InspectPlatform::ScreenDpi() {
   return dpi > 0 ? dpi : kReferenceDpi;
 }
 
+DpiReading InspectPlatform::GameWindowDpi(uint64_t hwnd) {
+  // The overlay's platform, bound to the window as the overlay binds the game's.
+  Win32OverlayPlatform platform;
+  platform.BindGameWindow(static_cast<uintptr_t>(hwnd));
+  const DpiReading reading = platform.GameDpi();
+  return {reading.dpi > 0 ? reading.dpi : kReferenceDpi, reading.from_monitor};
+}
+
 TextBox InspectPlatform::EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) {
   // The overlay's own estimate: its own font of the pixel size, measured by GDI+.
   Win32OverlayPlatform platform;

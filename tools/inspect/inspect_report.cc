@@ -100,6 +100,7 @@ nlohmann::ordered_json BuildReport(const ReadOutcome& outcome, const FrameSettin
           {"segments", std::move(segments)},
           {"hash", frame.composed.hash},
           {"dpi", setting.dpi},
+          {"dpi_from", setting.dpi_from},
           {"font_px", frame.font_px},
           {"pixel_size", frame.pixel_size},
           {"window_font_px", frame.window_font_px},

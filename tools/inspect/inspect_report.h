@@ -38,6 +38,12 @@ inline constexpr char kApproximateMeasurerName[] = "approximation: 0.55 em per u
 inline constexpr char kGdiplusMeasurerName[] = "GDI+";
 inline constexpr char kGivenBoxName[] = "--box";
 
+// The `dpi_from` texts: where the DPI the font is sized for came from.
+inline constexpr char kDpiFromOption[] = "--dpi";
+inline constexpr char kDpiFromMonitor[] = "the game window's monitor";
+inline constexpr char kDpiFromScreen[] = "the screen";
+inline constexpr char kDpiFromReference[] = "the reference 96";
+
 // The box size for the runs at a physical pixel size, as the platform measures it.
 using BoxEstimator = std::function<TextBox(std::span<const TextSegment> segments, int pixel_size)>;
 
@@ -60,6 +66,7 @@ struct FrameSetting {
   std::string drive = kDefaultDrive;
   ScreenRect client = kDefaultClient;
   int dpi = kReferenceDpi;
+  const char* dpi_from = kDpiFromReference;
   std::optional<BoxSize> box;  // placed as given instead of being estimated
 };
 

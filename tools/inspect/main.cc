@@ -73,7 +73,18 @@ int Run(const InspectOptions& options) {
     setting.client = *options.client;
   }
   if (options.drive) setting.drive = *options.drive;
-  setting.dpi = options.dpi ? *options.dpi : platform.ScreenDpi();
+  if (options.dpi) {
+    setting.dpi = *options.dpi;
+    setting.dpi_from = kDpiFromOption;
+  } else if (options.hwnd) {
+    // The game window's monitor, as the overlay over it takes it.
+    const DpiReading reading = platform.GameWindowDpi(*options.hwnd);
+    setting.dpi = reading.dpi;
+    setting.dpi_from = reading.from_monitor ? kDpiFromMonitor : kDpiFromScreen;
+  } else {
+    setting.dpi = platform.ScreenDpi();
+    setting.dpi_from = kHasWindowOptions ? kDpiFromScreen : kDpiFromReference;
+  }
   setting.box = options.box;
 
   std::string problem;

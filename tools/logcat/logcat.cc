@@ -46,7 +46,8 @@ const corvane::tools::ToolInterface kLogcatInterface = {
     "What could not be read is said on standard error: a wrong key, a file that is no log,\n"
     "where a cut-short or damaged file stopped (everything before it is printed), and each\n"
     "damaged place that reading went past (at the next segment header, as after a spell in\n"
-    "which the disk was full), with its byte offset. A memory log read as a running or\n"
+    "which the disk was full), with its byte offset; past the first 20, one line gives how many\n"
+    "more there are and the bytes they lie between. A memory log read as a running or\n"
     "crashed program left it is read whole, but its newest record may lack up to 7 bytes at\n"
     "its end: that is said too.\n"
     "Exit codes: 0 the whole log was read, 1 bad input (unreadable file or key, no log, wrong\n"
@@ -87,6 +88,35 @@ void Print(const DecodedLog& log, Output output, int min_level) {
     std::fwrite(out.data(), 1, out.size(), stdout);
   }
   std::fflush(stdout);
+}
+
+// The first damaged places are said one by one; past them, one line gives how many more
+// there are and where they lie, so that a file damaged all over stays quick to read.
+constexpr size_t kDamagedPlacesInFull = 20;
+
+void ReportDamagedPlaces(const std::string& log_path,
+                         const std::vector<base::log_reader::SkippedDamage>& skipped) {
+  const size_t in_full = std::min(skipped.size(), kDamagedPlacesInFull);
+  for (size_t i = 0; i < in_full; ++i) {
+    const auto& damage = skipped[i];
+    std::fprintf(stderr, "corvane-logcat: %s: damaged at byte %llu: %s; ", log_path.c_str(),
+                 static_cast<unsigned long long>(damage.at), damage.what.c_str());
+    if (damage.resumed_at != 0) {
+      std::fprintf(stderr, "read on from the segment header at byte %llu\n",
+                   static_cast<unsigned long long>(damage.resumed_at));
+    } else {
+      std::fprintf(stderr, "nothing readable follows\n");
+    }
+  }
+  if (in_full == skipped.size()) return;
+  const auto& first = skipped[in_full];
+  const auto& last = skipped.back();
+  std::fprintf(stderr,
+               "corvane-logcat: %s: %zu more damaged place%s from byte %llu to byte %llu, not "
+               "listed one by one\n",
+               log_path.c_str(), skipped.size() - in_full, skipped.size() - in_full == 1 ? "" : "s",
+               static_cast<unsigned long long>(first.at),
+               static_cast<unsigned long long>(std::max(last.at, last.resumed_at)));
 }
 
 }  // namespace
@@ -170,16 +200,7 @@ int main(int argc, char** argv) {
                  "bytes of an older record\n",
                  log_path.c_str());
   }
-  for (const auto& damage : log.skipped) {
-    std::fprintf(stderr, "corvane-logcat: %s: damaged at byte %llu: %s; ", log_path.c_str(),
-                 static_cast<unsigned long long>(damage.at), damage.what.c_str());
-    if (damage.resumed_at != 0) {
-      std::fprintf(stderr, "read on from the segment header at byte %llu\n",
-                   static_cast<unsigned long long>(damage.resumed_at));
-    } else {
-      std::fprintf(stderr, "nothing readable follows\n");
-    }
-  }
+  ReportDamagedPlaces(log_path, log.skipped);
   const auto loss_records =
       std::count_if(log.records.begin(), log.records.end(), base::log_reader::IsLossRecord);
   if (loss_records > 0) {
