@@ -36,7 +36,7 @@ if(TARGET corvane_feed_c)
           RUNTIME DESTINATION ${CORVANE_KIT_DIR}/bin COMPONENT release
           ARCHIVE DESTINATION ${CORVANE_KIT_DIR}/lib COMPONENT release
           LIBRARY DESTINATION ${CORVANE_KIT_DIR}/lib COMPONENT release)
-  install(FILES ${PROJECT_SOURCE_DIR}/src/data/corvane_feed.h
+  install(FILES ${PROJECT_SOURCE_DIR}/src/kit/corvane_feed.h
           DESTINATION ${CORVANE_KIT_DIR}/include COMPONENT release)
   install(FILES $<TARGET_FILE_DIR:corvane_feed_c>/$<TARGET_FILE_BASE_NAME:corvane_feed_c>.debug
           DESTINATION ${CORVANE_KIT_DIR}/bin COMPONENT debug)

@@ -96,8 +96,8 @@ CORVANE_FEED_API int corvane_feed_publish(corvane_feed* feed, const char* docume
 
 /* What the last call on `feed` had to say: after a failure, why; after a success, a note
  * worth logging, or "" when there is none. The text is UTF-8, belongs to the handle and stays
- * valid until the next call on it. Never NULL: a NULL handle gives a text that says that
- * there was no memory for one. */
+ * valid until the next call on it. Never NULL: a NULL handle gives a text that says the handle
+ * is NULL. */
 CORVANE_FEED_API const char* corvane_feed_last_message(const corvane_feed* feed);
 
 /* Closes the block (on Windows it goes away when the last process closes it) and frees the
