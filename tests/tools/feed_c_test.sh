@@ -29,6 +29,9 @@ else
 fi
 check "six functions declared" 6 "$(echo "$declared" | grep -c .)"
 check "exports: the declared functions only" "$declared" "$exported"
+# The .def that MSVC's import library is made from lists the same functions.
+check "the .def lists the declared functions" "$declared" \
+  "$(sed -n '/^EXPORTS/,$p' "$(dirname "$header")/corvane_feed.def" | sed -n 's/^ \+\(corvane_feed_[a-z_]*\).*/\1/p' | sort)"
 
 # Game 12345 on C:, as a host publishes it.
 cat >"$work/doc.json" <<'DOC'
