@@ -26,8 +26,9 @@
  * stays until its name is removed.
  *
  * Threads: a handle is used by one thread at a time; separate handles are independent.
- * Windows: corvane_feed.dll with the import library libcorvane_feed.dll.a; it needs no DLL
- * beyond the system's own. Elsewhere: libcorvane_feed.so.
+ * Windows: corvane_feed.dll with the import libraries corvane_feed.lib (MSVC, made from
+ * corvane_feed.def) and libcorvane_feed.dll.a (MinGW); it needs no DLL beyond the system's own.
+ * Elsewhere: libcorvane_feed.so.
  */
 #ifndef CORVANE_FEED_H_
 #define CORVANE_FEED_H_
@@ -90,7 +91,8 @@ CORVANE_FEED_API int corvane_feed_open(const char* block_name, corvane_feed** fe
  * 2 s belongs to a process that died or froze holding it: it is taken over, the document is
  * published, and corvane_feed_last_message says so. A document that is too large is refused,
  * never cut. Returns CORVANE_FEED_OK, BAD_ARGUMENT, TOO_LARGE, FAILED (the block could not be
- * made at open, or the word kept changing hands without coming free for 5 s) or NO_MEMORY. */
+ * made at open, the word kept changing hands without coming free for 5 s, or another writer
+ * took the word over while this one wrote, judging it dead: publish again) or NO_MEMORY. */
 CORVANE_FEED_API int corvane_feed_publish(corvane_feed* feed, const char* document, size_t length,
                                           int show, uint32_t ipc_window);
 
