@@ -28,7 +28,8 @@ foreach(tool corvane-feed corvane-inspect corvane-logcat)
           DESTINATION ${CORVANE_TOOLS_DIR} COMPONENT debug)
 endforeach()
 
-# The host kit: a C header, the DLL and its import library. Built only where its target exists.
+# The host kit: a C header, the DLL and its import libraries (MinGW's, and MSVC's with the
+# .def it is made from). Built only where its target exists.
 if(TARGET corvane_feed_c)
   corvane_add_version_resource(corvane_feed_c VERSION ${PROJECT_VERSION}
     DESCRIPTION "Corvane host kit: the performance feed's C interface" DLL)
@@ -36,8 +37,12 @@ if(TARGET corvane_feed_c)
           RUNTIME DESTINATION ${CORVANE_KIT_DIR}/bin COMPONENT release
           ARCHIVE DESTINATION ${CORVANE_KIT_DIR}/lib COMPONENT release
           LIBRARY DESTINATION ${CORVANE_KIT_DIR}/lib COMPONENT release)
-  install(FILES ${PROJECT_SOURCE_DIR}/src/data/corvane_feed.h
+  install(FILES ${PROJECT_SOURCE_DIR}/src/kit/corvane_feed.h
           DESTINATION ${CORVANE_KIT_DIR}/include COMPONENT release)
+  # For MSVC: the export list and the import library made from it.
+  install(FILES ${PROJECT_SOURCE_DIR}/src/kit/corvane_feed.def
+                ${CMAKE_BINARY_DIR}/lib/corvane_feed.lib
+          DESTINATION ${CORVANE_KIT_DIR}/lib COMPONENT release)
   install(FILES $<TARGET_FILE_DIR:corvane_feed_c>/$<TARGET_FILE_BASE_NAME:corvane_feed_c>.debug
           DESTINATION ${CORVANE_KIT_DIR}/bin COMPONENT debug)
 endif()

@@ -19,6 +19,9 @@ packages=(
   clang libclang-rt-14-dev
   # benchmarks only: the peer the log benchmark compares with
   libspdlog-dev
+  # the host kit's MSVC import library (llvm-dlltool), and its test's host built for the MSVC
+  # ABI (clang above, lld-link)
+  llvm lld
   # Windows cross-build (MinGW-w64, posix threads) and its static libraries
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev

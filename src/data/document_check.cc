@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -47,6 +48,51 @@ Overlays OverlaysFor(const Json& document) {
   return overlays;
 }
 
+// The "fps" entries of each listed game (objects with a "game_id"), as indices into the array:
+// each entry belongs to one game, so together they hold each entry once.
+std::vector<std::vector<size_t>> EntriesOfEachGame(const Json& document, const Overlays& overlays) {
+  std::vector<std::vector<size_t>> entries(overlays.game_ids.size() - 1);  // the unlisted: none
+  const auto fps = document.find("fps");
+  if (fps == document.end() || !fps->is_array()) return entries;
+  std::map<uint64_t, size_t> game_index;
+  for (size_t i = 0; i + 1 < overlays.game_ids.size(); ++i) game_index[*overlays.game_ids[i]] = i;
+  for (size_t i = 0; i < fps->size(); ++i) {
+    const Json& entry = (*fps)[i];
+    if (entry.is_object() && entry.contains("game_id")) {
+      entries[game_index.at(GameIdOf(entry["game_id"]))].push_back(i);
+    }
+  }
+  return entries;
+}
+
+// The "diskio" entry that the overlay on `drive` takes (the first whose name has the drive), as
+// an index; none when no entry has it. Only after every entry's name was read.
+std::optional<size_t> EntryOfDrive(const Json& document, const std::string& drive) {
+  const Json& disks = document["diskio"];
+  for (size_t i = 0; i < disks.size(); ++i) {
+    if (DiskNameHasDrive(disks[i].value("name", std::string()), drive)) return i;
+  }
+  return std::nullopt;
+}
+
+// `{"<array>": [the entries at `indices`]}`: a document of some entries alone.
+std::string DocumentOf(const Json& document, const char* array,
+                       const std::vector<size_t>& indices) {
+  Json entries = Json::array();
+  for (size_t i : indices) entries.push_back(document[array][i]);
+  return Json{{array, std::move(entries)}}.dump();
+}
+
+// A stop inside DocumentOf's text, "fps[1].min", names the entry of the whole document:
+// "fps[<indices[1]>].min".
+void RenumberStop(const char* array, const std::vector<size_t>& indices, ParseStop& stop) {
+  const std::string head = std::string(array) + "[";
+  const size_t close = stop.key.find(']');
+  if (!stop.key.starts_with(head) || close == std::string::npos) return;
+  const size_t at = std::stoul(stop.key.substr(head.size(), close - head.size()));
+  stop.key = head + std::to_string(indices.at(at)) + stop.key.substr(close);
+}
+
 // A game id that no "fps" entry has.
 uint64_t UnlistedGameId(const Overlays& overlays) {
   uint64_t id = std::numeric_limits<uint64_t>::max();
@@ -71,19 +117,44 @@ DocumentCheck CheckOverlayReading(std::string_view text) {
   }
   const Overlays overlays = OverlaysFor(document);
   const uint64_t unlisted_game = UnlistedGameId(overlays);
-  const size_t runs = std::max(overlays.game_ids.size(), overlays.drives.size());
-  for (size_t i = 0; i < runs; ++i) {
-    // Past the end of either list, its last item: the one that is not listed.
-    const auto& game_id = overlays.game_ids[std::min(i, overlays.game_ids.size() - 1)];
-    const auto& drive = overlays.drives[std::min(i, overlays.drives.size() - 1)];
+  check.overlays = static_cast<int>(std::max(overlays.game_ids.size(), overlays.drives.size()));
+  // One overlay of `game_id` (none: not listed) on `drive` (none: not listed) reading `part`.
+  const auto reads_whole = [&](std::string_view part, const std::optional<uint64_t>& game_id,
+                               const std::optional<std::string>& drive) {
     PerfSnapshot snapshot;
     UiStyle style;
-    ++check.overlays;
     // An empty drive matches no entry, after each entry's name has been read as for any drive.
-    if (!ParseJson(text, game_id.value_or(unlisted_game), drive.value_or(""), snapshot, style,
-                   &check.stop)) {
-      check.game_id = game_id;
-      check.drive = drive;
+    if (ParseJson(part, game_id.value_or(unlisted_game), drive.value_or(""), snapshot, style,
+                  &check.stop)) {
+      return true;
+    }
+    check.game_id = game_id;
+    check.drive = drive;
+    return false;
+  };
+
+  // Each overlay reads the whole document once, so each text is read once here, in parts: the
+  // overlay of a game and a drive not listed reads all that every overlay reads (each "fps"
+  // entry's game and "cur", each "diskio" entry's name, the rest whole); beyond that, a listed
+  // game's overlay reads only its own "fps" entry, and a listed drive's only the "diskio" entry
+  // that it takes, each read alone here.
+  if (!reads_whole(text, std::nullopt, std::nullopt)) return check;
+  const auto game_entries = EntriesOfEachGame(document, overlays);
+  for (size_t i = 0; i < game_entries.size(); ++i) {
+    if (!reads_whole(DocumentOf(document, "fps", game_entries[i]), overlays.game_ids[i],
+                     std::nullopt)) {
+      RenumberStop("fps", game_entries[i], check.stop);
+      return check;
+    }
+  }
+  std::set<std::string> drives_seen;
+  std::set<size_t> disks_read;
+  for (size_t i = 0; i + 1 < overlays.drives.size(); ++i) {
+    if (!drives_seen.insert(*overlays.drives[i]).second) continue;
+    const auto entry = EntryOfDrive(document, *overlays.drives[i]);
+    if (!entry || !disks_read.insert(*entry).second) continue;
+    if (!reads_whole(DocumentOf(document, "diskio", {*entry}), std::nullopt, overlays.drives[i])) {
+      RenumberStop("diskio", {*entry}, check.stop);
       return check;
     }
   }

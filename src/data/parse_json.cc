@@ -114,11 +114,16 @@ char Lower(char c) {
   return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-// Whether `name` contains `drive` when both are lower-cased byte by byte, without copies.
-bool ContainsIgnoringCase(std::string_view name, std::string_view drive) {
+}  // namespace
+
+// `name` contains `drive` when both are lower-cased byte by byte (compared without copies).
+bool DiskNameHasDrive(std::string_view name, std::string_view drive) {
+  if (name.empty() || drive.empty() || drive.size() > name.size()) return false;
   return std::search(name.begin(), name.end(), drive.begin(), drive.end(),
                      [](char a, char b) { return Lower(a) == Lower(b); }) != name.end();
 }
+
+namespace {
 
 void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot,
                    KeyTrail& trail) {
@@ -189,8 +194,7 @@ void ReadDisk(const Json& document, const std::string& game_drive, PerfSnapshot&
     trail.Enter("diskio", i, disk);
     trail.At("name");
     std::string name = disk.value("name", std::string());
-    if (name.empty() || game_drive.empty() || game_drive.size() > name.size()) continue;
-    if (!ContainsIgnoringCase(name, game_drive)) continue;
+    if (!DiskNameHasDrive(name, game_drive)) continue;
     snapshot.disk_name = std::move(name);
     trail.At("used");
     snapshot.disk_used = disk.value("used", 0.0);

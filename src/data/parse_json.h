@@ -34,4 +34,8 @@ bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_
 // digits (strtoull's reading), anything else 0.
 uint64_t GameIdOf(const nlohmann::json& value);
 
+// Whether the overlay on `drive` takes a "diskio" entry named `name`: neither is empty and the
+// name contains the drive, ignoring case (ASCII).
+bool DiskNameHasDrive(std::string_view name, std::string_view drive);
+
 }  // namespace corvane

@@ -1,5 +1,6 @@
 #include "src/data/perf_feed_writer.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -55,9 +56,49 @@ bool AcquireBlockLock(void* view, uint64_t value, const LockWaitLimits& limits, 
   return true;
 }
 
-PerfFeedWriter::PerfFeedWriter(std::string block_name) : block_name_(std::move(block_name)) {}
+bool ReleaseBlockLock(void* view, uint64_t value, std::string* error) {
+  if (SwapLockWord(view, value, 0)) return true;
+  SetText(error,
+          "another writer took the block's lock word over while this one held it (it "
+          "holds " +
+              std::to_string(PeekLockWord(view)) +
+              " now); left as it is: the document may not have been published whole");
+  return false;
+}
+
+bool DocumentFitsBlock(size_t size, std::string_view what, std::string* error) {
+  if (size <= kMaxPayloadSize) return true;
+  SetText(error, std::string(what) + " has " + std::to_string(size) +
+                     " bytes; the block takes at most " + std::to_string(kMaxPayloadSize));
+  return false;
+}
+
+bool UsableBlockName(std::string_view name, std::string* error) {
+  if (!name.empty() && name.find('/') == std::string_view::npos) return true;
+  SetText(error, "a block name is not empty and holds no '/', not '" + std::string(name) + "'");
+  return false;
+}
+
+namespace {
+
+// Told apart from every other writer of this process, whatever thread makes it. The count
+// starts where the clock says rather than at 1, so that a process that gets the id of one that
+// died holding the word is all but sure to lock with another value: taking over a word that
+// holds one's own value would change nothing that another watcher could see.
+uint32_t NextWriterNumber() {
+  static std::atomic<uint32_t> last{
+      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+  return ++last;
+}
+
+}  // namespace
+
+PerfFeedWriter::PerfFeedWriter(std::string block_name)
+    : block_name_(std::move(block_name)),
+      lock_value_(WriterLockValue(CurrentProcessId(), NextWriterNumber())) {}
 
 bool PerfFeedWriter::Create(std::string* error) {
+  if (!UsableBlockName(block_name_, error)) return false;
   SharedMemoryMapping::Failure failure;
   if (mapping_.CreateOrOpen(block_name_, kPerfBlockSize, &failure)) return true;
   const char* call = failure.step == SharedMemoryMapping::Step::kOpen ? "create" : "map";
@@ -74,24 +115,20 @@ bool PerfFeedWriter::Publish(std::string_view document, bool show, uint32_t ipc_
     SetText(error, "the block is not created");
     return false;
   }
-  if (document.size() > kMaxPayloadSize) {
-    SetText(error, "the document has " + std::to_string(document.size()) +
-                       " bytes; the block takes at most " + std::to_string(kMaxPayloadSize));
-    return false;
-  }
+  if (!DocumentFitsBlock(document.size(), "the document", error)) return false;
   if (kHeaderSize + document.size() > mapping_.size()) {
     SetText(error, "the block \"" + block_name_ + "\" holds only " +
                        std::to_string(mapping_.size()) + " bytes");
     return false;
   }
 
-  if (!AcquireBlockLock(view, kWriterLockValue, limits, note, error)) return false;
-  const BlockLockGuard unlock(view);
+  if (!AcquireBlockLock(view, lock_value_, limits, note, error)) return false;
+  // Nothing between the lock and its release can throw.
   StoreHeaderWord(view, kEnabledOffset, show ? 1 : 0);
   StoreHeaderWord(view, kLengthOffset, static_cast<uint32_t>(document.size()));
   StoreHeaderWord(view, kIpcWindowOffset, ipc_wnd);
   if (!document.empty()) std::memcpy(view + kPayloadOffset, document.data(), document.size());
-  return true;
+  return ReleaseBlockLock(view, lock_value_, error);
 }
 
 bool PerfFeedWriter::Remove(const std::string& block_name, std::string* error) {

@@ -65,4 +65,7 @@ class SharedMemoryMapping {
   size_t size_ = 0;
 };
 
+// This process's id (GetCurrentProcessId, getpid): part of the value a writer locks with.
+uint32_t CurrentProcessId();
+
 }  // namespace corvane

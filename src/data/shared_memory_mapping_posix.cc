@@ -100,4 +100,8 @@ bool SharedMemoryMapping::Remove(const std::string& name, uint32_t* error_code) 
   return false;
 }
 
+uint32_t CurrentProcessId() {
+  return static_cast<uint32_t>(getpid());
+}
+
 }  // namespace corvane

@@ -93,4 +93,8 @@ bool SharedMemoryMapping::Remove(const std::string&, uint32_t*) {
   return true;
 }
 
+uint32_t CurrentProcessId() {
+  return GetCurrentProcessId();
+}
+
 }  // namespace corvane

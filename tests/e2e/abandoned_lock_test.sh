@@ -125,12 +125,13 @@ kill -9 "$holder"
 wait "$holder" 2>/dev/null
 if [ "$stale_checks" = 1 ]; then check_stale_box; fi
 
-# A new corvane-feed with other figures (a CPU figure that widens the box) takes the word over.
+# A new corvane-feed with other figures (a CPU figure that widens the box) takes the word over
+# from the killed one's value: the writer bit (so 19 decimal digits), its process id and number.
 write_doc "$doc" 88888888.8
 started_at=$(now_ms)
 start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc"
 wait_for "(a) the new corvane-feed says that it took the word over" 15 \
-  has_line "$work/feed.err" "^corvane-feed: took over the block's lock word, which had held 2 "
+  has_line "$work/feed.err" "^corvane-feed: took over the block's lock word, which had held [0-9]\{19\} "
 took_over_after=$(($(now_ms) - started_at))
 echo "     (the takeover was said $took_over_after ms after the new corvane-feed started:" \
   "$(tr -d '\r' <"$work/feed.err" | grep -o 'for [0-9]* ms' | head -n 1))"

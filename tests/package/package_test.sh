@@ -18,7 +18,8 @@ entries() { unzip -Z1 "$1" 2>/dev/null | grep -v '/$' | LC_ALL=C sort; }  # file
 expected=(INTEGRATORS.txt README.md overlay/Corvane.exe
   tools/corvane-feed.exe tools/corvane-inspect.exe tools/corvane-logcat.exe)
 if [ "$kit" = 1 ]; then
-  expected+=(kit/bin/corvane_feed.dll kit/include/corvane_feed.h kit/lib/libcorvane_feed.dll.a)
+  expected+=(kit/bin/corvane_feed.dll kit/include/corvane_feed.h kit/lib/libcorvane_feed.dll.a
+    kit/lib/corvane_feed.def kit/lib/corvane_feed.lib)
 fi
 for schema in "$source_dir"/docs/schema/*.schema.json; do
   [ -e "$schema" ] && expected+=("kit/schema/$(basename "$schema")")

@@ -39,13 +39,15 @@ wait "$pid" || fail "did not end cleanly on SIGTERM"
 pid=
 
 # A lock word left held by a killed process: the next publication takes it over (after 2 s)
-# from the value it kept, says so in one line and publishes.
+# from the value it kept, says so in one line and publishes. A reader holds it with 1, a
+# corvane-feed with its own value: the writer bit, its process id and a number of its own.
 lock_word() { od -An -tu8 -j0 -N8 "/dev/shm/$name" | tr -d ' '; }
 kill_while_holding() {  # kill_while_holding <line it prints once it holds> <command...>
   local line=$1
   shift
   "$@" >"$work/holder.out" 2>&1 &
   local holder=$! i
+  holder_pid=$holder
   for i in $(seq 1 100); do
     grep -q "$line" "$work/holder.out" && break
     sleep 0.05
@@ -57,11 +59,13 @@ for holder in reader writer; do
   if [ $holder = reader ]; then
     kill_while_holding '^held$' "$probe" hold "$name"
     value=1
+    [ "$(lock_word)" = $value ] || fail "$holder: the lock word is $(lock_word), not $value"
   else
     kill_while_holding 'holding the block' "$feed" --name "$name" --json '{}' --test-hold-lock
-    value=2
+    value=$(lock_word)
+    [ "$(python3 -c "v = $value; print(v >> 63, (v >> 32) & 0x7FFFFFFF)")" = "1 $holder_pid" ] ||
+      fail "$holder: the lock word $value is not the writer bit with process $holder_pid"
   fi
-  [ "$(lock_word)" = $value ] || fail "$holder: the lock word is $(lock_word), not $value"
   "$feed" --once --name "$name" --json "{\"cpu\": $value}" 2>"$work/err" ||
     fail "$holder: no publication over the abandoned word"
   [ "$(payload)" = "{\"cpu\": $value}" ] || fail "$holder: payload is '$(payload)'"
@@ -96,11 +100,27 @@ printf '%s' '{"cpu": 2, "diskio": [{"name": "C:", "used": 1}]}' >"$work/good.jso
 out=$("$feed" --check "$work/good.json") || fail "--check of a good document exited $?"
 [ "$out" = "$work/good.json: read whole by every overlay (2 tried); 49 of 4096 bytes" ] ||
   fail "--check good: '$out'"
-{ printf '%s' '{"cpu": 2}'; head -c 4090 /dev/zero | tr '\0' ' '; } >"$work/long.json"
+{ printf '%s' '{"cpu": 2}'; head -c 4086 /dev/zero | tr '\0' ' '; } >"$work/longest.json"
+out=$("$feed" --check "$work/longest.json") || fail "--check of a document of 4096 bytes exited $?"
+[ "$out" = "$work/longest.json: read whole by every overlay (1 tried); 4096 of 4096 bytes" ] ||
+  fail "--check longest: '$out'"
+{ printf '%s' '{"cpu": 2}'; head -c 4087 /dev/zero | tr '\0' ' '; } >"$work/long.json"
 out=$("$feed" --check "$work/long.json")
 [ $? = 1 ] || fail "--check of a long document did not exit 1"
-[[ "$out" == *"read whole by every overlay (1 tried); and it has 4100 bytes, the block takes at most 4096" ]] ||
+[ "$out" = "$work/long.json: not read by any overlay: it has 4097 bytes; the block takes at most 4096" ] ||
   fail "--check long: '$out'"
+# One no block takes, of 200,000 games (6 MB): refused as it stands, in bounded processor time
+# (parsing it once for each game took hours).
+python3 -c 'import json; print(json.dumps({"fps": [{"game_id": i, "cur": 60} for i in range(200000)]}))' \
+  >"$work/games.json"
+size=$(stat -c %s "$work/games.json")
+out=$(/usr/bin/time -f '%U %S' -o "$work/usage" "$feed" --check "$work/games.json")
+[ $? = 1 ] || fail "--check of 200,000 games did not exit 1"
+[ "$out" = "$work/games.json: not read by any overlay: it has $size bytes; the block takes at most 4096" ] ||
+  fail "--check of 200,000 games: '$out'"
+cpu=$(awk '{ print $1 + $2 }' "$work/usage")
+echo "     --check of 200,000 games ($size bytes): $cpu s of processor time"
+awk -v cpu="$cpu" 'BEGIN { exit !(cpu < 5) }' || fail "--check of 200,000 games took $cpu s of processor time"
 err=$("$feed" --check "$work/missing.json" 2>&1 >/dev/null)
 [ $? = 1 ] && [ "$err" = "corvane-feed: cannot read $work/missing.json" ] || fail "--check missing: '$err'"
 "$feed" --help | grep -q -- '--json-file PATH' || fail "--help"

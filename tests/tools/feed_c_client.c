@@ -4,13 +4,14 @@
  *
  *   feed_c_client BLOCK_NAME DOCUMENT_FILE IPC_WINDOW_HEX
  *
- * Prints "published VERSION" once the document is in the block; exit code 0 when every call
- * did what the header says, 1 otherwise (with one line on standard error). */
+ * The document is padded with spaces to the largest size the block takes, which is what it
+ * publishes. Prints "published VERSION" once the document is in the block; exit code 0 when
+ * every call did what the header says, 1 otherwise (with one line on standard error). */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "src/data/corvane_feed.h"
+#include "src/kit/corvane_feed.h"
 
 static int Fail(const char* what, const corvane_feed* feed) {
   fprintf(stderr, "feed_c_client: %s: %s\n", what, corvane_feed_last_message(feed));
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
   if (corvane_feed_open(argv[1], NULL) != CORVANE_FEED_BAD_ARGUMENT) {
     return Fail("open without a place for the handle was not refused", NULL);
   }
+  if (strstr(corvane_feed_last_message(NULL), "handle is NULL") == NULL) {
+    return Fail("the message of a NULL handle does not say so", NULL);
+  }
 
   if (corvane_feed_open(argv[1], &feed) != CORVANE_FEED_OK) return Fail("open", feed);
   /* Refusals: nothing is published, and the message says why. */
@@ -70,9 +74,10 @@ int main(int argc, char** argv) {
     return result;
   }
 
-  if (corvane_feed_publish(feed, document, (size_t)length, 1, (uint32_t)ipc_window) !=
-      CORVANE_FEED_OK) {
-    result = Fail("publish", feed);
+  /* The same document of exactly CORVANE_FEED_MAX_DOCUMENT_SIZE bytes: the largest one taken. */
+  if (corvane_feed_publish(feed, document, CORVANE_FEED_MAX_DOCUMENT_SIZE, 1,
+                           (uint32_t)ipc_window) != CORVANE_FEED_OK) {
+    result = Fail("publish of the largest document", feed);
     corvane_feed_close(feed);
     return result;
   }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The host kit as a C host uses it: feed_c_client (built as C) publishes a document through the
-# shared library, and corvane-inspect reads it back with the overlay's own reader. Also what the
+# The host kit as a C host uses it: feed_c_client (built as C) publishes a document of the
+# largest size through the shared library, and corvane-inspect reads it back with the overlay's own reader. Also what the
 # library exports (the header's functions, nothing else) and, for Windows, that the DLL needs
 # no DLL beyond the system's own.
 #   feed_c_test.sh CLIENT INSPECT LIBRARY HEADER [EMULATOR]
@@ -29,6 +29,9 @@ else
 fi
 check "six functions declared" 6 "$(echo "$declared" | grep -c .)"
 check "exports: the declared functions only" "$declared" "$exported"
+# The .def that MSVC's import library is made from lists the same functions.
+check "the .def lists the declared functions" "$declared" \
+  "$(sed -n '/^EXPORTS/,$p' "$(dirname "$header")/corvane_feed.def" | sed -n 's/^ \+\(corvane_feed_[a-z_]*\).*/\1/p' | sort)"
 
 # Game 12345 on C:, as a host publishes it.
 cat >"$work/doc.json" <<'DOC'
@@ -50,6 +53,10 @@ version=$(sed -n 's/^published \([^\r]*\).*/\1/p' "$work/client.out")
 check "client: published, with the library's version" "$CORVANE_PROJECT_VERSION" "$version"
 
 q() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(json.dumps(eval(sys.argv[2])))' "$work/out" "$1" 2>&1; }
+if [ -z "$emulator" ]; then
+  check "the block holds the largest document" 4096 \
+    "$(od -An -tu4 -j12 -N4 "/dev/shm/$name" | tr -d ' ')"
+fi
 check "inspect: exit code" 0 "$(run "$inspect" --name "$name" --game-id 12345 --drive C:)"
 check "inspect: read, shown, the IPC window" '[true, true, 6699]' \
   "$(q '[d["read"], d["enabled"], d["ipc_wnd"]]')"

@@ -1,11 +1,13 @@
 // Where the overlay's parser stops, and the check that runs it as every overlay of a document.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "src/data/document_check.h"
 #include "src/data/parse_json.h"
 #include "tests/support/test_logger.h"
+#include "tests/support/thread_cpu_time.h"
 
 namespace {
 
@@ -92,10 +94,50 @@ TEST_F(DocumentCheckTest, EveryListedGameAndDriveAndOneOfEachUnlisted) {
   EXPECT_EQ(check.game_id, std::nullopt);
   EXPECT_EQ(check.stop.key, "fps[1].cur");
 
+  // An overlay takes the first entry of its game that has a "cur" and the first disk whose name
+  // has its drive: what comes after is never read, by it or any other overlay.
+  EXPECT_TRUE(CheckOverlayReading(R"({"fps": [{"game_id": 1, "cur": 1}, {"game_id": 2, "cur": 2},
+                                          {"game_id": 1, "cur": 3, "min": "x"}],
+                                  "diskio": [{"name": "C:", "used": 1}, {"name": "c:",
+                                              "used": "x"}]})")
+                  .whole);
+  check = CheckOverlayReading(R"({"fps": [{"game_id": 1}, {"game_id": 2, "cur": 2},
+                                          {"game_id": 1, "cur": 3, "min": "x"}]})");
+  EXPECT_EQ(check.game_id, 1u);
+  EXPECT_EQ(check.stop.key, "fps[2].min");
+  check = CheckOverlayReading(R"({"diskio": [{"name": "D:", "used": 1}, {"name": "xc:",
+                                  "used": "x"}, {"name": "C:", "used": 2}]})");
+  EXPECT_EQ(check.drive, "xc:");
+  EXPECT_EQ(check.stop.key, "diskio[1].used");
+
   check = CheckOverlayReading("[1, 2]");
   EXPECT_TRUE(DescribeCheck(check).find("stops at the top level (it is not an object)") !=
               std::string::npos)
       << DescribeCheck(check);
+}
+
+// Each overlay reads the text once, so the check of every overlay of a document reads each part
+// of it a bounded number of times: 50,000 games (2 MB, far more than any block takes) are
+// checked in about a second of processor time, where a parse of the whole text for each game
+// would take hours.
+TEST_F(DocumentCheckTest, ManyGamesAreCheckedInTimeThatGrowsWithTheText) {
+  std::string text = R"({"fps": [)";
+  for (int game = 1; game <= 50000; ++game) {
+    text += R"({"game_id": )" + std::to_string(game) + R"(, "cur": 60.0, "min": 1}, )";
+  }
+  text += R"({"game_id": 77, "cur": 1, "min": "low"}], "diskio": [)";
+  for (int disk = 1; disk <= 2000; ++disk)
+    text += R"({"name": "D)" + std::to_string(disk) + "\"}, ";
+  text += R"({"name": "Z:", "used": 1}]})";
+  const auto start = corvane::testing::ThreadCpuTime();
+  const DocumentCheck check = CheckOverlayReading(text);
+  const auto took = corvane::testing::ThreadCpuTime() - start;
+  EXPECT_TRUE(check.whole) << DescribeCheck(check);  // game 77 takes its first entry
+  EXPECT_EQ(check.overlays, 50001);
+  EXPECT_LT(took, std::chrono::seconds(5));
+  std::printf(
+      "     %zu bytes, %d overlays: %lld ms of processor time\n", text.size(), check.overlays,
+      static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
 }
 
 }  // namespace

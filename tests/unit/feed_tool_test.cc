@@ -76,7 +76,7 @@ TEST(FeedOptionsTest, RefusesWhatCannotWork) {
   EXPECT_EQ(ErrorOf({"--check", "doc.json", "--name", "x"}), "--check takes no other option");
   EXPECT_EQ(ErrorOf({"--json", "{}", "--check", "doc.json"}), "--check takes no other option");
   EXPECT_EQ(ErrorOf({"--live", "--name", "a/b"}),
-            "--name takes a block name without '/', not 'a/b'");
+            "--name: a block name is not empty and holds no '/', not 'a/b'");
 }
 
 TEST(ProcReadingsTest, StatMeminfoAndDiskstats) {

@@ -111,12 +111,104 @@ TEST_F(PerfFeedWriterTest, WordWhoseValueChangesWithinTheBoundIsNotTakenOver) {
   holders.join();
   EXPECT_FALSE(published) << note;
   EXPECT_EQ(error.rfind("the block's lock word stayed held for ", 0), 0u) << error;
-  EXPECT_NE(word.load(), corvane::kWriterLockValue);
+  EXPECT_NE(word.load(), writer.lock_value());
   EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kLengthOffset), 0u);
 
   word.store(5);  // the last holder stays
   ASSERT_TRUE(writer.Publish(R"({"cpu": 4})", true, 0, &error, &note, limits)) << error;
   EXPECT_NE(note.find("which had held 5 "), std::string::npos) << note;
+  EXPECT_EQ(word.load(), 0u);
+}
+
+// Each writer locks with its own value: the writer bit, the process id and a number of its own.
+TEST_F(PerfFeedWriterTest, EachWriterLocksWithAValueOfItsOwn) {
+  const PerfFeedWriter other(name);
+  EXPECT_NE(writer.lock_value(), other.lock_value());
+  for (const uint64_t value : {writer.lock_value(), other.lock_value()}) {
+    EXPECT_NE(value & corvane::kWriterLockBit, 0u);
+    EXPECT_EQ((value & ~corvane::kWriterLockBit) >> 32, static_cast<uint64_t>(getpid()));
+  }
+  EXPECT_EQ(corvane::WriterLockValue(0, 0), corvane::kWriterLockBit);  // never 0, 1 or 2
+
+  ASSERT_TRUE(writer.Create(&error));
+  SharedMemoryMapping view;
+  ASSERT_TRUE(view.OpenExisting(name, nullptr));
+  auto word = corvane::BlockWord<uint64_t>(view.data(), corvane::kLockOffset);
+  std::string note;
+  ASSERT_TRUE(corvane::AcquireBlockLock(view.data(), writer.lock_value(), {}, &note, &error));
+  EXPECT_EQ(word.load(), writer.lock_value());
+  // Another writer took the word over meanwhile: it is left at that writer's value, and the
+  // release says so.
+  word.store(other.lock_value());
+  EXPECT_FALSE(corvane::ReleaseBlockLock(view.data(), writer.lock_value(), &error));
+  EXPECT_EQ(error.rfind("another writer took the block's lock word over while this one held it (it "
+                        "holds " +
+                            std::to_string(other.lock_value()) + " now)",
+                        0),
+            0u)
+      << error;
+  EXPECT_EQ(word.load(), other.lock_value());
+  // Nor does an overlay's value or a free word get cleared or taken.
+  word.store(corvane::kReaderLockValue);
+  EXPECT_FALSE(corvane::ReleaseBlockLock(view.data(), writer.lock_value(), &error));
+  EXPECT_EQ(word.load(), corvane::kReaderLockValue);
+  word.store(0);
+  EXPECT_FALSE(corvane::ReleaseBlockLock(view.data(), writer.lock_value(), &error));
+  EXPECT_EQ(word.load(), 0u);
+}
+
+// Two live writers (two host threads with their own handles) watch a word left by a dead writer:
+// one takes it over; the other sees the word change, waits and takes it only once the first has
+// freed it, never while the first holds it.
+TEST_F(PerfFeedWriterTest, OfTwoWritersWatchingAnAbandonedWordOnlyOneTakesItOver) {
+  ASSERT_TRUE(writer.Create(&error));
+  SharedMemoryMapping view;
+  ASSERT_TRUE(view.OpenExisting(name, nullptr));
+  auto word = corvane::BlockWord<uint64_t>(view.data(), corvane::kLockOffset);
+  const uint64_t dead = corvane::WriterLockValue(0x7FFF0001, 7);  // a process that died writing
+  word.store(dead);
+
+  const PerfFeedWriter first(name), second(name);
+  const corvane::LockWaitLimits limits{/*takeover_after_ms=*/200, /*give_up_after_ms=*/5000};
+  // The hold is shorter than the takeover bound: a live holder, whom no watcher may take over.
+  constexpr auto kHold = std::chrono::milliseconds(120);
+  struct Watcher {
+    explicit Watcher(uint64_t lock_value) : value(lock_value) {}
+    uint64_t value;
+    bool acquired = false;
+    std::string note, error;
+    uint64_t word_when_released = 0;
+    bool released = false;
+  };
+  Watcher watchers[] = {Watcher(first.lock_value()), Watcher(second.lock_value())};
+  std::atomic<int> holding{0};
+  std::atomic<int> overlaps{0};
+  const auto take_hold_free = [&](Watcher& w) {
+    w.acquired = corvane::AcquireBlockLock(view.data(), w.value, limits, &w.note, &w.error);
+    if (!w.acquired) return;
+    if (holding.fetch_add(1) != 0) ++overlaps;  // both hold the word at once
+    std::this_thread::sleep_for(kHold);
+    w.word_when_released = word.load();
+    holding.fetch_sub(1);
+    w.released = corvane::ReleaseBlockLock(view.data(), w.value, &w.error);
+  };
+  std::thread a(take_hold_free, std::ref(watchers[0])), b(take_hold_free, std::ref(watchers[1]));
+  a.join();
+  b.join();
+
+  int takeovers = 0;
+  for (const Watcher& w : watchers) {
+    EXPECT_TRUE(w.acquired) << w.error;
+    EXPECT_TRUE(w.released) << w.error;
+    EXPECT_EQ(w.word_when_released, w.value);  // its own value all through its hold
+    if (!w.note.empty()) {
+      ++takeovers;
+      EXPECT_NE(w.note.find("which had held " + std::to_string(dead) + " "), std::string::npos)
+          << w.note;
+    }
+  }
+  EXPECT_EQ(takeovers, 1);
+  EXPECT_EQ(overlaps.load(), 0);
   EXPECT_EQ(word.load(), 0u);
 }
 

@@ -258,7 +258,7 @@ TEST(ReadPerfBlockTest, PayloadPastTheEndOfTheViewIsRefused) {
                                    header),
             corvane::BlockRead::kBadLength);
   // Someone else holds the lock: nothing is read.
-  corvane::TryLockBlock(view.data(), corvane::kWriterLockValue);
+  corvane::TryLockBlock(view.data(), corvane::kConstantWriterLockValue);
   EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
             corvane::BlockRead::kLockHeld);
 }

@@ -91,7 +91,7 @@ class ReservedBlock {
   // `keep_lock` the lock word is left at the writer's value.
   void Publish(const std::string& payload, uint32_t length, uint32_t ipc_wnd,
                bool keep_lock = false) {
-    ASSERT_TRUE(corvane::TryLockBlock(data(), corvane::kWriterLockValue));
+    ASSERT_TRUE(corvane::TryLockBlock(data(), corvane::kConstantWriterLockValue));
     corvane::StoreHeaderWord(data(), corvane::kEnabledOffset, 1);
     corvane::StoreHeaderWord(data(), corvane::kLengthOffset, length);
     corvane::StoreHeaderWord(data(), corvane::kIpcWindowOffset, ipc_wnd);
@@ -167,7 +167,7 @@ TEST(FeedBlockWinTest, BlockCommittedAfterTheOverlayOpenedIsRead) {
   ASSERT_TRUE(host.Commit(1));
   host.Publish(R"({"cpu": 12.5})", 13, 0x77, /*keep_lock=*/true);
   EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
-  EXPECT_EQ(corvane::PeekLockWord(host.data()), corvane::kWriterLockValue);
+  EXPECT_EQ(corvane::PeekLockWord(host.data()), corvane::kConstantWriterLockValue);
   EXPECT_FALSE(reader.enabled());
 
   corvane::UnlockBlock(host.data());

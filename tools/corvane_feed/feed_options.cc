@@ -5,6 +5,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "src/data/perf_feed_writer.h"
 #include "tools/common/command_line.h"
 
 namespace corvane::feed {
@@ -132,9 +133,8 @@ bool ParseFeedOptions(const std::vector<std::string>& args, FeedOptions* options
       }
       parsed.style = value;
     } else if (option == "--name") {
-      if (value.empty() || value.find('/') != std::string::npos) {
-        return Fail(error, "--name takes a block name without '/', not '" + value + "'");
-      }
+      std::string problem;
+      if (!UsableBlockName(value, &problem)) return Fail(error, "--name: " + problem);
       parsed.block_name = value;
     } else if (option == "--remove") {
       parsed.remove = true;

@@ -26,11 +26,7 @@ int Fail(const std::string& message) {
 
 // A document as the overlay will take it: valid JSON, at most the block's payload size.
 bool CheckDocument(const std::string& document, const std::string& what, std::string* error) {
-  if (document.size() > kMaxPayloadSize) {
-    *error = what + " has " + std::to_string(document.size()) + " bytes; the block takes at most " +
-             std::to_string(kMaxPayloadSize);
-    return false;
-  }
+  if (!DocumentFitsBlock(document.size(), what, error)) return false;
   try {
     const nlohmann::json parsed = nlohmann::json::parse(document);
     (void)parsed;
@@ -102,13 +98,14 @@ class DocumentSource {
   double frame_min_ = 0.0, frame_max_ = 0.0;
 };
 
-// The test option: takes the lock word as this writer does and keeps it until the program ends,
-// which leaves it held, as a writer that died while writing leaves it.
-int HoldLockWord(const std::string& name) {
+// The test option: takes the lock word with this writer's value and keeps it until the program
+// ends, which leaves it held, as a writer that died while writing leaves it.
+int HoldLockWord(const PerfFeedWriter& writer) {
   SharedMemoryMapping view;
   std::string error, note;
+  const std::string& name = writer.block_name();
   if (!view.OpenExisting(name, nullptr)) return Fail("cannot open the block \"" + name + "\"");
-  if (!AcquireBlockLock(view.data(), kWriterLockValue, {}, &note, &error)) return Fail(error);
+  if (!AcquireBlockLock(view.data(), writer.lock_value(), {}, &note, &error)) return Fail(error);
   if (!note.empty()) std::fprintf(stderr, "corvane-feed: %s\n", note.c_str());
   std::printf("corvane-feed: holding the block's lock word until the program ends\n");
   std::fflush(stdout);
@@ -118,22 +115,24 @@ int HoldLockWord(const std::string& name) {
 }
 
 // --check: one line on standard output; 0 when every overlay reads the document whole and the
-// block can hold it.
+// block can hold it. A document the block does not take is never read by any overlay: it is
+// refused as it stands, unparsed.
 int RunCheck(const std::string& path) {
   const auto text = ReadWholeFile(path);
   if (!text) return Fail("cannot read " + path);
+  std::string too_large;
+  if (!DocumentFitsBlock(text->size(), "it", &too_large)) {
+    std::printf("%s: not read by any overlay: %s\n", path.c_str(), too_large.c_str());
+    return 1;
+  }
   const DocumentCheck check = CheckOverlayReading(*text);
-  const bool fits = text->size() <= kMaxPayloadSize;
   std::string verdict = path + ": " + DescribeCheck(check);
-  if (!fits) {
-    verdict += "; and it has " + std::to_string(text->size()) + " bytes, the block takes at most " +
-               std::to_string(kMaxPayloadSize);
-  } else if (check.whole) {
+  if (check.whole) {
     verdict +=
         "; " + std::to_string(text->size()) + " of " + std::to_string(kMaxPayloadSize) + " bytes";
   }
   std::printf("%s\n", verdict.c_str());
-  return check.whole && fits ? 0 : 1;
+  return check.whole ? 0 : 1;
 }
 
 int Run(const FeedOptions& options) {
@@ -161,7 +160,7 @@ int Run(const FeedOptions& options) {
   };
   if (!writer.Create(&error)) return Fail(error);
   if (!publish()) return Fail(error);
-  if (options.hold_lock) return HoldLockWord(name);
+  if (options.hold_lock) return HoldLockWord(writer);
   if (options.once) {
     if (kBlockLivesOnlyWhileOpen) {
       while (!WaitForStop(60000)) {

@@ -1,7 +1,7 @@
 // The C interface of the host kit over PerfFeedWriter. Every entry point catches everything:
 // no exception and no C++ type crosses into the host's code, and the last message lives in a
 // fixed buffer of the handle, so setting it cannot fail.
-#include "src/data/corvane_feed.h"
+#include "src/kit/corvane_feed.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,7 +25,8 @@ struct corvane_feed {
 
 namespace {
 
-constexpr char kNoHandle[] = "there is no handle: there was no memory for one";
+constexpr char kNullHandle[] =
+    "the handle is NULL (corvane_feed_open leaves it NULL only when there was no memory for one)";
 
 // Keeps what fits, always terminated.
 void SetMessage(corvane_feed* feed, std::string_view text) {
@@ -55,10 +56,6 @@ int FailOnException(corvane_feed* feed) {
   }
 }
 
-bool UsableName(const char* name) {
-  return name[0] != '\0' && std::strchr(name, '/') == nullptr;
-}
-
 }  // namespace
 
 extern "C" {
@@ -72,11 +69,11 @@ int corvane_feed_open(const char* block_name, corvane_feed** feed) {
   } catch (...) {
     return CORVANE_FEED_NO_MEMORY;
   }
-  if (!UsableName(name)) {
-    return Fail(*feed, CORVANE_FEED_BAD_ARGUMENT, "a block name is not empty and holds no '/'");
-  }
   try {
     std::string error;
+    if (!corvane::UsableBlockName(name, &error)) {
+      return Fail(*feed, CORVANE_FEED_BAD_ARGUMENT, error);
+    }
     if (!(*feed)->writer.Create(&error)) return Fail(*feed, CORVANE_FEED_FAILED, error);
     SetMessage(*feed, "");
     return CORVANE_FEED_OK;
@@ -93,13 +90,10 @@ int corvane_feed_publish(corvane_feed* feed, const char* document, size_t length
                 "no document: an empty one is never read by the overlays");
   }
   try {
-    if (length > CORVANE_FEED_MAX_DOCUMENT_SIZE) {
-      return Fail(feed, CORVANE_FEED_TOO_LARGE,
-                  "the document has " + std::to_string(length) +
-                      " bytes; the block takes at most " +
-                      std::to_string(CORVANE_FEED_MAX_DOCUMENT_SIZE));
-    }
     std::string error, note;
+    if (!corvane::DocumentFitsBlock(length, "the document", &error)) {
+      return Fail(feed, CORVANE_FEED_TOO_LARGE, error);
+    }
     if (!feed->writer.Publish(std::string_view(document, length), show != 0, ipc_window, &error,
                               &note)) {
       return Fail(feed, CORVANE_FEED_FAILED, error);
@@ -112,7 +106,7 @@ int corvane_feed_publish(corvane_feed* feed, const char* document, size_t length
 }
 
 const char* corvane_feed_last_message(const corvane_feed* feed) {
-  return feed != nullptr ? feed->message : kNoHandle;
+  return feed != nullptr ? feed->message : kNullHandle;
 }
 
 void corvane_feed_close(corvane_feed* feed) {

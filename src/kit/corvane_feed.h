@@ -26,8 +26,9 @@
  * stays until its name is removed.
  *
  * Threads: a handle is used by one thread at a time; separate handles are independent.
- * Windows: corvane_feed.dll with the import library libcorvane_feed.dll.a; it needs no DLL
- * beyond the system's own. Elsewhere: libcorvane_feed.so.
+ * Windows: corvane_feed.dll with the import libraries corvane_feed.lib (MSVC, made from
+ * corvane_feed.def) and libcorvane_feed.dll.a (MinGW); it needs no DLL beyond the system's own.
+ * Elsewhere: libcorvane_feed.so.
  */
 #ifndef CORVANE_FEED_H_
 #define CORVANE_FEED_H_
@@ -90,14 +91,15 @@ CORVANE_FEED_API int corvane_feed_open(const char* block_name, corvane_feed** fe
  * 2 s belongs to a process that died or froze holding it: it is taken over, the document is
  * published, and corvane_feed_last_message says so. A document that is too large is refused,
  * never cut. Returns CORVANE_FEED_OK, BAD_ARGUMENT, TOO_LARGE, FAILED (the block could not be
- * made at open, or the word kept changing hands without coming free for 5 s) or NO_MEMORY. */
+ * made at open, the word kept changing hands without coming free for 5 s, or another writer
+ * took the word over while this one wrote, judging it dead: publish again) or NO_MEMORY. */
 CORVANE_FEED_API int corvane_feed_publish(corvane_feed* feed, const char* document, size_t length,
                                           int show, uint32_t ipc_window);
 
 /* What the last call on `feed` had to say: after a failure, why; after a success, a note
  * worth logging, or "" when there is none. The text is UTF-8, belongs to the handle and stays
- * valid until the next call on it. Never NULL: a NULL handle gives a text that says that
- * there was no memory for one. */
+ * valid until the next call on it. Never NULL: a NULL handle gives a text that says the handle
+ * is NULL. */
 CORVANE_FEED_API const char* corvane_feed_last_message(const corvane_feed* feed);
 
 /* Closes the block (on Windows it goes away when the last process closes it) and frees the
