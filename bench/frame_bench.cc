@@ -32,12 +32,13 @@ class BenchPlatform final : public OverlayPlatform {
   void KeepOverlayAboveGame() override { ++restacks; }
   void SetOverlayFont(const std::wstring&, int, int) override { ++font_sets; }
   void MarkOverlayDirty() override { cache.MarkDirty(); }
-  void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override {
-    cache.Render(segments, x, y, alpha, surface);
+  void RenderOverlay(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
+                     uint8_t alpha) override {
+    cache.Render(segments, graph, x, y, alpha, surface);
   }
   TextBox EstimateTextBox(std::span<const TextSegment>, int) override {
     ++estimates;
-    return TextBox{20, 1, 640, 28};
+    return TextBox{20, 1, 640, 28, {}};
   }
   bool OpenFeed() override { return true; }
   BlockRead ReadFeed(uint64_t, const std::string&, PerfSnapshot& snapshot,

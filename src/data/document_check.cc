@@ -80,10 +80,13 @@ DocumentCheck CheckOverlayReading(std::string_view text) {
     UiStyle style;
     ++check.overlays;
     // An empty drive matches no entry, after each entry's name has been read as for any drive.
-    if (!ParseJson(text, game_id.value_or(unlisted_game), drive.value_or(""), snapshot, style,
-                   &check.stop)) {
+    std::vector<DroppedKey> dropped;
+    const bool parsed = ParseJson(text, game_id.value_or(unlisted_game), drive.value_or(""),
+                                  snapshot, style, &check.stop, &dropped);
+    if (!parsed || !dropped.empty()) {
       check.game_id = game_id;
       check.drive = drive;
+      if (parsed) check.dropped = dropped.front();
       return check;
     }
   }
@@ -96,13 +99,17 @@ std::string DescribeCheck(const DocumentCheck& check) {
     return "read whole by every overlay (" + std::to_string(check.overlays) + " tried)";
   }
   if (check.stop.reason.starts_with("not a JSON document")) return check.stop.reason;
-  const std::string where =
-      check.stop.key.empty() ? "the top level (it is not an object)" : "\"" + check.stop.key + "\"";
   const std::string game =
       check.game_id ? "game " + std::to_string(*check.game_id) : "a game not listed";
   const std::string drive = check.drive ? "drive \"" + *check.drive + "\"" : "a drive not listed";
-  return "not read whole: the overlay of " + game + " on " + drive + " stops at " + where + ": " +
-         check.stop.reason;
+  const std::string overlay = "not read whole: the overlay of " + game + " on " + drive;
+  if (check.dropped) {
+    return overlay + " leaves out \"" + check.dropped->key +
+           "\" (and reads the rest): " + check.dropped->reason;
+  }
+  const std::string where =
+      check.stop.key.empty() ? "the top level (it is not an object)" : "\"" + check.stop.key + "\"";
+  return overlay + " stops at " + where + ": " + check.stop.reason;
 }
 
 }  // namespace corvane

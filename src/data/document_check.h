@@ -17,11 +17,13 @@ namespace corvane {
 struct DocumentCheck {
   bool whole = false;
   int overlays = 0;  // how many overlays were tried (parses run)
-  // When not whole: the first overlay that stopped (no value: a game or a drive that the
-  // document does not list), and where.
+  // When not whole: the first overlay that stopped or left a key out (no value: a game or a
+  // drive that the document does not list), and where.
   std::optional<uint64_t> game_id;
   std::optional<std::string> drive;
   ParseStop stop;
+  // A frame-pacing key that overlay left out, though it read everything else.
+  std::optional<DroppedKey> dropped;
 };
 
 DocumentCheck CheckOverlayReading(std::string_view text);
