@@ -118,10 +118,15 @@ void GdiplusPainter::FillGraph(std::span<const GraphPoint> outline, uint32_t arg
   Gdiplus::GpSolidFill* fill = nullptr;
   gdip::GdipCreateSolidFill(argb, &fill);
   base::win::ScopedGpBrush brush(fill);
-  if (brush) {
-    gdip::GdipFillPolygon(graphics_, fill, points.data(), static_cast<INT>(points.size()),
-                          Gdiplus::FillModeAlternate);
-  }
+  if (!brush) return;
+  // The bars' edges are upright and level: filled without anti-aliasing they stay sharp and
+  // cost a fraction of the smoothed fill. The text keeps its smoothing.
+  Gdiplus::SmoothingMode smoothing = Gdiplus::SmoothingModeAntiAlias;
+  gdip::GdipGetSmoothingMode(graphics_, &smoothing);
+  gdip::GdipSetSmoothingMode(graphics_, Gdiplus::SmoothingModeNone);
+  gdip::GdipFillPolygon(graphics_, fill, points.data(), static_cast<INT>(points.size()),
+                        Gdiplus::FillModeAlternate);
+  gdip::GdipSetSmoothingMode(graphics_, smoothing);
 }
 
 PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, const FrameGraph& graph,
