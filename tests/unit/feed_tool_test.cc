@@ -174,14 +174,15 @@ TEST(LiveDocumentTest, FrameRateFileHoldsTheRateAndOptionallyFrameTimes) {
 
 TEST(LiveDocumentTest, LowsAreOneSecondOverTheNearestRankPercentiles) {
   using corvane::feed::ComputeFrameLows;
-  // 1000 frames: 990 of 10 ms, 9 of 20 ms and one of 50 ms. The 99th percentile is the 990th
-  // time when sorted (10 ms), the 99.9th the 999th (20 ms).
+  // 1000 frames: 980 of 10 ms, 10 of 20 ms, 9 of 30 ms and one of 50 ms. Sorted, the 99th
+  // percentile is the 990th time (20 ms), the 99.9th the 999th (30 ms).
   std::vector<double> times(1000, 10.0);
-  for (size_t i = 990; i < 999; ++i) times[i] = 20.0;
+  for (size_t i = 980; i < 990; ++i) times[i] = 20.0;
+  for (size_t i = 990; i < 999; ++i) times[i] = 30.0;
   times[999] = 50.0;
   auto lows = ComputeFrameLows(times);
-  EXPECT_EQ(lows.low1, 100.0);
-  EXPECT_EQ(lows.low01, 50.0);
+  EXPECT_EQ(lows.low1, 50.0);
+  EXPECT_DOUBLE_EQ(*lows.low01, 1000.0 / 30.0);
   // ... in any order, and with fewer frames the worst one sets both.
   lows = ComputeFrameLows({16.0, 40.0, 16.0, 17.0});
   EXPECT_EQ(lows.low1, 25.0);
