@@ -35,9 +35,9 @@ void BM_RenderQuickPathSamePlace(benchmark::State& state) {
   const std::vector<TextSegment> runs = FiveRows();
   RenderCache cache;
   CountingSurface surface;
-  cache.Render(runs, 100, 50, 204, surface);  // the one paint
+  cache.Render(runs, {}, 100, 50, 204, surface);  // the one paint
   for (auto _ : state) {
-    cache.Render(runs, 100, 50, 204, surface);
+    cache.Render(runs, {}, 100, 50, 204, surface);
     benchmark::ClobberMemory();
   }
   state.counters["paints"] = static_cast<double>(surface.paints);
@@ -51,7 +51,7 @@ void BM_RenderQuickPathMoved(benchmark::State& state) {
   CountingSurface surface;
   int x = 0;
   for (auto _ : state) {
-    cache.Render(runs, x++ & 1, 50, 204, surface);
+    cache.Render(runs, {}, x++ & 1, 50, 204, surface);
     benchmark::ClobberMemory();
   }
   state.counters["paints"] = static_cast<double>(surface.paints);

@@ -63,11 +63,13 @@ int main(int argc, char** argv) {
 
     corvane::ComposedFrame frame;
     corvane::ComposeFrame(corvane::PerfSnapshot{}, corvane::UiStyle{}, frame);
-    window.Render(frame.segments.data(), static_cast<int>(frame.segments.size()), 100, 100, 180);
+    window.Render(frame.segments.data(), static_cast<int>(frame.segments.size()), frame.graph, 100,
+                  100, 180);
     Step("first paint");
     for (int i = 0; i < 50; ++i) {
       window.MarkDirty();
-      window.Render(frame.segments.data(), static_cast<int>(frame.segments.size()), 100, 100, 180);
+      window.Render(frame.segments.data(), static_cast<int>(frame.segments.size()), frame.graph,
+                    100, 100, 180);
     }
     Step("50 more paints");
     window.Destroy();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
+#include <optional>
 #include <utility>
 
 #include "base/strings/utf.h"
@@ -12,7 +13,8 @@
 namespace corvane {
 namespace {
 
-// Capacities of the value texts in UTF-16 units, the terminating null included.
+// Capacities of the value texts in UTF-16 units, the terminating null included. The FPS row
+// has this for the frame rate and as much again for each low.
 constexpr size_t kFpsCapacity = 16;
 constexpr size_t kGpuCapacity = 64;
 constexpr size_t kFigureCapacity = 32;
@@ -28,6 +30,8 @@ constexpr int kLargestPixelSize = kLargestFontSize * 10;  // ten times 96 DPI
 constexpr uint64_t kFnvOffsetBasis = 0xCBF29CE484222325ull;
 constexpr uint64_t kFnvPrime = 0x100000001B3ull;
 constexpr uint64_t kGoldenRatio = 0x9E3779B97F4A7C15ull;
+// Combined into the runs' hash when the frame has a graph, which makes the box taller.
+constexpr std::u16string_view kGraphHashMark = u"\x0001frame-time graph";
 
 // The C library's wide formatted print into a buffer of the row's capacity. A text that does
 // not fit (the library reports that as a negative count) gives the row's fallback, so an
@@ -40,9 +44,20 @@ std::u16string FormatFigure(std::u16string_view fallback, const wchar_t* format,
   return base::WideToUtf16(std::wstring_view(buffer, static_cast<size_t>(written)));
 }
 
+// " 1% 41": a low after its label; nothing when the host gave none or it does not fit.
+void AppendLow(std::u16string& text, std::u16string_view label, const std::optional<double>& low) {
+  if (!low) return;
+  const std::u16string figure = FormatFigure<kFpsCapacity>(u"", L"%.0f", *low);
+  if (!figure.empty()) text.append(label).append(figure);
+}
+
 std::u16string FpsText(const PerfSnapshot& s) {
   if (!s.fps_valid || !(s.fps_cur > 0)) return std::u16string(kFpsNone);
-  return FormatFigure<kFpsCapacity>(kFpsNone, L"%.0f", s.fps_cur);
+  std::u16string text = FormatFigure<kFpsCapacity>(kFpsNone, L"%.0f", s.fps_cur);
+  if (text == kFpsNone) return text;
+  AppendLow(text, u" 1% ", s.fps_low1);
+  AppendLow(text, u" 0.1% ", s.fps_low01);
+  return text;
 }
 
 std::u16string GpuText(const PerfSnapshot& s) {
@@ -133,14 +148,32 @@ uint64_t HashSegments(std::span<const TextSegment> segments) {
   return seed;
 }
 
+namespace {
+
+void HashFrame(ComposedFrame& frame) {
+  frame.hash = HashSegments(frame.segments);
+  if (frame.graph.shown()) {
+    frame.hash ^= HashText(kGraphHashMark) + kGoldenRatio + (frame.hash << 6) + (frame.hash >> 2);
+  }
+}
+
+}  // namespace
+
 void ComposeFrame(const PerfSnapshot& snapshot, const UiStyle& style, ComposedFrame& frame) {
-  ComposeFrame(FormatRows(snapshot), style, frame);
+  frame.rows = FormatRows(snapshot);
+  BuildSegments(frame.rows, style, frame.segments);
+  // The graph belongs to this game's entry: none when the last read found no entry for it.
+  const std::span<const double> frame_ms =
+      snapshot.fps_valid ? std::span<const double>(snapshot.frame_ms) : std::span<const double>();
+  MakeFrameGraph(frame_ms, ColorrefFromRgb(style.font_color), frame.graph);
+  HashFrame(frame);
 }
 
 void ComposeFrame(const FrameRows& rows, const UiStyle& style, ComposedFrame& frame) {
   frame.rows = rows;
   BuildSegments(frame.rows, style, frame.segments);
-  frame.hash = HashSegments(frame.segments);
+  MakeFrameGraph({}, ColorrefFromRgb(style.font_color), frame.graph);
+  HashFrame(frame);
 }
 
 int EffectiveFontSize(int32_t style_font_size) {
@@ -199,6 +232,10 @@ int EstimatePixelSize(int effective_size, int dpi) {
 TextBox EstimateTextBox(std::span<const TextSegment> segments, TextMeasurer& measurer,
                         int pixel_size) {
   return MeasureTextBox(segments, measurer, pixel_size + kEstimateExtraLineHeight);
+}
+
+TextBox WithFrameGraph(const TextBox& text_box, const ComposedFrame& frame, int pixel_size) {
+  return frame.graph.shown() ? AddGraphArea(text_box, pixel_size) : text_box;
 }
 
 }  // namespace corvane

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "src/data/perf_snapshot.h"
+#include "src/window/frame_graph.h"
 #include "src/window/text_layout.h"
 
 namespace corvane {
@@ -40,7 +41,8 @@ struct RowText {
 using FrameRows = std::array<RowText, kRowCount>;
 
 // The texts of the five rows. A figure whose text would not fit its row (only absurd figures
-// do, such as 1e300) shows the row's fallback instead.
+// do, such as 1e300) shows the row's fallback instead. When the host gives the 1% and 0.1%
+// lows, the FPS row shows each after the frame rate with its label: "60 1% 41 0.1% 30".
 FrameRows FormatRows(const PerfSnapshot& snapshot);
 // Every row's fallback text: what the rows show while the figures are stale.
 FrameRows FallbackRows();
@@ -55,13 +57,16 @@ uint64_t HashText(std::u16string_view text);
 // The texts' hashes combined in order; the colours do not count.
 uint64_t HashSegments(std::span<const TextSegment> segments);
 
-// The rows, their runs and the runs' hash, made anew only when the figures or the style do.
+// The rows, their runs, the frame-time graph and the hash of what sizes the box (the runs'
+// texts, and whether there is a graph), made anew only when the figures or the style do.
 struct ComposedFrame {
   FrameRows rows;
   std::vector<TextSegment> segments;
+  FrameGraph graph;  // shown for this game's frame times; none while the figures are stale
   uint64_t hash = 0;
 };
 void ComposeFrame(const PerfSnapshot& snapshot, const UiStyle& style, ComposedFrame& frame);
+// Rows without a graph, such as the fallbacks of stale figures.
 void ComposeFrame(const FrameRows& rows, const UiStyle& style, ComposedFrame& frame);
 
 // The font size in 96 DPI pixels for a style's size.
@@ -96,5 +101,8 @@ int EstimatePixelSize(int effective_size, int dpi);
 // line height plus 8, with lines at least pixel_size + 4 high.
 TextBox EstimateTextBox(std::span<const TextSegment> segments, TextMeasurer& measurer,
                         int pixel_size);
+
+// The estimated text box grown by the frame's graph, when it shows one, at `pixel_size`.
+TextBox WithFrameGraph(const TextBox& text_box, const ComposedFrame& frame, int pixel_size);
 
 }  // namespace corvane

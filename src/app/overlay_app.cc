@@ -220,7 +220,8 @@ void OverlayApp::UpdateFrame() {
   if (!client) return;  // the game window went away; the main loop sees that itself
   const TextBox box = LayoutSize();
   const ScreenPoint place = PlaceBox(style_.pos, *client, box.width, box.height);
-  platform_.RenderOverlay(frame_.segments, place.x, place.y, static_cast<uint8_t>(style_.alpha));
+  platform_.RenderOverlay(frame_.segments, frame_.graph, place.x, place.y,
+                          static_cast<uint8_t>(style_.alpha));
   if (!platform_.OverlayVisible()) platform_.ShowOverlay(true);
 
   const uint32_t zorder_now = platform_.TickCount();
@@ -253,8 +254,9 @@ TextBox OverlayApp::LayoutSize() {
   const int effective = EffectiveFontSize(style_.font_size);
   if (frame_.hash != layout_hash_ || effective != layout_font_px_ || layout_width_ <= 0 ||
       layout_height_ <= 0) {
+    const int pixel_size = EstimatePixelSize(effective, dpi_);
     const TextBox box =
-        platform_.EstimateTextBox(frame_.segments, EstimatePixelSize(effective, dpi_));
+        WithFrameGraph(platform_.EstimateTextBox(frame_.segments, pixel_size), frame_, pixel_size);
     layout_hash_ = frame_.hash;
     layout_font_px_ = effective;
     layout_width_ = box.width;

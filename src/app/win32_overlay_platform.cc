@@ -50,9 +50,9 @@ uint32_t Win32OverlayPlatform::GameProcessId() {
   return process_id;
 }
 
-void Win32OverlayPlatform::RenderOverlay(std::span<const TextSegment> segments, int x, int y,
-                                         uint8_t alpha) {
-  window_.Render(segments.data(), static_cast<int>(segments.size()), x, y, alpha);
+void Win32OverlayPlatform::RenderOverlay(std::span<const TextSegment> segments,
+                                         const FrameGraph& graph, int x, int y, uint8_t alpha) {
+  window_.Render(segments.data(), static_cast<int>(segments.size()), graph, x, y, alpha);
 }
 
 TextBox Win32OverlayPlatform::EstimateTextBox(std::span<const TextSegment> segments,

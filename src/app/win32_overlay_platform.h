@@ -37,7 +37,8 @@ class Win32OverlayPlatform final : public OverlayPlatform {
     window_.SetFont(family, logical_px, dpi);
   }
   void MarkOverlayDirty() override { window_.MarkDirty(); }
-  void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override;
+  void RenderOverlay(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
+                     uint8_t alpha) override;
 
   TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) override;
 

@@ -85,12 +85,12 @@ std::string DocumentOf(const Json& document, const char* array,
 
 // A stop inside DocumentOf's text, "fps[1].min", names the entry of the whole document:
 // "fps[<indices[1]>].min".
-void RenumberStop(const char* array, const std::vector<size_t>& indices, ParseStop& stop) {
+void RenumberStop(const char* array, const std::vector<size_t>& indices, std::string& key) {
   const std::string head = std::string(array) + "[";
-  const size_t close = stop.key.find(']');
-  if (!stop.key.starts_with(head) || close == std::string::npos) return;
-  const size_t at = std::stoul(stop.key.substr(head.size(), close - head.size()));
-  stop.key = head + std::to_string(indices.at(at)) + stop.key.substr(close);
+  const size_t close = key.find(']');
+  if (!key.starts_with(head) || close == std::string::npos) return;
+  const size_t at = std::stoul(key.substr(head.size(), close - head.size()));
+  key = head + std::to_string(indices.at(at)) + key.substr(close);
 }
 
 // A game id that no "fps" entry has.
@@ -124,12 +124,13 @@ DocumentCheck CheckOverlayReading(std::string_view text) {
     PerfSnapshot snapshot;
     UiStyle style;
     // An empty drive matches no entry, after each entry's name has been read as for any drive.
-    if (ParseJson(part, game_id.value_or(unlisted_game), drive.value_or(""), snapshot, style,
-                  &check.stop)) {
-      return true;
-    }
+    std::vector<DroppedKey> dropped;
+    const bool parsed = ParseJson(part, game_id.value_or(unlisted_game), drive.value_or(""),
+                                  snapshot, style, &check.stop, &dropped);
+    if (parsed && dropped.empty()) return true;
     check.game_id = game_id;
     check.drive = drive;
+    if (parsed) check.dropped = dropped.front();
     return false;
   };
 
@@ -143,7 +144,8 @@ DocumentCheck CheckOverlayReading(std::string_view text) {
   for (size_t i = 0; i < game_entries.size(); ++i) {
     if (!reads_whole(DocumentOf(document, "fps", game_entries[i]), overlays.game_ids[i],
                      std::nullopt)) {
-      RenumberStop("fps", game_entries[i], check.stop);
+      RenumberStop("fps", game_entries[i], check.stop.key);
+      if (check.dropped) RenumberStop("fps", game_entries[i], check.dropped->key);
       return check;
     }
   }
@@ -154,7 +156,7 @@ DocumentCheck CheckOverlayReading(std::string_view text) {
     const auto entry = EntryOfDrive(document, *overlays.drives[i]);
     if (!entry || !disks_read.insert(*entry).second) continue;
     if (!reads_whole(DocumentOf(document, "diskio", {*entry}), std::nullopt, overlays.drives[i])) {
-      RenumberStop("diskio", {*entry}, check.stop);
+      RenumberStop("diskio", {*entry}, check.stop.key);
       return check;
     }
   }
@@ -167,13 +169,17 @@ std::string DescribeCheck(const DocumentCheck& check) {
     return "read whole by every overlay (" + std::to_string(check.overlays) + " tried)";
   }
   if (check.stop.reason.starts_with("not a JSON document")) return check.stop.reason;
-  const std::string where =
-      check.stop.key.empty() ? "the top level (it is not an object)" : "\"" + check.stop.key + "\"";
   const std::string game =
       check.game_id ? "game " + std::to_string(*check.game_id) : "a game not listed";
   const std::string drive = check.drive ? "drive \"" + *check.drive + "\"" : "a drive not listed";
-  return "not read whole: the overlay of " + game + " on " + drive + " stops at " + where + ": " +
-         check.stop.reason;
+  const std::string overlay = "not read whole: the overlay of " + game + " on " + drive;
+  if (check.dropped) {
+    return overlay + " leaves out \"" + check.dropped->key +
+           "\" (and reads the rest): " + check.dropped->reason;
+  }
+  const std::string where =
+      check.stop.key.empty() ? "the top level (it is not an object)" : "\"" + check.stop.key + "\"";
+  return overlay + " stops at " + where + ": " + check.stop.reason;
 }
 
 }  // namespace corvane

@@ -22,11 +22,13 @@ struct DocumentCheck {
   // How many overlays the check answers for: each listed game and each listed drive, and one of
   // each not listed, taken in pairs.
   int overlays = 0;
-  // When not whole: the first overlay that stopped (no value: a game or a drive that the
-  // document does not list), and where.
+  // When not whole: the first overlay that stopped or left a key out (no value: a game or a
+  // drive that the document does not list), and where.
   std::optional<uint64_t> game_id;
   std::optional<std::string> drive;
   ParseStop stop;
+  // A frame-pacing key that overlay left out, though it read everything else.
+  std::optional<DroppedKey> dropped;
 };
 
 DocumentCheck CheckOverlayReading(std::string_view text);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <exception>
 #include <limits>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -125,8 +126,70 @@ bool DiskNameHasDrive(std::string_view name, std::string_view drive) {
 
 namespace {
 
-void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot,
-                   KeyTrail& trail) {
+// Why `value` is no usable figure between 0 and `highest`; empty when it is one.
+std::string UnusableFigure(const Json& value, double highest) {
+  if (!value.is_number()) return std::string("must be a number, not ") + value.type_name();
+  const double figure = value.get<double>();
+  if (figure < 0.0) return "negative (" + value.dump() + ")";
+  if (!(figure <= highest)) {  // also infinity, which a number too large for a double becomes
+    return "out of range (" + value.dump() + "; at most " + Json(highest).dump() + ")";
+  }
+  return {};
+}
+
+// The frame-pacing keys of this game's entry (entry `index` of "fps"). A bad key is left out
+// on its own and noted in `dropped`; none of them ends the parse.
+class FramePacingReader {
+ public:
+  FramePacingReader(const Json& entry, size_t index, std::vector<DroppedKey>* dropped)
+      : entry_(entry), index_(index), dropped_(dropped) {}
+
+  std::optional<double> Low(const char* key) {
+    const auto it = entry_.find(key);
+    if (it == entry_.end()) return std::nullopt;
+    std::string reason = UnusableFigure(*it, kHighestFrameRate);
+    if (reason.empty()) return it->get<double>();
+    Drop(key, -1, std::move(reason));
+    return std::nullopt;
+  }
+
+  // The newest kMaxFrameTimes of "frame_ms" into `frame_ms`; empty when absent or when any
+  // value in it is unusable.
+  void FrameTimes(std::vector<double>& frame_ms) {
+    frame_ms.clear();
+    const auto it = entry_.find("frame_ms");
+    if (it == entry_.end()) return;
+    if (!it->is_array()) {
+      Drop("frame_ms", -1, std::string("must be an array, not ") + it->type_name());
+      return;
+    }
+    for (size_t i = 0; i < it->size(); ++i) {
+      std::string reason = UnusableFigure((*it)[i], kLongestFrameMs);
+      if (!reason.empty()) {
+        Drop("frame_ms", static_cast<ptrdiff_t>(i), std::move(reason));
+        return;
+      }
+    }
+    const size_t kept = std::min(it->size(), kMaxFrameTimes);
+    for (size_t i = it->size() - kept; i < it->size(); ++i)
+      frame_ms.push_back((*it)[i].get<double>());
+  }
+
+ private:
+  void Drop(const char* key, ptrdiff_t item, std::string reason) {
+    if (dropped_ == nullptr) return;
+    std::string path = "fps[" + std::to_string(index_) + "]." + key;
+    if (item >= 0) path += "[" + std::to_string(item) + "]";
+    dropped_->push_back({std::move(path), std::move(reason)});
+  }
+
+  const Json& entry_;
+  size_t index_;
+  std::vector<DroppedKey>* dropped_;
+};
+
+void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot, KeyTrail& trail,
+                   std::vector<DroppedKey>* dropped) {
   snapshot.fps_valid = false;
   const Json* entries = ArrayAt(document, "fps");
   if (entries == nullptr) return;
@@ -149,6 +212,10 @@ void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapsho
     trail.At("max");
     snapshot.fps_max = entry.value("max", 0.0);
     snapshot.fps_valid = true;
+    FramePacingReader pacing(entry, i, dropped);
+    snapshot.fps_low1 = pacing.Low("low1");
+    snapshot.fps_low01 = pacing.Low("low01");
+    pacing.FrameTimes(snapshot.frame_ms);
     return;
   }
 }
@@ -237,7 +304,8 @@ void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail) {
 }  // namespace
 
 bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_drive,
-               PerfSnapshot& snapshot, UiStyle& style, ParseStop* stop) {
+               PerfSnapshot& snapshot, UiStyle& style, ParseStop* stop,
+               std::vector<DroppedKey>* dropped) {
   KeyTrail trail;
   // Says where and why the parse stopped; making the path text must not throw past here.
   const auto tell = [&](const char* reason) noexcept {
@@ -254,7 +322,7 @@ bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_
       tell("not a JSON document");
       return false;
     }
-    ReadFrameRate(document, game_id, snapshot, trail);
+    ReadFrameRate(document, game_id, snapshot, trail, dropped);
     // The first lookup that needs an object: any other top level ends the parse here.
     trail.Enter(nullptr, -1, document);
     trail.At("cpu");

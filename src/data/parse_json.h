@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -25,9 +26,19 @@ struct ParseStop {
   std::string reason;  // the JSON library's message, or "not a JSON document"
 };
 
-// When `stop` is given, a false result also says where and why.
+// A value that the parser left out without stopping: a frame-pacing key of this game's "fps"
+// entry ("low1", "low01", "frame_ms") that is of the wrong type, negative or absurd. Only that
+// key is lost; the figures of every other key are read as usual.
+struct DroppedKey {
+  std::string key;     // "fps[0].low1", "fps[0].frame_ms" (not an array), "fps[0].frame_ms[7]"
+  std::string reason;  // "must be a number, not string", "negative (-3)", ...
+};
+
+// When `stop` is given, a false result also says where and why. When `dropped` is given, it
+// receives every key that was left out.
 bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_drive,
-               PerfSnapshot& snapshot, UiStyle& style, ParseStop* stop = nullptr);
+               PerfSnapshot& snapshot, UiStyle& style, ParseStop* stop = nullptr,
+               std::vector<DroppedKey>* dropped = nullptr);
 
 // The game id that an "fps" entry's "game_id" value stands for, as ParseJson compares it with
 // the overlay's: an integer as it stands, a fraction truncated, a string's leading decimal

@@ -1,10 +1,20 @@
 #pragma once
 // The two records a read of the performance block fills: the figures for this game and the
 // display style. They carry their values from one read to the next.
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace corvane {
+
+// The frame-pacing keys of an "fps" entry. Of "frame_ms" the newest this many are kept.
+inline constexpr size_t kMaxFrameTimes = 240;
+// Values beyond these are taken for a host's mistake, not a game's figure: a frame of more
+// than a minute, or a frame rate above 100000 per second.
+inline constexpr double kLongestFrameMs = 60000.0;
+inline constexpr double kHighestFrameRate = 100000.0;
 
 struct PerfSnapshot {
   uint64_t fps_game_id = 0;
@@ -12,6 +22,11 @@ struct PerfSnapshot {
   double fps_min = 0.0;
   double fps_max = 0.0;
   bool fps_valid = false;  // an "fps" entry for this game was found by the last parse
+  // Frame pacing, from the same entry. Each is empty when that entry lacks the key or when its
+  // value was not usable (of the wrong type, negative or absurd): only that key is lost.
+  std::optional<double> fps_low1;   // the 1% low, frames per second, as the host computed it
+  std::optional<double> fps_low01;  // the 0.1% low
+  std::vector<double> frame_ms;     // the newest frame times, milliseconds, oldest first
 
   double cpu = 0.0;  // percent
 

@@ -1,5 +1,7 @@
 #include "src/window/gdiplus_text.h"
 
+#include <vector>
+
 namespace corvane {
 namespace {
 
@@ -108,8 +110,27 @@ float GdiplusPainter::DrawRun(std::u16string_view text, float x, float y, uint32
   return MeasuredWidth(graphics_, font_, format_, text);
 }
 
-PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
-                              int font_px, uint8_t alpha) {
+void GdiplusPainter::FillGraph(std::span<const GraphPoint> outline, uint32_t argb) {
+  if (outline.size() < 3) return;
+  std::vector<Gdiplus::PointF> points;
+  points.reserve(outline.size());
+  for (const GraphPoint& point : outline) points.emplace_back(point.x, point.y);
+  Gdiplus::GpSolidFill* fill = nullptr;
+  gdip::GdipCreateSolidFill(argb, &fill);
+  base::win::ScopedGpBrush brush(fill);
+  if (!brush) return;
+  // The bars' edges are upright and level: filled without anti-aliasing they stay sharp and
+  // cost a fraction of the smoothed fill. The text keeps its smoothing.
+  Gdiplus::SmoothingMode smoothing = Gdiplus::SmoothingModeAntiAlias;
+  gdip::GdipGetSmoothingMode(graphics_, &smoothing);
+  gdip::GdipSetSmoothingMode(graphics_, Gdiplus::SmoothingModeNone);
+  gdip::GdipFillPolygon(graphics_, fill, points.data(), static_cast<INT>(points.size()),
+                        Gdiplus::FillModeAlternate);
+  gdip::GdipSetSmoothingMode(graphics_, smoothing);
+}
+
+PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, const FrameGraph& graph,
+                              Gdiplus::GpFont* font, int font_px, uint8_t alpha) {
   const base::win::ScopedGpStringFormat format = MakeTextFormat();
   PaintedCanvas painted;
   {
@@ -117,6 +138,7 @@ PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, Gdiplus::Gp
     GdiplusMeasurer measurer(measuring.graphics.get(), font, format.get());
     painted.box = MeasureTextBox(segments, measurer, font_px + kExtraLineHeight);
   }
+  if (graph.shown()) painted.box = AddGraphArea(painted.box, font_px);
   painted.canvas = MakePaintingCanvas(painted.box.width, painted.box.height);
   if (!painted.canvas.graphics) {
     painted.canvas.bitmap.reset();
@@ -124,15 +146,15 @@ PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, Gdiplus::Gp
   }
   {
     GdiplusPainter painter(painted.canvas.graphics.get(), font, format.get());
-    PaintTextBox(segments, painted.box, alpha, painter);
+    PaintTextBox(segments, graph, painted.box, alpha, painter);
   }
   painted.canvas.graphics.reset();  // flushes the drawing into the bitmap
   return painted;
 }
 
-PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, Gdiplus::GpFont* font,
-                              int font_px, uint8_t alpha) {
-  const PaintedCanvas painted = PaintTextCanvas(segments, font, font_px, alpha);
+PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, const FrameGraph& graph,
+                              Gdiplus::GpFont* font, int font_px, uint8_t alpha) {
+  const PaintedCanvas painted = PaintTextCanvas(segments, graph, font, font_px, alpha);
   PaintedBitmap result;
   if (!painted.canvas.bitmap) return result;
   HBITMAP bitmap = nullptr;

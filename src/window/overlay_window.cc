@@ -26,8 +26,10 @@ class OverlayWindow::Surface final : public RenderSurface {
  public:
   explicit Surface(OverlayWindow& window) : window_(window) {}
 
-  std::optional<BitmapSize> Paint(std::span<const TextSegment> segments, uint8_t alpha) override {
-    PaintedBitmap painted = PaintTextBitmap(segments, window_.font(), window_.font_px_, alpha);
+  std::optional<BitmapSize> Paint(std::span<const TextSegment> segments, const FrameGraph& graph,
+                                  uint8_t alpha) override {
+    PaintedBitmap painted =
+        PaintTextBitmap(segments, graph, window_.font(), window_.font_px_, alpha);
     if (!painted.bitmap) return std::nullopt;
     HDC dc = window_.memory_dc_.get();
     const HGDIOBJ old = SelectObject(dc, painted.bitmap.get());
@@ -147,11 +149,12 @@ void OverlayWindow::SetFont(const std::wstring& family, int logical_px, int dpi)
            logical_px, dpi, font_px_);
 }
 
-void OverlayWindow::Render(const TextSegment* segments, int count, int x, int y, uint8_t alpha) {
+void OverlayWindow::Render(const TextSegment* segments, int count, const FrameGraph& graph, int x,
+                           int y, uint8_t alpha) {
   if (!window_ || !memory_dc_ || segments == nullptr || count < 1 || !font_) return;
   Surface surface(*this);
-  cache_.Render(std::span<const TextSegment>(segments, static_cast<size_t>(count)), x, y, alpha,
-                surface);
+  cache_.Render(std::span<const TextSegment>(segments, static_cast<size_t>(count)), graph, x, y,
+                alpha, surface);
 }
 
 LRESULT CALLBACK OverlayWindow::WindowProc(HWND window, UINT message, WPARAM wparam,

@@ -2,8 +2,8 @@
 
 namespace corvane {
 
-void RenderCache::Render(std::span<const TextSegment> segments, int x, int y, uint8_t alpha,
-                         RenderSurface& surface) {
+void RenderCache::Render(std::span<const TextSegment> segments, const FrameGraph& graph, int x,
+                         int y, uint8_t alpha, RenderSurface& surface) {
   if (segments.empty()) return;
   if (!dirty_ && alpha == last_alpha_) {
     // Nothing that shows has changed: at most the window moves. New texts wait for the next
@@ -18,7 +18,7 @@ void RenderCache::Render(std::span<const TextSegment> segments, int x, int y, ui
   }
   last_alpha_ = alpha;
   dirty_ = false;
-  const std::optional<BitmapSize> painted = surface.Paint(segments, alpha);
+  const std::optional<BitmapSize> painted = surface.Paint(segments, graph, alpha);
   if (!painted) return;  // the old bitmap, if any, stays where it is
   bitmap_ = painted;
   surface.Present(x, y, *bitmap_);

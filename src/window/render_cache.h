@@ -20,17 +20,21 @@ struct BitmapSize {
 class RenderSurface {
  public:
   virtual ~RenderSurface() = default;
-  // Paints the runs on a box at the given opacity into a new bitmap and makes it the current
-  // one; its size, or nothing when no bitmap could be made (then nothing has changed).
-  virtual std::optional<BitmapSize> Paint(std::span<const TextSegment> segments, uint8_t alpha) = 0;
+  // Paints the runs, and under them the graph when it is shown, on a box at the given opacity
+  // into a new bitmap and makes it the current one; its size, or nothing when no bitmap could
+  // be made (then nothing has changed).
+  virtual std::optional<BitmapSize> Paint(std::span<const TextSegment> segments,
+                                          const FrameGraph& graph, uint8_t alpha) = 0;
   // Shows the current bitmap, of the given size, with its top-left corner at (x, y).
   virtual void Present(int x, int y, BitmapSize size) = 0;
 };
 
 class RenderCache {
  public:
-  void Render(std::span<const TextSegment> segments, int x, int y, uint8_t alpha,
-              RenderSurface& surface);
+  // The graph, like the runs, shows only at a paint: it changes only when the figures are read
+  // again, which marks the window dirty.
+  void Render(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
+              uint8_t alpha, RenderSurface& surface);
 
   // The next Render paints anew.
   void MarkDirty() { dirty_ = true; }

@@ -62,8 +62,21 @@ TextBox MeasureTextBox(std::span<const TextSegment> segments, TextMeasurer& meas
   return box;
 }
 
-void PaintTextBox(std::span<const TextSegment> segments, const TextBox& box, uint8_t alpha,
-                  TextPainter& painter) {
+TextBox AddGraphArea(const TextBox& text_box, int font_px) {
+  const GraphSize size = GraphSizeFor(font_px);
+  TextBox box = text_box;
+  const int text_width = std::max(text_box.width - 2 * kHorizontalMargin, 0);
+  box.graph.x = kHorizontalMargin;
+  box.graph.y = kVerticalMargin + text_box.line_height * text_box.lines + size.gap;
+  box.graph.width = std::max(text_width, size.min_width);
+  box.graph.height = size.height;
+  box.width = box.graph.width + 2 * kHorizontalMargin;
+  box.height = box.graph.y + box.graph.height + kVerticalMargin;
+  return box;
+}
+
+void PaintTextBox(std::span<const TextSegment> segments, const FrameGraph& graph,
+                  const TextBox& box, uint8_t alpha, TextPainter& painter) {
   painter.FillBackground(box.width, box.height, BackgroundArgb(alpha));
   float pen_x = kHorizontalMargin;
   float pen_y = kVerticalMargin;
@@ -75,6 +88,10 @@ void PaintTextBox(std::span<const TextSegment> segments, const TextBox& box, uin
       pen_x += painter.DrawRun(segment.text, pen_x, pen_y, OpaqueArgbFromColorref(segment.color));
     }
   }
+  if (box.graph.height <= 0 || !graph.shown()) return;
+  std::vector<GraphPoint> outline;
+  GraphOutline(graph, box.graph, outline);
+  painter.FillGraph(outline, OpaqueArgbFromColorref(graph.color));
 }
 
 uint32_t BackgroundArgb(uint8_t alpha) {

@@ -7,6 +7,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "src/window/frame_graph.h"
 
 namespace corvane {
 
@@ -39,6 +42,8 @@ class TextPainter {
   virtual void FillBackground(int width, int height, uint32_t argb) = 0;
   // Draws one run with its top-left corner at (x, y) and returns its unrounded width.
   virtual float DrawRun(std::u16string_view text, float x, float y, uint32_t argb) = 0;
+  // Fills the polygon of the frame-time graph's bars.
+  virtual void FillGraph(std::span<const GraphPoint> outline, uint32_t argb) = 0;
 };
 
 struct TextBox {
@@ -46,6 +51,7 @@ struct TextBox {
   int lines = 0;
   int width = 0;
   int height = 0;
+  GraphArea graph;  // height 0: no frame-time graph
 };
 
 // Win32's MulDiv: a * b / c rounded half away from zero; -1 when c is 0 or the result does
@@ -63,10 +69,16 @@ int LineHeight(float font_height, int min_line_height);
 TextBox MeasureTextBox(std::span<const TextSegment> segments, TextMeasurer& measurer,
                        int min_line_height);
 
+// The text's box grown to hold the frame-time graph for a font of `font_px` physical pixels:
+// under the last line, after a gap, as wide as the widest line but at least the graph's least
+// width, with the same margins around it.
+TextBox AddGraphArea(const TextBox& text_box, int font_px);
+
 // Fills the box with the background at `alpha` and draws the runs line by line, each after
-// the previous one without a gap.
-void PaintTextBox(std::span<const TextSegment> segments, const TextBox& box, uint8_t alpha,
-                  TextPainter& painter);
+// the previous one without a gap; then, when the box has a graph area and the graph is shown,
+// the graph in its colour.
+void PaintTextBox(std::span<const TextSegment> segments, const FrameGraph& graph,
+                  const TextBox& box, uint8_t alpha, TextPainter& painter);
 
 // The background's ARGB colour at the given opacity.
 uint32_t BackgroundArgb(uint8_t alpha);

@@ -3,8 +3,9 @@
 # unpacked into a host folder as a launcher installs it: the demo game, corvane-feed publishing a
 # document file, and Corvane.exe attached to the game window, started without a host path so
 # that it finds the host folder from where it lies. Checks what shows on screenshots (place,
-# colours, opacity, five lines), the host message, refresh, the show flag, the foreground rule,
-# and the exit after the game has gone, with the decoded log in <host folder>\log.
+# colours, opacity, five lines), the host message, refresh, the frame-time graph while
+# corvane-feed --live publishes the game's frame times, the show flag, the foreground rule, and
+# the exit after the game has gone, with the decoded log in <host folder>\log.
 #   overlay_test.sh <release package zip> <corvane-demo-game.exe> <keys dir>
 #                   <window_probe.exe> <the package's version>
 set -uo pipefail
@@ -30,7 +31,8 @@ write_doc() {
 text_rgb_hex=00ff80
 text_rgb=0,255,128
 
-start_game main --pos 100,80 --size 800,500 --title "Corvane demo game"
+start_game main --pos 100,80 --size 800,500 --title "Corvane demo game" \
+  --fps-file "$(winpath "$work/fps.txt")"
 write_doc top-center 100 hor 1.5
 start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc"
 check "corvane-feed published the block" 0 "$(wait_for_block; echo $?)"
@@ -78,6 +80,25 @@ echo "     (the new figure showed after $took ms)"
 # A refresh period (1 s), the feed's interval (0.25 s) and one look at the screen, with room for
 # a busy machine: under load a look at the screen alone has taken over a second.
 check "the change showed within 4 s" yes "$([ "$took" -le 4000 ] && echo yes)"
+
+# Frame pacing: corvane-feed --live publishes the game's own frame times; the graph shows below
+# the line of text, in the text's colour, and goes again when the host stops publishing them.
+graph_band() {  # the box's part below one line of text
+  echo "$box_x,$((box_y + horizontal_height)),$box_w,$((box_h - horizontal_height))"
+}
+graph_shown() {
+  find_box 100 && [ "$box_h" -ge $((horizontal_height + 30)) ] &&
+    [ "$(probe count "$(graph_band)" "$text_rgb" 40)" -ge 100 ]
+}
+graph_gone() { find_box 100 && within "$box_h" $((horizontal_height - 2)) $((horizontal_height + 2)); }
+stop_feed
+start_feed --live --interval 250 --game-id "$game_id" --fps-file "$(winpath "$work/fps.txt")" \
+  --ipc "$main_ipc" --style "{\"alpha\": 100, \"font-size\": 14, \"font-color\": \"#$text_rgb_hex\"}"
+wait_for "frame times published: the graph shows below the text" 10 graph_shown
+echo "     (box ${box_w}x$box_h, one line of text $horizontal_height high)"
+stop_feed
+start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc"
+wait_for "no frame times published: the graph is gone" 10 graph_gone
 
 # The show flag: 0 hides the overlay, 1 shows it again.
 stop_feed

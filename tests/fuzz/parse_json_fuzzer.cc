@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "src/data/parse_json.h"
 #include "tests/support/test_logger.h"
@@ -15,9 +16,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   corvane::PerfSnapshot snapshot;
   corvane::UiStyle style;
   // Two drives and two game ids, so that both the matching and the skipping paths run.
-  const bool parsed = corvane::ParseJson(text, 12345, "C:", snapshot, style);
+  std::vector<corvane::DroppedKey> dropped;
+  const bool parsed = corvane::ParseJson(text, 12345, "C:", snapshot, style, nullptr, &dropped);
   // A parse that succeeds logs nothing; one that fails logs at most its one error.
   if (logger.records.size() > (parsed ? 0u : 1u)) __builtin_trap();
+  // The frame-pacing figures kept are the ones the overlay can draw: at most 240 frame times,
+  // each within range, and lows within range; a key left out is named.
+  if (snapshot.frame_ms.size() > corvane::kMaxFrameTimes) __builtin_trap();
+  for (const double ms : snapshot.frame_ms) {
+    if (!(ms >= 0.0 && ms <= corvane::kLongestFrameMs)) __builtin_trap();
+  }
+  for (const auto& low : {snapshot.fps_low1, snapshot.fps_low01}) {
+    if (low && !(*low >= 0.0 && *low <= corvane::kHighestFrameRate)) __builtin_trap();
+  }
+  for (const corvane::DroppedKey& key : dropped) {
+    if (key.key.rfind("fps[", 0) != 0 || key.reason.empty()) __builtin_trap();
+  }
   corvane::ParseJson(text, 0, "_Total", snapshot, style);
   if (style.alpha < 0 || style.alpha > 255) __builtin_trap();
   return 0;

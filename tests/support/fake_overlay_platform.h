@@ -81,10 +81,12 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     font_dpi = dpi;
   }
   void MarkOverlayDirty() override { Note("MarkDirty"); }
-  void RenderOverlay(std::span<const TextSegment> segments, int x, int y, uint8_t alpha) override {
+  void RenderOverlay(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
+                     uint8_t alpha) override {
     Note("Render " + std::to_string(x) + "," + std::to_string(y) + " alpha " +
          std::to_string(alpha));
     rendered.assign(segments.begin(), segments.end());
+    rendered_graph = graph;
   }
 
   TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) override {
@@ -155,8 +157,9 @@ class FakeOverlayPlatform final : public OverlayPlatform {
   bool quit_queued = false;
   std::wstring font_family;
   int font_dpi = 0;
-  TextBox estimate{1, 1, 300, 40};
+  TextBox estimate{1, 1, 300, 40, {}};
   std::vector<TextSegment> rendered;
+  FrameGraph rendered_graph;
   std::vector<TextSegment> estimated;
 
   bool enabled = true;

@@ -59,9 +59,17 @@ class FakePainter final : public TextPainter {
     const auto it = widths_.find(std::u16string(text));
     return it == widths_.end() ? 0.0f : it->second;
   }
+  void FillGraph(std::span<const GraphPoint> outline, uint32_t argb) override {
+    graphs.push_back({std::vector<GraphPoint>(outline.begin(), outline.end()), argb});
+  }
 
+  struct Graph {
+    std::vector<GraphPoint> outline;
+    uint32_t argb;
+  };
   std::vector<Fill> fills;
   std::vector<Run> runs;
+  std::vector<Graph> graphs;
 
  private:
   RunWidths widths_;
@@ -73,9 +81,11 @@ class FakeSurface final : public RenderSurface {
     int x, y, width, height;
   };
 
-  std::optional<BitmapSize> Paint(std::span<const TextSegment> segments, uint8_t alpha) override {
+  std::optional<BitmapSize> Paint(std::span<const TextSegment> segments, const FrameGraph& graph,
+                                  uint8_t alpha) override {
     ++paints;
     painted_alpha = alpha;
+    painted_graph = graph.frame_ms;
     painted_texts.clear();
     for (const TextSegment& s : segments) painted_texts.push_back(s.text);
     if (fail_paint) return std::nullopt;
@@ -91,6 +101,7 @@ class FakeSurface final : public RenderSurface {
   int paints = 0;
   uint8_t painted_alpha = 0;
   std::vector<std::u16string> painted_texts;
+  std::vector<double> painted_graph;
   std::vector<Presented> presented;
 };
 

@@ -2,7 +2,7 @@
 # corvane-inspect for real: natively over a block that corvane-feed publishes (header values,
 # rows, placement, a missing block), and on both systems over document files, with a given
 # box, bad options (exit code 2) and, under Wine, the box measured and painted with GDI+ into
-# a PNG file of the painted size.
+# a PNG file of the painted size, with a frame-time graph when the document has frame times.
 #   corvane_inspect_test.sh INSPECT FEED [EMULATOR]    (FEED may be empty under an emulator)
 set -uo pipefail
 inspect=$1 feed=$2 emulator=${3:-}
@@ -108,6 +108,19 @@ else
   # The estimate and the painter measure the runs alike; only their least line height differs.
   check "png: as wide as the estimate" true "$(q 'd["png"]["width"] == d["box"]["width"] > 16')"
   check "png: not higher than the estimate" true "$(q '5 * 18 + 8 <= d["png"]["height"] <= d["box"]["height"]')"
+  # With frame times: the graph under the five lines, drawn in the text's colour.
+  sed 's/"max": 60.2}/"max": 60.2, "low1": 41, "frame_ms": [16.6, 16.8, 33.4, 16.7]}/' \
+    "$work/doc.json" >"$work/pacing.json"
+  plain_height=$(q 'd["png"]["height"]')
+  check "png with a graph: exit code" 0 \
+    "$(run "$inspect" --json-file "$(p "$work/pacing.json")" --game-id 12345 --dpi 96 --png "$(p "$png")")"
+  check "png with a graph: the lows in the FPS row" '"60 1% 41"' "$(q 'd["rows"][0]["value"]')"
+  check "png with a graph: 2.5 em high, under the text after a quarter em" "[40, $((plain_height + 4 + 40))]" \
+    "$(q '[d["graph"]["area"]["height"], d["png"]["height"]]')"
+  width=$(q 'd["png"]["width"]')
+  bars=$(python3 "$here/../e2e/screen_probe.py" count "$png" "8,$plain_height,$((width - 16)),40" 0,255,128 40)
+  check "png with a graph: bars in the text's colour fill about half the graph" yes \
+    "$([ "$bars" -ge $(((width - 16) * 15)) ] && [ "$bars" -le $(((width - 16) * 30)) ] && echo yes)"
 
   check "no block: exit code" 1 "$(run "$inspect" --name "$name-missing")"
   check "no block: read" '[false, false, "GDI+"]' "$(q '[d["read"], d["enabled"], d["box"]["measured_by"]]')"

@@ -70,7 +70,7 @@ def parser_check(text):
     line = done.stdout.strip()
     if done.returncode == 0:
         return True, None
-    found = re.search(r'stops at (?:"([^"]*)"|(the top level))', line)
+    found = re.search(r'(?:stops at|leaves out) (?:"([^"]*)"|(the top level))', line)
     return False, (found.group(1) or "") if found else line
 
 
@@ -84,7 +84,7 @@ def readme_example():
 def live_documents():
     name = f"corvane-schema-test-{os.getpid()}"
     fps_file = work / "fps.txt"
-    fps_file.write_text("59.5\n")
+    fps_file.write_text("59.5\n" + " ".join(["16.7"] * 250 + ["50.2"]) + "\n")
     runs = [["--live", "--once"],
             ["--live", "--once", "--game-id", "12345", "--fps-file", str(fps_file),
              "--style", '{"alpha": 60, "pos": "bottom-right", "font-color": "#00ff80"}']]
@@ -105,6 +105,11 @@ example = readme_example()
 live = live_documents()
 check("live: the second has a frame rate and a style", True,
       "fps" in strict_json(live[1]) and "ui_style" in strict_json(live[1]))
+live_game = strict_json(live[1])["fps"][0]
+check("live: the newest 200 frame times and the lows of all of them",
+      (200, 50.2, 59.9, 19.9),
+      (len(live_game.get("frame_ms", [])), live_game.get("frame_ms", [0])[-1], live_game.get("low1"),
+       live_game.get("low01")))
 for what, text in [("README example", example), ("live", live[0]), ("live with game", live[1])]:
     check(f"{what}: read whole", (True, None), parser_check(text))
     check(f"{what}: valid", [], schema_errors(text))

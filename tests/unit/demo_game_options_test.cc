@@ -105,10 +105,32 @@ TEST(DemoGameFrameRateTest, MeasuresOverPeriodsOfASecond) {
   EXPECT_DOUBLE_EQ(*last, 2500.0);
 }
 
-TEST(DemoGameFrameRateTest, FileTextIsOneNumberAndANewline) {
+TEST(DemoGameFrameRateTest, FileTextIsTheRateThenTheFrameTimes) {
   EXPECT_EQ(corvane::demo_game::FrameRateText(123.44), "123.4\n");
   EXPECT_EQ(corvane::demo_game::FrameRateText(59.96), "60.0\n");
   EXPECT_EQ(corvane::demo_game::FrameRateText(0.0), "0.0\n");
+  const std::vector<double> times = {16.666, 16.8, 100.004};
+  EXPECT_EQ(corvane::demo_game::FrameRateText(59.96, times), "60.0\n16.67 16.80 100.00\n");
+}
+
+TEST(DemoGameFrameRateTest, FrameTimesOfTheLastTenSecondsAtMost5000) {
+  using corvane::demo_game::FrameTimeHistory;
+  FrameTimeHistory history(1000);  // ticks are milliseconds
+  history.AddFrame(100);           // only starts the count
+  EXPECT_TRUE(history.FrameTimesMs().empty());
+  history.AddFrame(116);
+  history.AddFrame(150);
+  EXPECT_EQ(history.FrameTimesMs(), (std::vector<double>{16, 34}));
+  // A frame that ends more than 10 s after the first two leaves them behind.
+  history.AddFrame(10120);
+  history.AddFrame(10140);
+  EXPECT_EQ(history.FrameTimesMs(), (std::vector<double>{34, 9970, 20}));
+
+  FrameTimeHistory fast(10000000);  // a real counter's frequency, 10000 frames a second
+  for (int64_t i = 0; i <= 8000; ++i) fast.AddFrame(i * 1000);
+  const std::vector<double> kept = fast.FrameTimesMs();
+  ASSERT_EQ(kept.size(), FrameTimeHistory::kMaxRecordedFrames);
+  EXPECT_DOUBLE_EQ(kept.back(), 0.1);
 }
 
 TEST(DemoGameFrameRateTest, FileReplacementWaitsForABusyReaderButNotForever) {

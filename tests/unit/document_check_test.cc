@@ -109,6 +109,20 @@ TEST_F(DocumentCheckTest, EveryListedGameAndDriveAndOneOfEachUnlisted) {
                                   "used": "x"}, {"name": "C:", "used": 2}]})");
   EXPECT_EQ(check.drive, "xc:");
   EXPECT_EQ(check.stop.key, "diskio[1].used");
+  // A frame-pacing key that only game 2's overlay reads, and would leave out.
+  check = CheckOverlayReading(R"({"fps": [{"game_id": 1, "cur": 1, "frame_ms": [16, 17]},
+                                          {"game_id": 2, "cur": 1, "low1": 41, "frame_ms":
+                                           [16, null]}], "cpu": 5})");
+  EXPECT_FALSE(check.whole);
+  EXPECT_EQ(check.game_id, 2u);
+  ASSERT_TRUE(check.dropped);
+  EXPECT_EQ(check.dropped->key, "fps[1].frame_ms[1]");
+  EXPECT_EQ(DescribeCheck(check),
+            "not read whole: the overlay of game 2 on a drive not listed leaves out "
+            "\"fps[1].frame_ms[1]\" (and reads the rest): must be a number, not null");
+  EXPECT_TRUE(CheckOverlayReading(R"({"fps": [{"game_id": 2, "cur": 1, "low1": 41, "low01": 0,
+                                              "frame_ms": [0, 60000]}]})")
+                  .whole);
 
   check = CheckOverlayReading("[1, 2]");
   EXPECT_TRUE(DescribeCheck(check).find("stops at the top level (it is not an object)") !=

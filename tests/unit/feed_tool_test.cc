@@ -114,8 +114,8 @@ TEST(LiveDocumentTest, OverlayReadsWhatTheToolPublishes) {
   figures.mem_total_mib = 16384;
   figures.disks = {{"C:", 10.0}, {"D:", 30.0}};
   corvane::feed::AddDiskTotal(&figures.disks);
-  const std::string document =
-      corvane::feed::BuildLiveDocument(figures, corvane::feed::FrameRate{12345, 59.64, 41.0, 60.2});
+  const std::string document = corvane::feed::BuildLiveDocument(
+      figures, corvane::feed::FrameRate{12345, 59.64, 41.0, 60.2, {}});
 
   corvane::PerfSnapshot snapshot;
   corvane::UiStyle style;
@@ -156,12 +156,63 @@ TEST(LiveDocumentTest, StyleGoesInAsTheTextTheOverlayReads) {
       corvane::feed::ParseFeedOptions({"--json", "{}", "--style", "{}"}, &options, &error));
 }
 
-TEST(LiveDocumentTest, FrameRateFileHoldsOneNumber) {
-  EXPECT_EQ(corvane::feed::ParseFrameRateText("59.5\n"), 59.5);
-  EXPECT_EQ(corvane::feed::ParseFrameRateText("  60"), 60.0);
-  for (const char* text : {"", "fast", "60 fps", "nan", "inf"}) {
-    EXPECT_FALSE(corvane::feed::ParseFrameRateText(text)) << text;
+TEST(LiveDocumentTest, FrameRateFileHoldsTheRateAndOptionallyFrameTimes) {
+  using corvane::feed::ParseFrameRateFile;
+  auto file = ParseFrameRateFile("59.5\n");
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->rate, 59.5);
+  EXPECT_TRUE(file->frame_ms.empty());
+  file = ParseFrameRateFile("  60\n16.5 17\t0\n33.25\n");
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->rate, 60.0);
+  EXPECT_EQ(file->frame_ms, (std::vector<double>{16.5, 17, 0, 33.25}));
+  for (const char* text : {"", " \n", "fast", "60 fps", "60fps", "nan", "inf", "60\n16 x",
+                           "60\n16 -1", "60\n16 inf", "60\n16,17"}) {
+    EXPECT_FALSE(ParseFrameRateFile(text)) << text;
   }
+}
+
+TEST(LiveDocumentTest, LowsAreOneSecondOverTheNearestRankPercentiles) {
+  using corvane::feed::ComputeFrameLows;
+  // 1000 frames: 980 of 10 ms, 10 of 20 ms, 9 of 30 ms and one of 50 ms. Sorted, the 99th
+  // percentile is the 990th time (20 ms), the 99.9th the 999th (30 ms).
+  std::vector<double> times(1000, 10.0);
+  for (size_t i = 980; i < 990; ++i) times[i] = 20.0;
+  for (size_t i = 990; i < 999; ++i) times[i] = 30.0;
+  times[999] = 50.0;
+  auto lows = ComputeFrameLows(times);
+  EXPECT_EQ(lows.low1, 50.0);
+  EXPECT_DOUBLE_EQ(*lows.low01, 1000.0 / 30.0);
+  // ... in any order, and with fewer frames the worst one sets both.
+  lows = ComputeFrameLows({16.0, 40.0, 16.0, 17.0});
+  EXPECT_EQ(lows.low1, 25.0);
+  EXPECT_EQ(lows.low01, 25.0);
+  EXPECT_FALSE(ComputeFrameLows({}).low1);
+  EXPECT_FALSE(ComputeFrameLows({0.0, 0.0}).low01);  // no time at all: no rate
+}
+
+TEST(LiveDocumentTest, FrameTimesGoOutAsTheNewest200WithTheirLows) {
+  corvane::feed::FrameRate fps{12345, 59.64, 41.0, 60.2, {}};
+  for (int i = 0; i < 300; ++i) fps.frame_ms.push_back(i == 250 ? 100.0 : 16.666);
+  const std::string document = corvane::feed::BuildLiveDocument({}, fps);
+  const auto entry = nlohmann::json::parse(document)["fps"][0];
+  ASSERT_EQ(entry["frame_ms"].size(), corvane::feed::kPublishedFrameTimes);
+  EXPECT_EQ(entry["frame_ms"][0], 16.67);
+  EXPECT_EQ(entry["frame_ms"][150], 100.0);  // frame 250 of 300
+  EXPECT_EQ(entry["low1"], 60.0);            // 1000 / 16.666, one decimal
+  EXPECT_EQ(entry["low01"], 10.0);           // the spike, from all 300
+
+  // The overlay reads them whole, and a file without frame times adds no key.
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  std::vector<corvane::DroppedKey> dropped;
+  ASSERT_TRUE(corvane::ParseJson(document, 12345, "C:", snapshot, style, nullptr, &dropped));
+  EXPECT_TRUE(dropped.empty());
+  EXPECT_EQ(snapshot.frame_ms.size(), 200u);
+  EXPECT_EQ(snapshot.fps_low01, 10.0);
+  fps.frame_ms.clear();
+  EXPECT_FALSE(nlohmann::json::parse(corvane::feed::BuildLiveDocument({}, fps))["fps"][0].contains(
+      "frame_ms"));
 }
 
 }  // namespace

@@ -109,6 +109,80 @@ TEST(FrameRowsTest, EachRowsCapacityAtItsLimit) {
   EXPECT_EQ(Values(s), (std::vector<std::u16string>{u"--", u"--%", u"--%", u"--/--GB", u"--%"}));
 }
 
+std::vector<std::u16string> Texts(const std::vector<TextSegment>& segments);
+
+TEST(FrameRowsTest, LowsFollowTheFrameRateWithTheirLabels) {
+  PerfSnapshot s;
+  s.fps_valid = true;
+  s.fps_cur = 59.6;
+  EXPECT_EQ(Values(s)[0], u"60");  // without lows: the row of old
+  s.fps_low1 = 41.4;
+  s.fps_low01 = 29.5;
+  EXPECT_EQ(Values(s)[0], u"60 1% 41 0.1% 30");
+  s.fps_low1.reset();
+  EXPECT_EQ(Values(s)[0], u"60 0.1% 30");
+  // Widest lows the parser takes: each fits beside the widest frame rate of its capacity.
+  s.fps_cur = 1e14;
+  s.fps_low1 = s.fps_low01 = kHighestFrameRate;
+  EXPECT_EQ(Values(s)[0], u"100000000000000 1% 100000 0.1% 100000");
+  // A low that does not fit is left out; a frame rate that does not fit shows "--" alone.
+  s.fps_low1 = 1e300;
+  EXPECT_EQ(Values(s)[0], u"100000000000000 0.1% 100000");
+  s.fps_cur = 1e300;
+  EXPECT_EQ(Values(s)[0], u"--");
+  // No lows beside a frame rate that is not there or stale.
+  s.fps_cur = 60;
+  s.fps_valid = false;
+  EXPECT_EQ(Values(s)[0], u"--");
+}
+
+TEST(FrameGraphTest, ScaleIsTwiceTheMedianOrTheLongestFrame) {
+  EXPECT_EQ(FrameGraphScale(std::vector<double>{16, 17, 16, 18}), 33.0);  // 2 x 16.5
+  EXPECT_EQ(FrameGraphScale(std::vector<double>{17, 16, 100}), 100.0);    // a spike
+  EXPECT_EQ(FrameGraphScale(std::vector<double>{0, 0}), kSmallestGraphScaleMs);
+}
+
+TEST(FrameGraphTest, ComposedOnlyForThisGamesFrameTimes) {
+  PerfSnapshot s;
+  s.fps_valid = true;
+  s.fps_cur = 60;
+  UiStyle style;
+  style.font_color = 0x112233;
+  ComposedFrame frame;
+  ComposeFrame(s, style, frame);
+  const uint64_t text_hash = frame.hash;
+  EXPECT_FALSE(frame.graph.shown());
+  EXPECT_EQ(frame.hash, HashSegments(frame.segments));  // the hash of old without a graph
+
+  s.frame_ms = {16.0};  // one frame is no graph
+  ComposeFrame(s, style, frame);
+  EXPECT_FALSE(frame.graph.shown());
+  EXPECT_EQ(frame.hash, text_hash);
+
+  s.frame_ms = {16.0, 40.0, 17.0};
+  ComposeFrame(s, style, frame);
+  ASSERT_TRUE(frame.graph.shown());
+  EXPECT_EQ(frame.graph.frame_ms, s.frame_ms);
+  EXPECT_EQ(frame.graph.scale_ms, 40.0);
+  EXPECT_EQ(frame.graph.color, 0x332211u);  // the text's colour
+  EXPECT_NE(frame.hash, text_hash);         // the box is taller: estimated again
+  EXPECT_EQ(Texts(frame.segments), Texts([&] {
+              ComposedFrame plain;
+              ComposeFrame(FormatRows(s), style, plain);
+              return plain.segments;
+            }()));
+
+  // The last read found no entry for this game, or the figures are stale: no graph.
+  s.fps_valid = false;
+  ComposeFrame(s, style, frame);
+  EXPECT_FALSE(frame.graph.shown());
+  s.fps_valid = true;
+  ComposeFrame(s, style, frame);
+  ComposeFrame(FallbackRows(), style, frame);
+  EXPECT_FALSE(frame.graph.shown());
+  EXPECT_EQ(frame.hash, HashSegments(frame.segments));
+}
+
 TEST(FrameRowsTest, StaleRowsAreEveryRowsFallback) {
   const FrameRows rows = FallbackRows();
   std::vector<std::u16string> values;
@@ -280,6 +354,19 @@ TEST(EstimateTest, WidestLineAndLinesAtLeastFourAbovePixelSize) {
   EXPECT_EQ(box.line_height, 31);
   EXPECT_EQ(box.width, 50 + 16);
   EXPECT_EQ(box.height, 2 * 31 + 8);
+}
+
+TEST(EstimateTest, AGraphGoesUnderTheTextAtTheEstimatesPixelSize) {
+  testing::FakeMeasurer measurer(10.0f, {{u"FPS ", 30.0f}, {u"60", 20.0f}});
+  const std::vector<TextSegment> runs = {{u"FPS ", 0}, {u"60", 0}};
+  ComposedFrame frame;
+  const TextBox text = EstimateTextBox(runs, measurer, 14);
+  EXPECT_EQ(WithFrameGraph(text, frame, 14).height, text.height);  // no graph: the same box
+  frame.graph.frame_ms = {16, 17};
+  const TextBox box = WithFrameGraph(text, frame, 14);
+  EXPECT_EQ(box.graph.y, 4 + 18 + 4);  // after the line of 14 + 4 and a gap of a quarter em
+  EXPECT_EQ(box.height, box.graph.y + 35 + 4);
+  EXPECT_EQ(box.width, 224 + 16);  // 16 em wide at least
 }
 
 }  // namespace

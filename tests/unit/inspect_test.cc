@@ -251,9 +251,12 @@ TEST(InspectReportTest, ShowsTheRecordsTheRowsAndThePlace) {
   std::vector<std::string> keys;
   for (const auto& item : snapshot.items()) keys.push_back(item.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"fps_game_id", "fps_cur", "fps_min", "fps_max",
-                                            "fps_valid", "cpu", "gpu_name", "gpu", "gpu_mem_used",
+                                            "fps_valid", "fps_low1", "fps_low01", "frame_ms_count",
+                                            "cpu", "gpu_name", "gpu", "gpu_mem_used",
                                             "gpu_mem_total", "gpu_valid", "mem_free", "mem_total",
                                             "disk_name", "disk_used", "disk_valid"}));
+  EXPECT_TRUE(snapshot["fps_low1"].is_null());
+  EXPECT_EQ(snapshot["frame_ms_count"], 0u);
   EXPECT_EQ(snapshot["fps_game_id"], 12345u);
   EXPECT_EQ(snapshot["fps_cur"], 59.6);
   EXPECT_EQ(snapshot["gpu_name"], "Radeon RX 6600");
@@ -292,6 +295,50 @@ TEST(InspectReportTest, ShowsTheRecordsTheRowsAndThePlace) {
   EXPECT_EQ(report["position"]["x"], (1920 - frame.box.width) / 2);
   EXPECT_EQ(report["position"]["y"], 10);
   EXPECT_EQ(report["client"], Json::parse(R"({"x": 0, "y": 0, "width": 1920, "height": 1080})"));
+  // A document without the frame-pacing keys shows as it did before them: no graph, and the
+  // box and place of the host developers' example.
+  EXPECT_FALSE(report.contains("graph"));
+  EXPECT_EQ(report["box"]["width"], 603);
+  EXPECT_EQ(report["box"]["height"], 29);
+  EXPECT_EQ(report["position"], Json::parse(R"({"x": 658, "y": 10})"));
+}
+
+TEST(InspectReportTest, FramePacingShowsTheLowsAndTheGraphUnderTheText) {
+  std::string document = kExampleDocument;
+  document.replace(document.find(R"("max": 60.2)"), 11,
+                   R"("max": 60.2, "low1": 41.2, "low01": 30.4, "frame_ms": [16.5, 17, 33])");
+  FrameSetting setting;
+  setting.game_id = 12345;
+  setting.drive = "C:";
+  for (const int dpi : {96, 144}) {
+    setting.dpi = dpi;
+    ReadOutcome outcome;
+    outcome.read = corvane::ParseJson(document, setting.game_id, setting.drive, outcome.snapshot,
+                                      outcome.style);
+    ASSERT_TRUE(outcome.read);
+    CountingEstimator estimator;
+    const InspectedFrame frame = Inspect(outcome.snapshot, outcome.style, setting, estimator);
+    const Json report = BuildReport(outcome, setting, frame);
+    EXPECT_EQ(report["rows"][0]["value"], "60 1% 41 0.1% 30");
+    EXPECT_EQ(report["snapshot"]["fps_low01"], 30.4);
+    EXPECT_EQ(report["snapshot"]["frame_ms_count"], 3u);
+    ASSERT_TRUE(report.contains("graph"));
+    const Json& graph = report["graph"];
+    EXPECT_EQ(graph["samples"], Json::parse("[16.5, 17, 33]"));  // newest last
+    EXPECT_EQ(graph["scale_ms"], 34.0);                          // twice the median
+    EXPECT_EQ(graph["color"], 8453888);                          // the text's, 0x80FF00
+    // Under the line of text, as wide as it, sized from the font at this DPI (16 px at 96,
+    // 24 px at 144), and the box holds it.
+    const int px = 16 * dpi / 96;
+    const int line = static_cast<int>(1.32 * px + 0.5);
+    const Json& area = graph["area"];
+    EXPECT_EQ(area["x"], 8);
+    EXPECT_EQ(area["y"], 4 + line + px / 4);
+    EXPECT_EQ(area["height"], static_cast<int>(2.5 * px + 0.5));
+    EXPECT_EQ(area["width"], frame.box.width - 16);
+    EXPECT_EQ(report["box"]["height"], area["y"].get<int>() + area["height"].get<int>() + 4);
+    EXPECT_EQ(report["position"]["x"], (1920 - frame.box.width) / 2);
+  }
 }
 
 TEST(InspectReportTest, HeaderValuesAndTextsThatAreNotPlainJson) {

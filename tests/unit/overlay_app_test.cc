@@ -343,6 +343,59 @@ TEST_F(OverlayAppTest, EstimateFollowsTheTextAndTheDpi) {
   EXPECT_EQ(platform_.estimated[7].text, u"50.0%");
 }
 
+// The lows and the graph come and go with the host's keys; without them the frame is the one
+// of old: the same runs, box and place.
+TEST_F(OverlayAppTest, FramePacingKeysAddLowsAndAGraphAndWithoutThemNothingChanges) {
+  PerfSnapshot figures;
+  figures.fps_valid = true;
+  figures.fps_cur = 59.6;
+  platform_.on_read = [&figures](PerfSnapshot& s, UiStyle& style) {
+    s = figures;
+    style.pos = "bottom-center";
+  };
+  Start();
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("ReadFeed", "MarkDirty", "SetFont 14", "Estimate 14",
+                                            "Render 810,1030 alpha 0", "Show", "KeepAbove"));
+  EXPECT_EQ(platform_.rendered[1].text, u"60");
+  EXPECT_FALSE(platform_.rendered_graph.shown());
+  EXPECT_EQ(app_.layout_hash(), HashSegments(platform_.rendered));
+  EXPECT_EQ(app_.layout_height(), 40);
+
+  figures.fps_low1 = 41;
+  figures.fps_low01 = 30;
+  figures.frame_ms = {16.6, 16.8, 33.4};
+  platform_.tick += kRefreshIntervalMs;
+  app_.UpdateFrame();
+  // The fake's text box of 300 x 40 (one line 1 high) grows by a gap of 4 and a graph of 35.
+  EXPECT_THAT(platform_.Take(), ElementsAre("ReadFeed", "MarkDirty", "Estimate 14",
+                                            "Render 810,1022 alpha 0", "KeepAbove"));
+  EXPECT_EQ(platform_.rendered[1].text, u"60 1% 41 0.1% 30");
+  EXPECT_EQ(platform_.rendered_graph.frame_ms, figures.frame_ms);
+  EXPECT_EQ(app_.layout_width(), 300);
+  EXPECT_EQ(app_.layout_height(), 4 + 1 + 4 + 35 + 4);
+
+  // New frame times with the same text: the same box, no new estimate.
+  figures.frame_ms = {16.6, 16.8, 33.4, 16.7};
+  platform_.tick += kRefreshIntervalMs;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(),
+              ElementsAre("ReadFeed", "MarkDirty", "Render 810,1022 alpha 0", "KeepAbove"));
+  EXPECT_EQ(platform_.rendered_graph.frame_ms.size(), 4u);
+
+  // The host stops publishing them: the frame of old again.
+  figures.fps_low1.reset();
+  figures.fps_low01.reset();
+  figures.frame_ms.clear();
+  platform_.tick += kRefreshIntervalMs;
+  app_.UpdateFrame();
+  EXPECT_THAT(platform_.Take(), ElementsAre("ReadFeed", "MarkDirty", "Estimate 14",
+                                            "Render 810,1030 alpha 0", "KeepAbove"));
+  EXPECT_EQ(platform_.rendered[1].text, u"60");
+  EXPECT_FALSE(platform_.rendered_graph.shown());
+  EXPECT_EQ(app_.layout_height(), 40);
+}
+
 TEST_F(OverlayAppTest, MovedGameWindowMovesTheBoxAndAGoneOneStopsTheFrame) {
   Start();
   app_.UpdateFrame();

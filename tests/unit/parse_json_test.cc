@@ -1,7 +1,9 @@
 // The host's document into the two records: each step, its defaults, its errors.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "src/data/parse_json.h"
 #include "tests/support/test_logger.h"
@@ -199,6 +201,79 @@ TEST_F(ParseJsonTest, FrameRateTypeErrors) {
             "boolean");
   // A bad "min" in another game's entry does not matter.
   EXPECT_TRUE(Parse(R"({"fps": [{"game_id": 1, "cur": 5, "min": "x"}]})"));
+}
+
+// The frame-pacing keys of this game's entry: "low1", "low01" and "frame_ms", the newest 240.
+TEST_F(ParseJsonTest, FramePacingKeys) {
+  std::string times;
+  for (int i = 0; i < 300; ++i) times += (i ? ", " : "") + std::to_string(i) + ".5";
+  ASSERT_TRUE(Parse(R"({"fps": [{"game_id": 7, "cur": 1, "low1": "x", "frame_ms": 3},
+                                {"game_id": 12345, "cur": 60, "low1": 41.5, "low01": 30,
+                                 "frame_ms": [)" +
+                    times + "]}]}"));
+  EXPECT_EQ(snapshot.fps_low1, 41.5);
+  EXPECT_EQ(snapshot.fps_low01, 30.0);
+  ASSERT_EQ(snapshot.frame_ms.size(), corvane::kMaxFrameTimes);
+  EXPECT_EQ(snapshot.frame_ms.front(), 60.5);  // the oldest 60 are left out
+  EXPECT_EQ(snapshot.frame_ms.back(), 299.5);
+
+  // A host that stops publishing them: gone at the next read. Another game's entry, even with
+  // bad keys, is not read.
+  ASSERT_TRUE(Parse(R"({"fps": [{"game_id": 12345, "cur": 60, "frame_ms": [16.7]}]})"));
+  EXPECT_EQ(snapshot.fps_low1, std::nullopt);
+  EXPECT_EQ(snapshot.fps_low01, std::nullopt);
+  EXPECT_EQ(snapshot.frame_ms, std::vector<double>{16.7});
+  ASSERT_TRUE(Parse(R"({"fps": [{"game_id": 12345, "cur": 60}]})"));
+  EXPECT_TRUE(snapshot.frame_ms.empty());
+  EXPECT_TRUE(logger.records.empty());
+}
+
+TEST_F(ParseJsonTest, BadFramePacingKeyCostsOnlyItself) {
+  struct Case {
+    const char* keys;         // inside this game's entry
+    const char* dropped_key;  // the one key that is left out
+    bool lows, frame_ms;      // what is still taken
+  };
+  const Case cases[] = {
+      {R"("low1": "41", "low01": 30, "frame_ms": [16, 17])", "fps[0].low1", false, true},
+      {R"("low1": 41, "low01": null, "frame_ms": [16, 17])", "fps[0].low01", false, true},
+      {R"("low1": -1, "low01": 30, "frame_ms": [16, 17])", "fps[0].low1", false, true},
+      {R"("low1": 41, "low01": 1e300, "frame_ms": [16, 17])", "fps[0].low01", false, true},
+      {R"("low1": 41, "low01": 30, "frame_ms": {"a": 1})", "fps[0].frame_ms", true, false},
+      {R"("low1": 41, "low01": 30, "frame_ms": "16 17")", "fps[0].frame_ms", true, false},
+      {R"("low1": 41, "low01": 30, "frame_ms": [16, "17", 18])", "fps[0].frame_ms[1]", true, false},
+      {R"("low1": 41, "low01": 30, "frame_ms": [16, -0.5])", "fps[0].frame_ms[1]", true, false},
+      {R"("low1": 41, "low01": 30, "frame_ms": [1e300, 16])", "fps[0].frame_ms[0]", true, false},
+      {R"("low1": 41, "low01": 30, "frame_ms": [16, [17]])", "fps[0].frame_ms[1]", true, false},
+  };
+  for (const Case& c : cases) {
+    snapshot = PerfSnapshot{};
+    std::vector<corvane::DroppedKey> dropped;
+    const std::string text = std::string(R"({"fps": [{"game_id": 12345, "cur": 60, )") + c.keys +
+                             R"(}], "cpu": 23.5, "memory": {"free": 1024, "total": 2048},
+                             "ui_style": "{\"font-size\": 20}"})";
+    ASSERT_TRUE(ParseJson(text, 12345, "C:", snapshot, style, nullptr, &dropped)) << c.keys;
+    ASSERT_EQ(dropped.size(), 1u) << c.keys;
+    EXPECT_EQ(dropped[0].key, c.dropped_key);
+    // Everything else is read as usual.
+    EXPECT_TRUE(snapshot.fps_valid);
+    EXPECT_EQ(snapshot.fps_cur, 60.0);
+    EXPECT_EQ(snapshot.cpu, 23.5);
+    EXPECT_EQ(snapshot.mem_total, 2048.0);
+    EXPECT_EQ(style.font_size, 20);
+    EXPECT_EQ(snapshot.fps_low1.has_value() && snapshot.fps_low01.has_value(), c.lows) << c.keys;
+    EXPECT_EQ(snapshot.fps_low1.has_value() || snapshot.fps_low01.has_value(), true) << c.keys;
+    EXPECT_EQ(snapshot.frame_ms.size(), c.frame_ms ? 2u : 0u) << c.keys;
+  }
+  EXPECT_TRUE(logger.records.empty());
+
+  std::vector<corvane::DroppedKey> dropped;
+  ASSERT_TRUE(ParseJson(R"({"fps": [{"game_id": 12345, "cur": 1, "low1": true, "frame_ms":
+                             [1, 100000]}]})",
+                        12345, "C:", snapshot, style, nullptr, &dropped));
+  ASSERT_EQ(dropped.size(), 2u);
+  EXPECT_EQ(dropped[0].reason, "must be a number, not boolean");
+  EXPECT_EQ(dropped[1].reason, "out of range (100000; at most 60000.0)");
 }
 
 TEST_F(ParseJsonTest, GpuTakesFirstAdapterWithMemoryTotal) {

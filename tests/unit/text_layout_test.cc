@@ -118,10 +118,10 @@ TEST(MeasureTextBoxTest, FailedMeasurementsGiveTheEmptyBox) {
 
 TEST(PaintTextBoxTest, BackgroundThenRunsAtTheirPens) {
   FakePainter painter(kWidths);
-  const TextBox box{28, 2, 88, 64};
+  const TextBox box{28, 2, 88, 64, {}};
   auto segments = Segments({u"FPS ", u"60", u"\n", u"GPU ", u"37.3%"}, 0x000000FF);
   segments[1].color = 0x00332211;
-  PaintTextBox(segments, box, 204, painter);
+  PaintTextBox(segments, {}, box, 204, painter);
 
   ASSERT_EQ(painter.fills.size(), 1u);
   EXPECT_EQ(painter.fills[0].width, 88);
@@ -146,11 +146,86 @@ TEST(PaintTextBoxTest, BackgroundThenRunsAtTheirPens) {
 
 TEST(PaintTextBoxTest, DoubleBreakLeavesAnEmptyLine) {
   FakePainter painter(kWidths);
-  PaintTextBox(Segments({u"FPS ", u"\n", u"\n", u"60"}), TextBox{20, 3, 46, 68}, 0, painter);
+  PaintTextBox(Segments({u"FPS ", u"\n", u"\n", u"60"}), {}, TextBox{20, 3, 46, 68, {}}, 0,
+               painter);
   ASSERT_EQ(painter.runs.size(), 2u);
   EXPECT_FLOAT_EQ(painter.runs[1].x, 8.0f);
   EXPECT_FLOAT_EQ(painter.runs[1].y, 4.0f + 40.0f);
   EXPECT_EQ(painter.fills[0].argb, 0x00232328u);
+}
+
+// The graph's room in the box: in ems of the font's pixel size, so it follows the DPI.
+TEST(GraphAreaTest, UnderTheTextSizedFromTheFont) {
+  const TextBox one_line{20, 1, 600, 28, {}};  // a horizontal line of 584 pixels
+  TextBox box = AddGraphArea(one_line, 14);    // 14 px: 96 DPI
+  EXPECT_EQ(box.graph.x, 8);
+  EXPECT_EQ(box.graph.y, 4 + 20 + 4);  // a gap of a quarter em, rounded
+  EXPECT_EQ(box.graph.width, 584);     // as wide as the text
+  EXPECT_EQ(box.graph.height, 35);     // 2.5 em
+  EXPECT_EQ(box.width, 600);
+  EXPECT_EQ(box.height, 4 + 20 + 4 + 35 + 4);  // the gap in place of the text's margin
+  EXPECT_EQ(box.lines, 1);
+  EXPECT_EQ(box.line_height, 20);
+
+  box = AddGraphArea(one_line, 21);  // the same font at 144 DPI
+  EXPECT_EQ(box.graph.y, 4 + 20 + 5);
+  EXPECT_EQ(box.graph.height, 53);  // 52.5 rounds up
+  EXPECT_EQ(box.graph.width, 584);
+
+  const TextBox five_lines{20, 5, 150, 108, {}};  // vertical: narrower than the graph's least
+  box = AddGraphArea(five_lines, 14);
+  EXPECT_EQ(box.graph.y, 4 + 5 * 20 + 4);  // under the five lines
+  EXPECT_EQ(box.graph.width, 224);         // 16 em
+  EXPECT_EQ(box.width, 224 + 16);
+  EXPECT_EQ(box.height, 4 + 5 * 20 + 4 + 35 + 4);
+  box = AddGraphArea(five_lines, 21);
+  EXPECT_EQ(box.graph.width, 336);
+  EXPECT_EQ(box.height, 4 + 5 * 20 + 5 + 53 + 4);
+}
+
+TEST(GraphAreaTest, OutlineHasABarPerFrameNewestOnTheRight) {
+  FrameGraph graph;
+  MakeFrameGraph(std::vector<double>{10, 20, 40}, 0x0000FF, graph);
+  ASSERT_EQ(graph.scale_ms, 40.0);
+  std::vector<GraphPoint> outline;
+  GraphOutline(graph, GraphArea{8, 30, 300, 40}, outline);
+  const std::vector<std::pair<float, float>> expected = {
+      {8, 70}, {8, 60}, {108, 60}, {108, 50}, {208, 50}, {208, 30}, {308, 30}, {308, 70}};
+  ASSERT_EQ(outline.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_FLOAT_EQ(outline[i].x, expected[i].first) << i;
+    EXPECT_FLOAT_EQ(outline[i].y, expected[i].second) << i;
+  }
+  // A frame beyond the scale stops at the top.
+  graph.scale_ms = 20;
+  GraphOutline(graph, GraphArea{8, 30, 300, 40}, outline);
+  EXPECT_FLOAT_EQ(outline[5].y, 30.0f);
+
+  MakeFrameGraph(std::vector<double>{10}, 0, graph);  // too few frames
+  EXPECT_FALSE(graph.shown());
+}
+
+TEST(PaintTextBoxTest, GraphAfterTheTextInItsColourOnlyWhereThereIsRoom) {
+  const auto segments = Segments({u"FPS ", u"60"});
+  FrameGraph graph;
+  MakeFrameGraph(std::vector<double>{16, 32}, 0x000000FF, graph);
+  FakePainter painter(kWidths);
+  const TextBox box = AddGraphArea(TextBox{20, 1, 62, 28, {}}, 14);
+  PaintTextBox(segments, graph, box, 204, painter);
+  EXPECT_EQ(painter.fills[0].height, box.height);  // the background holds the graph too
+  EXPECT_EQ(painter.runs.size(), 2u);
+  ASSERT_EQ(painter.graphs.size(), 1u);
+  EXPECT_EQ(painter.graphs[0].argb, 0xFFFF0000u);
+  EXPECT_EQ(painter.graphs[0].outline.size(), 6u);
+  EXPECT_FLOAT_EQ(painter.graphs[0].outline.front().y,
+                  static_cast<float>(box.graph.y + box.graph.height));
+
+  FakePainter without_room(kWidths);  // a box measured without the graph draws none
+  PaintTextBox(segments, graph, TextBox{20, 1, 62, 28, {}}, 204, without_room);
+  EXPECT_TRUE(without_room.graphs.empty());
+  FakePainter without_graph(kWidths);
+  PaintTextBox(segments, {}, box, 204, without_graph);
+  EXPECT_TRUE(without_graph.graphs.empty());
 }
 
 TEST(ColourTest, BackgroundAndTextConversions) {

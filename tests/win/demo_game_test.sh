@@ -105,10 +105,15 @@ msg1004 game_id=1311768467463790320 pid=36" "$(grep '^msg1004' "$work/game.out")
 
 # The frame rate, once a second.
 wait_for 10 test -s "$work/fps.txt"
-fps=$(cat "$work/fps.txt")
-check "the fps file holds one positive number" yes \
+fps=$(head -n 1 "$work/fps.txt")
+check "the fps file's first line holds one positive number" yes \
   "$([[ $fps =~ ^[0-9]+\.[0-9]$ ]] && awk -v f="$fps" 'BEGIN { exit !(f > 0) }' && echo yes)"
 echo "frame rate under Wine: $fps"
+frame_times=$(sed -n 2p "$work/fps.txt")
+check "its second line holds frame times in milliseconds, as many as about a second's frames" yes \
+  "$([[ $frame_times =~ ^[0-9]+\.[0-9]{2}( [0-9]+\.[0-9]{2})*$ ]] &&
+    awk -v n="$(wc -w <<<"$frame_times")" -v f="$fps" 'BEGIN { exit !(n >= (f < 5000 ? f : 5000) / 2) }' && echo yes)"
+check "the file has no third line" 2 "$(wc -l <"$work/fps.txt")"
 
 # Pixels: the band moves, the rest of the client area is the plain background.
 band_top=$((cy + 400 * 22 / 100)) band_bottom=$((cy + 400 * 38 / 100))

@@ -188,7 +188,7 @@ TEST_F(OverlayWindowWinTest, FailedCreateLeavesNothingAndStillUnregisters) {
   TestGameWindow game(0, 0, 100, 100, RGB(0, 0, 0));
   overlay.KeepAbove(game.hwnd());
   const TextSegment run{u"FPS ", 0xFFFFFF};
-  overlay.Render(&run, 1, 0, 0, 255);
+  overlay.Render(&run, 1, {}, 0, 0, 255);
   EXPECT_FALSE(overlay.render_cache().bitmap());
 
   overlay.Destroy();

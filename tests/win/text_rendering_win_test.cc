@@ -143,7 +143,7 @@ TEST_F(TextRenderingWinTest, PaintedBitmapIsPremultipliedWithOpaqueText) {
   for (const int alpha : {0, 204, 255}) {
     SCOPED_TRACE(alpha);
     const PaintedBitmap painted =
-        PaintTextBitmap(runs, overlay.font(), overlay.font_px(), static_cast<uint8_t>(alpha));
+        PaintTextBitmap(runs, {}, overlay.font(), overlay.font_px(), static_cast<uint8_t>(alpha));
     ASSERT_TRUE(painted.bitmap);
     const int width = painted.size.width;
     const int height = painted.size.height;
@@ -172,8 +172,8 @@ TEST_F(TextRenderingWinTest, PaintedBitmapIsPremultipliedWithOpaqueText) {
 TEST_F(TextRenderingWinTest, BoxSizeFollowsLinesAndWidestLine) {
   OverlayWindow overlay;
   overlay.SetFont(kFamily, 14, kReferenceDpi);
-  const PaintedBitmap one = PaintTextBitmap(FiveRows(0xFFFFFF, false), overlay.font(), 14, 255);
-  const PaintedBitmap five = PaintTextBitmap(FiveRows(0xFFFFFF, true), overlay.font(), 14, 255);
+  const PaintedBitmap one = PaintTextBitmap(FiveRows(0xFFFFFF, false), {}, overlay.font(), 14, 255);
+  const PaintedBitmap five = PaintTextBitmap(FiveRows(0xFFFFFF, true), {}, overlay.font(), 14, 255);
   ASSERT_TRUE(one.bitmap);
   ASSERT_TRUE(five.bitmap);
   const int line_height = one.size.height - 8;
@@ -191,7 +191,7 @@ TEST_F(TextRenderingWinTest, FamilyNotInstalledGivesTheEmptyBox) {
   EXPECT_EQ(logger_.Texts(base::kLogInfo).size(), 1u);  // only the font record
   EXPECT_TRUE(logger_.Texts(base::kLogError).empty());
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
-  overlay.Render(runs.data(), static_cast<int>(runs.size()), 10, 10, 255);
+  overlay.Render(runs.data(), static_cast<int>(runs.size()), {}, 10, 10, 255);
   ASSERT_TRUE(overlay.render_cache().bitmap());
   EXPECT_EQ(overlay.render_cache().bitmap()->width, 16);
   EXPECT_EQ(overlay.render_cache().bitmap()->height, 14 + 2 + 8);
@@ -207,10 +207,10 @@ TEST_F(TextRenderingWinTest, RenderWithoutFontOrRunsDoesNothing) {
   OverlayWindow overlay(testing::CountingWindowCalls());
   ASSERT_TRUE(overlay.Create(700, 32));
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
-  overlay.Render(runs.data(), static_cast<int>(runs.size()), 10, 10, 255);  // no font yet
+  overlay.Render(runs.data(), static_cast<int>(runs.size()), {}, 10, 10, 255);  // no font yet
   overlay.SetFont(kFamily, 14, kReferenceDpi);
-  overlay.Render(runs.data(), 0, 10, 10, 255);
-  overlay.Render(nullptr, 3, 10, 10, 255);
+  overlay.Render(runs.data(), 0, {}, 10, 10, 255);
+  overlay.Render(nullptr, 3, {}, 10, 10, 255);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 0);
   EXPECT_EQ(overlay.bitmap(), nullptr);
 }
@@ -222,7 +222,7 @@ TEST_F(TextRenderingWinTest, QuickPathMakesNoCallAndAMoveMakesOne) {
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
   const int count = static_cast<int>(runs.size());
 
-  overlay.Render(runs.data(), count, 100, 80, 204);
+  overlay.Render(runs.data(), count, {}, 100, 80, 204);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 1);
   const HBITMAP first = overlay.bitmap();
   ASSERT_NE(first, nullptr);
@@ -234,30 +234,30 @@ TEST_F(TextRenderingWinTest, QuickPathMakesNoCallAndAMoveMakesOne) {
   EXPECT_EQ(rect.right - rect.left, size.width);  // the bitmap's size, not 700 x 32
   EXPECT_EQ(rect.bottom - rect.top, size.height);
 
-  overlay.Render(runs.data(), count, 100, 80, 204);
+  overlay.Render(runs.data(), count, {}, 100, 80, 204);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 1);
   EXPECT_EQ(overlay.bitmap(), first);
 
-  overlay.Render(runs.data(), count, 120, 90, 204);
+  overlay.Render(runs.data(), count, {}, 120, 90, 204);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 2);
   EXPECT_EQ(overlay.bitmap(), first);  // moved, not painted
   GetWindowRect(overlay.hwnd(), &rect);
   EXPECT_EQ(rect.left, 120);
   EXPECT_EQ(rect.top, 90);
 
-  overlay.Render(runs.data(), count, 120, 90, 100);  // a new opacity repaints
+  overlay.Render(runs.data(), count, {}, 120, 90, 100);  // a new opacity repaints
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 3);
   EXPECT_NE(overlay.bitmap(), first);
   EXPECT_EQ(GetObjectType(first), 0u) << "the replaced bitmap is deleted";
 
   overlay.MarkDirty();
   const HBITMAP second = overlay.bitmap();
-  overlay.Render(runs.data(), count, 120, 90, 100);
+  overlay.Render(runs.data(), count, {}, 120, 90, 100);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 4);
   EXPECT_NE(overlay.bitmap(), second);
 
   overlay.SetFont(kFamily, 16, kReferenceDpi);  // a new font repaints too
-  overlay.Render(runs.data(), count, 120, 90, 100);
+  overlay.Render(runs.data(), count, {}, 120, 90, 100);
   EXPECT_EQ(testing::g_window_calls.update_layered_window, 5);
 }
 
@@ -266,7 +266,7 @@ TEST_F(TextRenderingWinTest, DestroyReleasesTheBitmapAndMemoryDc) {
   ASSERT_TRUE(overlay.Create(700, 32));
   overlay.SetFont(kFamily, 14, kReferenceDpi);
   const std::vector<TextSegment> runs = FiveRows(0xFFFFFF, false);
-  overlay.Render(runs.data(), static_cast<int>(runs.size()), 0, 0, 255);
+  overlay.Render(runs.data(), static_cast<int>(runs.size()), {}, 0, 0, 255);
   const HBITMAP bitmap = overlay.bitmap();
   ASSERT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
   overlay.Destroy();
@@ -352,7 +352,7 @@ TEST_P(OverlayOnScreenWinTest, BoxAndTextBlendOverWhatLiesBelow) {
   ASSERT_NE(overlay.font(), nullptr);
   const std::vector<TextSegment> runs = FiveRows(0x000000FF, param.vertical);
   const int x = 260, y = 200;
-  overlay.Render(runs.data(), static_cast<int>(runs.size()), x, y,
+  overlay.Render(runs.data(), static_cast<int>(runs.size()), {}, x, y,
                  static_cast<uint8_t>(param.alpha));
   overlay.Show(true);
   overlay.KeepAbove(game.hwnd());

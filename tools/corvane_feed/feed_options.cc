@@ -41,7 +41,11 @@ const tools::ToolInterface kFeedInterface = {
              {"--show", "0|1", "the header's show flag (default 1)"},
              {"--ipc", "HEX", "the host IPC window handle in the header, hexadecimal (default 0)"},
              {"--game-id", "N", "with --live: also publish the frame rate of game N ..."},
-             {"--fps-file", "PATH", "... read from PATH, which holds one number"},
+             {"--fps-file", "PATH",
+              "... read from PATH, which holds the frame rate and then, optionally, the\n"
+              "game's recent frame times in milliseconds, oldest first (all separated by\n"
+              "white space): the newest 200 are published as \"frame_ms\", with the 1% and\n"
+              "0.1% lows computed from all of them"},
              {"--style", "JSON",
               "with --live: also publish this display style (a JSON object such as\n"
               "'{\"alpha\": 60, \"pos\": \"top-right\", \"font-color\": \"#00ff80\"}')"},

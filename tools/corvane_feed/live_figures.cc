@@ -1,5 +1,6 @@
 #include "tools/corvane_feed/live_figures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -7,11 +8,40 @@
 
 #include <nlohmann/json.hpp>
 
+#include "src/data/perf_snapshot.h"
+
 namespace corvane::feed {
 namespace {
 
 double OneDecimal(double value) {
   return std::round(value * 10.0) / 10.0;
+}
+
+double TwoDecimals(double value) {
+  return std::round(value * 100.0) / 100.0;
+}
+
+// The frame-pacing keys of the game's entry: the newest frame times (each held to what the
+// overlay takes) and the lows that the overlay takes, computed from every frame time given.
+void AddFramePacing(const FrameRate& fps, nlohmann::json& entry) {
+  if (fps.frame_ms.empty()) return;
+  const FrameLows lows = ComputeFrameLows(fps.frame_ms);
+  if (lows.low1 && *lows.low1 <= corvane::kHighestFrameRate) entry["low1"] = OneDecimal(*lows.low1);
+  if (lows.low01 && *lows.low01 <= corvane::kHighestFrameRate) {
+    entry["low01"] = OneDecimal(*lows.low01);
+  }
+  nlohmann::json times = nlohmann::json::array();
+  const size_t published = std::min(fps.frame_ms.size(), kPublishedFrameTimes);
+  for (size_t i = fps.frame_ms.size() - published; i < fps.frame_ms.size(); ++i) {
+    times.push_back(TwoDecimals(std::min(fps.frame_ms[i], corvane::kLongestFrameMs)));
+  }
+  entry["frame_ms"] = std::move(times);
+}
+
+// The time that `share` of the sorted times do not exceed, by nearest rank.
+double NearestRank(const std::vector<double>& sorted, double share) {
+  const auto rank = static_cast<size_t>(std::ceil(share * static_cast<double>(sorted.size())));
+  return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
 }  // namespace
@@ -33,10 +63,12 @@ std::string BuildLiveDocument(const MachineFigures& figures, const std::optional
                               const std::string& style) {
   nlohmann::json document = nlohmann::json::object();
   if (fps) {
-    document["fps"] = nlohmann::json::array({{{"game_id", fps->game_id},
-                                              {"cur", OneDecimal(fps->cur)},
-                                              {"min", OneDecimal(fps->min)},
-                                              {"max", OneDecimal(fps->max)}}});
+    nlohmann::json entry = {{"game_id", fps->game_id},
+                            {"cur", OneDecimal(fps->cur)},
+                            {"min", OneDecimal(fps->min)},
+                            {"max", OneDecimal(fps->max)}};
+    AddFramePacing(*fps, entry);
+    document["fps"] = nlohmann::json::array({std::move(entry)});
   }
   document["cpu"] = OneDecimal(figures.cpu_percent);
   document["memory"] = {{"free", std::round(figures.mem_free_mib)},
@@ -51,15 +83,46 @@ std::string BuildLiveDocument(const MachineFigures& figures, const std::optional
   return document.dump();
 }
 
-std::optional<double> ParseFrameRateText(const std::string& text) {
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  const double value = std::strtod(begin, &end);
-  if (end == begin || !std::isfinite(value)) return std::nullopt;
-  for (; *end != '\0'; ++end) {
-    if (!std::isspace(static_cast<unsigned char>(*end))) return std::nullopt;
+FrameLows ComputeFrameLows(const std::vector<double>& frame_ms) {
+  FrameLows lows;
+  if (frame_ms.empty()) return lows;
+  std::vector<double> sorted = frame_ms;
+  std::sort(sorted.begin(), sorted.end());
+  const auto low = [&sorted](double share) -> std::optional<double> {
+    const double time = NearestRank(sorted, share);
+    if (!(time > 0.0)) return std::nullopt;
+    return 1000.0 / time;
+  };
+  lows.low1 = low(0.99);
+  lows.low01 = low(0.999);
+  return lows;
+}
+
+std::optional<FrameRateFile> ParseFrameRateFile(const std::string& text) {
+  FrameRateFile file;
+  const char* next = text.c_str();
+  bool first = true;
+  for (;;) {
+    while (std::isspace(static_cast<unsigned char>(*next))) ++next;
+    if (*next == '\0') break;
+    char* end = nullptr;
+    const double value = std::strtod(next, &end);
+    // Each number must end at white space or the end of the text: "60fps" is not one.
+    if (end == next || !std::isfinite(value) ||
+        (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end)))) {
+      return std::nullopt;
+    }
+    if (first) {
+      file.rate = value;
+      first = false;
+    } else {
+      if (value < 0.0) return std::nullopt;
+      file.frame_ms.push_back(value);
+    }
+    next = end;
   }
-  return value;
+  if (first) return std::nullopt;
+  return file;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {

@@ -20,10 +20,23 @@ struct MachineFigures {
   std::vector<DiskBusy> disks;  // "_Total" first when there is any disk
 };
 
+// A game's frame pacing as the live document publishes it: the newest frame times and the
+// lows computed from all those the game gave.
+inline constexpr size_t kPublishedFrameTimes = 200;
+
 struct FrameRate {
   uint64_t game_id = 0;
   double cur = 0.0, min = 0.0, max = 0.0;
+  std::vector<double> frame_ms;  // the game's recent frame times, oldest first; may be empty
 };
+
+// The 1% and 0.1% lows of frame times: 1000 divided by the 99th and the 99.9th percentile
+// frame time (nearest rank: the smallest time that at least that share of the frames does not
+// exceed). Nothing for no frames, or where that time is 0.
+struct FrameLows {
+  std::optional<double> low1, low01;
+};
+FrameLows ComputeFrameLows(const std::vector<double>& frame_ms);
 
 // Samples the machine; CPU and disk figures are averages since the previous sample (the
 // first sample is taken on construction). Implemented per platform.
@@ -51,8 +64,14 @@ void AddDiskTotal(std::vector<DiskBusy>* disks);
 std::string BuildLiveDocument(const MachineFigures& figures, const std::optional<FrameRate>& fps,
                               const std::string& style = {});
 
-// The one number an fps file holds (white space around it allowed).
-std::optional<double> ParseFrameRateText(const std::string& text);
+// What an fps file holds: the frame rate, then optionally the game's recent frame times in
+// milliseconds, oldest first, all separated by white space. Nothing when any of it is not a
+// number, or a frame time is negative.
+struct FrameRateFile {
+  double rate = 0.0;
+  std::vector<double> frame_ms;
+};
+std::optional<FrameRateFile> ParseFrameRateFile(const std::string& text);
 
 // The whole content of a file; nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);

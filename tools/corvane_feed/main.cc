@@ -74,14 +74,16 @@ class DocumentSource {
     std::optional<FrameRate> fps;
     if (options_.game_id) {
       const auto text = ReadWholeFile(options_.fps_file);
-      const auto value = text ? ParseFrameRateText(*text) : std::nullopt;
-      if (value) {
+      auto file = text ? ParseFrameRateFile(*text) : std::nullopt;
+      if (file) {
         // Minimum and maximum over this run.
-        if (!fps_seen_) frame_min_ = frame_max_ = *value;
+        const double value = file->rate;
+        if (!fps_seen_) frame_min_ = frame_max_ = value;
         fps_seen_ = true;
-        frame_min_ = std::min(frame_min_, *value);
-        frame_max_ = std::max(frame_max_, *value);
-        fps = FrameRate{*options_.game_id, *value, frame_min_, frame_max_};
+        frame_min_ = std::min(frame_min_, value);
+        frame_max_ = std::max(frame_max_, value);
+        fps =
+            FrameRate{*options_.game_id, value, frame_min_, frame_max_, std::move(file->frame_ms)};
       } else if (!fps_warned_) {
         // The game may not have written it yet: say so once, publish without a frame rate.
         std::fprintf(stderr, "corvane-feed: no frame rate in %s yet\n", options_.fps_file.c_str());

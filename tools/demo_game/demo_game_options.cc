@@ -22,8 +22,10 @@ const tools::ToolInterface kDemoGameInterface = {
           {"--size", "W,H", "the size of its client area in pixels, 1 to 16384 (default 800,600)"},
           {"--title", "TEXT", "the window title (default \"Corvane Demo Game\")"},
           {"--fps-file", "PATH",
-           "write the measured frame rate to PATH once a second (\"123.4\" and a newline;\n"
-           "the file is replaced whole each time)"},
+           "write the measured frame rate to PATH once a second (\"123.4\" and a newline),\n"
+           "then the times of the frames of the last 10 s (at most 5000) in milliseconds,\n"
+           "oldest first (\"16.67 16.80 ...\" and a newline); the file is replaced whole\n"
+           "each time"},
       }}},
     "Standard output: first \"hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>\", then for each message "
     "1004\n"
@@ -109,10 +111,39 @@ std::string HostNotificationLine(uint64_t wparam, uint64_t lparam) {
   return line;
 }
 
-std::string FrameRateText(double frames_per_second) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.1f\n", frames_per_second);
+std::string FrameRateText(double frames_per_second, std::span<const double> frame_ms) {
+  char number[64];
+  std::snprintf(number, sizeof number, "%.1f\n", frames_per_second);
+  std::string text = number;
+  if (frame_ms.empty()) return text;
+  text.reserve(text.size() + frame_ms.size() * 7);
+  for (size_t i = 0; i < frame_ms.size(); ++i) {
+    std::snprintf(number, sizeof number, i == 0 ? "%.2f" : " %.2f", frame_ms[i]);
+    text += number;
+  }
+  text += '\n';
   return text;
+}
+
+void FrameTimeHistory::AddFrame(int64_t now) {
+  if (last_end_) {
+    const double ms =
+        static_cast<double>(now - *last_end_) * 1000.0 / static_cast<double>(ticks_per_second_);
+    frames_.push_back({now, ms});
+  }
+  last_end_ = now;
+  const int64_t oldest_end = now - kFrameTimeSpanSeconds * ticks_per_second_;
+  while (!frames_.empty() &&
+         (frames_.front().end < oldest_end || frames_.size() > kMaxRecordedFrames)) {
+    frames_.pop_front();
+  }
+}
+
+std::vector<double> FrameTimeHistory::FrameTimesMs() const {
+  std::vector<double> times;
+  times.reserve(frames_.size());
+  for (const Frame& frame : frames_) times.push_back(frame.ms);
+  return times;
 }
 
 bool ReplaceWhileBusy(const std::function<ReplaceOutcome()>& replace,

@@ -2,8 +2,10 @@
 // The demo game's rules that need no window system: its command line, the lines it prints,
 // its frame-rate measurement and the watch for commands on standard input.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,8 +42,10 @@ std::string StartLine(uint64_t game_window, uint64_t ipc_window, uint32_t pid);
 // whole, the second as the unsigned 32-bit process id it carries.
 std::string HostNotificationLine(uint64_t wparam, uint64_t lparam);
 
-// The content of the frame-rate file: one number with one decimal and a newline, "123.4\n".
-std::string FrameRateText(double frames_per_second);
+// The content of the frame-rate file: the rate with one decimal and a newline, "123.4\n", then,
+// when there are any, the frame times in milliseconds with two decimals, oldest first,
+// separated by spaces, and a newline: "16.67 16.80 33.41\n".
+std::string FrameRateText(double frames_per_second, std::span<const double> frame_ms = {});
 
 // The frame-rate file is written beside its place and then moved over it, so that a reader
 // never sees half of it. A reader that has the file open at that moment (corvane-feed opens it
@@ -71,6 +75,31 @@ class FrameRateCounter {
   std::optional<int64_t> period_start_;
   uint64_t frames_in_period_ = 0;
   uint64_t total_frames_ = 0;
+};
+
+// The times of the frames that ended in the last kFrameTimeSpanSeconds, the newest
+// kMaxRecordedFrames at most, from a monotonic counter with `ticks_per_second` ticks.
+class FrameTimeHistory {
+ public:
+  static constexpr int64_t kFrameTimeSpanSeconds = 10;
+  static constexpr size_t kMaxRecordedFrames = 5000;
+
+  explicit FrameTimeHistory(int64_t ticks_per_second) : ticks_per_second_(ticks_per_second) {}
+
+  // A frame finished at `now`: its time is the span since the previous one (the first frame
+  // only starts the count).
+  void AddFrame(int64_t now);
+  // Milliseconds, oldest first.
+  std::vector<double> FrameTimesMs() const;
+
+ private:
+  struct Frame {
+    int64_t end;
+    double ms;
+  };
+  int64_t ticks_per_second_;
+  std::optional<int64_t> last_end_;
+  std::deque<Frame> frames_;
 };
 
 // What a line of standard input asks of the game.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,8 +84,8 @@ class FrameRateFile {
   explicit FrameRateFile(const std::string& path)
       : path_(Utf8ToWide(path)), temporary_(path_ + L".tmp"), shown_path_(path) {}
 
-  void Write(double frames_per_second) {
-    const std::string text = corvane::demo_game::FrameRateText(frames_per_second);
+  void Write(double frames_per_second, std::span<const double> frame_ms) {
+    const std::string text = corvane::demo_game::FrameRateText(frames_per_second, frame_ms);
     DWORD written = 0;
     bool ok = false;
     {
@@ -131,7 +132,7 @@ class FrameRateFile {
 class DemoGame {
  public:
   explicit DemoGame(const DemoGameOptions& options)
-      : options_(options), counter_(QueryFrequency()) {
+      : options_(options), counter_(QueryFrequency()), frame_times_(QueryFrequency()) {
     if (!options.fps_file.empty()) fps_file_.emplace(options.fps_file);
   }
 
@@ -192,10 +193,12 @@ class DemoGame {
         DispatchMessageW(&message);
       }
       RenderFrame();
-      const auto rate = counter_.AddFrame(ReadCounter());
+      const int64_t now = ReadCounter();
+      frame_times_.AddFrame(now);
+      const auto rate = counter_.AddFrame(now);
       if (rate) {
         frames_per_second_ = *rate;
-        if (fps_file_) fps_file_->Write(*rate);
+        if (fps_file_) fps_file_->Write(*rate, frame_times_.FrameTimesMs());
       }
     }
   }
@@ -308,6 +311,8 @@ class DemoGame {
 
   const DemoGameOptions& options_;
   FrameRateCounter counter_;
+  // The frame times of the last seconds, which the frame-rate file carries for the host.
+  corvane::demo_game::FrameTimeHistory frame_times_;
   std::optional<FrameRateFile> fps_file_;
   double frames_per_second_ = 0.0;
   base::win::ScopedBrush background_{CreateSolidBrush(kBackground)};

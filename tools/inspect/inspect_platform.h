@@ -42,15 +42,17 @@ class InspectPlatform {
   // False with one line in `error` when it is not a window (or on a system without windows).
   bool ReadGameWindow(uint64_t hwnd, ScreenRect* client, std::string* drive, std::string* error);
 
-  // Paints the runs with the overlay's painter, its font at `font_px` (96 DPI pixels) scaled to
-  // `dpi`, on the box at background opacity `alpha`, and saves the picture as a PNG file.
+  // Paints the runs and the graph (when it is shown) with the overlay's painter, its font at
+  // `font_px` (96 DPI pixels) scaled to `dpi`, on the box at background opacity `alpha`, and
+  // saves the picture as a PNG file.
   // False with one line in `error` when that fails.
   struct PaintedPng {
     BoxSize size;             // of the picture
     bool font_found = false;  // false: the font is not installed and the box is empty
   };
-  bool PaintPng(std::span<const TextSegment> segments, int font_px, int dpi, uint8_t alpha,
-                const std::string& path, PaintedPng* painted, std::string* error);
+  bool PaintPng(std::span<const TextSegment> segments, const FrameGraph& graph, int font_px,
+                int dpi, uint8_t alpha, const std::string& path, PaintedPng* painted,
+                std::string* error);
 
  private:
   bool gdiplus_started_ = false;

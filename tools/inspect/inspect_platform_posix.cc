@@ -30,8 +30,8 @@ bool InspectPlatform::ReadGameWindow(uint64_t, ScreenRect*, std::string*, std::s
   return false;
 }
 
-bool InspectPlatform::PaintPng(std::span<const TextSegment>, int, int, uint8_t, const std::string&,
-                               PaintedPng*, std::string* error) {
+bool InspectPlatform::PaintPng(std::span<const TextSegment>, const FrameGraph&, int, int, uint8_t,
+                               const std::string&, PaintedPng*, std::string* error) {
   *error = "PNG pictures can be painted only on Windows";
   return false;
 }

@@ -79,9 +79,9 @@ bool InspectPlatform::ReadGameWindow(uint64_t hwnd, ScreenRect* client, std::str
   return true;
 }
 
-bool InspectPlatform::PaintPng(std::span<const TextSegment> segments, int font_px, int dpi,
-                               uint8_t alpha, const std::string& path, PaintedPng* painted,
-                               std::string* error) {
+bool InspectPlatform::PaintPng(std::span<const TextSegment> segments, const FrameGraph& graph,
+                               int font_px, int dpi, uint8_t alpha, const std::string& path,
+                               PaintedPng* painted, std::string* error) {
   if (!gdiplus_started_) {
     *error = "GDI+ could not be started";
     return false;
@@ -89,7 +89,8 @@ bool InspectPlatform::PaintPng(std::span<const TextSegment> segments, int font_p
   // The font as the overlay window makes it, at this DPI.
   const int physical_px = PhysicalPixels(font_px, dpi);
   const GdiplusFont font = MakeFont(kOverlayFontFamily, static_cast<float>(physical_px));
-  const PaintedCanvas canvas = PaintTextCanvas(segments, font.font.get(), physical_px, alpha);
+  const PaintedCanvas canvas =
+      PaintTextCanvas(segments, graph, font.font.get(), physical_px, alpha);
   if (!canvas.canvas.bitmap) {
     *error = "GDI+ could not make a picture of " + std::to_string(canvas.box.width) + " x " +
              std::to_string(canvas.box.height);

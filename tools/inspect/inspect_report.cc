@@ -13,15 +13,31 @@ std::string Utf8(std::u16string_view text) {
   return base::WideToUtf8(base::Utf16ToWide(text));
 }
 
+template <typename T>
+nlohmann::ordered_json OrNull(const std::optional<T>& value) {
+  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
 nlohmann::ordered_json SnapshotJson(const PerfSnapshot& s) {
-  return {{"fps_game_id", s.fps_game_id},   {"fps_cur", s.fps_cur},
-          {"fps_min", s.fps_min},           {"fps_max", s.fps_max},
-          {"fps_valid", s.fps_valid},       {"cpu", s.cpu},
-          {"gpu_name", s.gpu_name},         {"gpu", s.gpu},
-          {"gpu_mem_used", s.gpu_mem_used}, {"gpu_mem_total", s.gpu_mem_total},
-          {"gpu_valid", s.gpu_valid},       {"mem_free", s.mem_free},
-          {"mem_total", s.mem_total},       {"disk_name", s.disk_name},
-          {"disk_used", s.disk_used},       {"disk_valid", s.disk_valid}};
+  return {{"fps_game_id", s.fps_game_id},
+          {"fps_cur", s.fps_cur},
+          {"fps_min", s.fps_min},
+          {"fps_max", s.fps_max},
+          {"fps_valid", s.fps_valid},
+          {"fps_low1", OrNull(s.fps_low1)},
+          {"fps_low01", OrNull(s.fps_low01)},
+          {"frame_ms_count", s.frame_ms.size()},
+          {"cpu", s.cpu},
+          {"gpu_name", s.gpu_name},
+          {"gpu", s.gpu},
+          {"gpu_mem_used", s.gpu_mem_used},
+          {"gpu_mem_total", s.gpu_mem_total},
+          {"gpu_valid", s.gpu_valid},
+          {"mem_free", s.mem_free},
+          {"mem_total", s.mem_total},
+          {"disk_name", s.disk_name},
+          {"disk_used", s.disk_used},
+          {"disk_valid", s.disk_valid}};
 }
 
 nlohmann::ordered_json StyleJson(const UiStyle& s) {
@@ -30,11 +46,6 @@ nlohmann::ordered_json StyleJson(const UiStyle& s) {
           {"font_color", s.font_color},
           {"pos", s.pos},
           {"direction", s.direction}};
-}
-
-template <typename T>
-nlohmann::ordered_json OrNull(const std::optional<T>& value) {
-  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
 }  // namespace
@@ -69,7 +80,8 @@ InspectedFrame InspectFrame(const PerfSnapshot& snapshot, const UiStyle& style,
     frame.box.height = setting.box->height;
     frame.measured_by = kGivenBoxName;
   } else {
-    frame.box = estimate(frame.composed.segments, frame.pixel_size);
+    frame.box = WithFrameGraph(estimate(frame.composed.segments, frame.pixel_size), frame.composed,
+                               frame.pixel_size);
     frame.measured_by = measured_by;
   }
   frame.position = PlaceBox(style.pos, setting.client, frame.box.width, frame.box.height);
@@ -87,28 +99,40 @@ nlohmann::ordered_json BuildReport(const ReadOutcome& outcome, const FrameSettin
     segments.push_back({{"text", Utf8(segment.text)}, {"color", segment.color}});
   }
   const ScreenRect& client = setting.client;
-  return {{"read", outcome.read},
-          {"enabled", OrNull(outcome.enabled)},
-          {"ipc_wnd", OrNull(outcome.ipc_wnd)},
-          {"game_id", setting.game_id},
-          {"drive", setting.drive},
-          {"client",
-           {{"x", client.x}, {"y", client.y}, {"width", client.width}, {"height", client.height}}},
-          {"snapshot", SnapshotJson(outcome.snapshot)},
-          {"style", StyleJson(outcome.style)},
-          {"rows", std::move(rows)},
-          {"segments", std::move(segments)},
-          {"hash", frame.composed.hash},
-          {"dpi", setting.dpi},
-          {"dpi_from", setting.dpi_from},
-          {"font_px", frame.font_px},
-          {"pixel_size", frame.pixel_size},
-          {"window_font_px", frame.window_font_px},
-          {"box",
-           {{"width", frame.box.width},
-            {"height", frame.box.height},
-            {"measured_by", frame.measured_by}}},
-          {"position", {{"x", frame.position.x}, {"y", frame.position.y}}}};
+  nlohmann::ordered_json report = {
+      {"read", outcome.read},
+      {"enabled", OrNull(outcome.enabled)},
+      {"ipc_wnd", OrNull(outcome.ipc_wnd)},
+      {"game_id", setting.game_id},
+      {"drive", setting.drive},
+      {"client",
+       {{"x", client.x}, {"y", client.y}, {"width", client.width}, {"height", client.height}}},
+      {"snapshot", SnapshotJson(outcome.snapshot)},
+      {"style", StyleJson(outcome.style)},
+      {"rows", std::move(rows)},
+      {"segments", std::move(segments)},
+      {"hash", frame.composed.hash},
+      {"dpi", setting.dpi},
+      {"dpi_from", setting.dpi_from},
+      {"font_px", frame.font_px},
+      {"pixel_size", frame.pixel_size},
+      {"window_font_px", frame.window_font_px},
+      {"box",
+       {{"width", frame.box.width},
+        {"height", frame.box.height},
+        {"measured_by", frame.measured_by}}},
+      {"position", {{"x", frame.position.x}, {"y", frame.position.y}}}};
+  if (frame.composed.graph.shown()) {
+    // What the graph draws, newest last, its scale, and where it lies in the box (the box
+    // given with --box has no room set aside for it).
+    const GraphArea& area = frame.box.graph;
+    report["graph"] = {
+        {"samples", frame.composed.graph.frame_ms},
+        {"scale_ms", frame.composed.graph.scale_ms},
+        {"color", frame.composed.graph.color},
+        {"area", {{"x", area.x}, {"y", area.y}, {"width", area.width}, {"height", area.height}}}};
+  }
+  return report;
 }
 
 std::string FormatReport(const nlohmann::ordered_json& report) {

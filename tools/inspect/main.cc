@@ -102,8 +102,8 @@ int Run(const InspectOptions& options) {
     InspectPlatform::PaintedPng png;
     // The overlay paints with the low byte of the style's opacity.
     const auto alpha = static_cast<uint8_t>(outcome.style.alpha);
-    if (platform.PaintPng(frame.composed.segments, frame.window_font_px, setting.dpi, alpha,
-                          *options.png_file, &png, &error)) {
+    if (platform.PaintPng(frame.composed.segments, frame.composed.graph, frame.window_font_px,
+                          setting.dpi, alpha, *options.png_file, &png, &error)) {
       report["png"] = {{"path", *options.png_file},
                        {"width", png.size.width},
                        {"height", png.size.height},
