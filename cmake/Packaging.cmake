@@ -74,6 +74,9 @@ configure_file(${PROJECT_SOURCE_DIR}/docs/integrators.txt.in
                ${CMAKE_BINARY_DIR}/INTEGRATORS.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_BINARY_DIR}/INTEGRATORS.txt DESTINATION . COMPONENT release)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT release)
+# The protocol page for the launcher's developers, beside the short README.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/host-protocol.md DESTINATION . RENAME HOST-PROTOCOL.md
+        COMPONENT release)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME Corvane)

@@ -15,7 +15,7 @@ source "$here/../tools/tool_test_lib.sh"  # work, check, finish
 main_zip=$package_dir/$name.zip debug_zip=$package_dir/$name-debug.zip
 entries() { unzip -Z1 "$1" 2>/dev/null | grep -v '/$' | LC_ALL=C sort; }  # files, no folders
 
-expected=(INTEGRATORS.txt README.md overlay/Corvane.exe
+expected=(HOST-PROTOCOL.md INTEGRATORS.txt README.md overlay/Corvane.exe
   tools/corvane-feed.exe tools/corvane-inspect.exe tools/corvane-logcat.exe)
 if [ "$kit" = 1 ]; then
   expected+=(kit/bin/corvane_feed.dll kit/include/corvane_feed.h kit/lib/libcorvane_feed.dll.a
@@ -36,6 +36,10 @@ check "the debug zip holds only the programs' debug information" \
 unpacked=$work/host
 mkdir -p "$unpacked"
 unzip -q "$main_zip" -d "$unpacked" && unzip -q "$debug_zip" -d "$unpacked"
+check "the host protocol page ships as it stands in docs/" yes \
+  "$(cmp -s "$unpacked/HOST-PROTOCOL.md" "$source_dir/docs/host-protocol.md" && echo yes)"
+check "the integrators' text points to it" yes \
+  "$(grep -q 'in HOST-PROTOCOL.md' "$unpacked/INTEGRATORS.txt" && echo yes)"
 
 # The development private key, as the text of its file and as the 32 bytes it stands for, in no
 # file of either zip (whatever the file is called), and no key file at all.

@@ -2,14 +2,14 @@
 """The document's JSON Schema against the overlay's own parser (`corvane-feed --check`), with a
 standard validator (Debian's python3-jsonschema, draft 2020-12):
 
-- the README's example, the documents `corvane-feed --live` publishes and the fuzzers' seeds
+- the host protocol page's example, the documents `corvane-feed --live` publishes and the fuzzers' seeds
   that the parser reads whole are valid; the seeds it stops on are not;
-- every value of the README's example (each key, each entry, the top level and the style text
+- every value of the host protocol page's example (each key, each entry, the top level and the style text
   inside "ui_style"), replaced in turn by null, a string, a boolean, a number, an object and an
   array: the schema rejects the document exactly when the parser stops on it, and the parser
   names the replaced value.
 
-    document_schema_test.py FEED README SEEDS_DIR SCHEMA_DIR
+    document_schema_test.py FEED HOST_PROTOCOL_PAGE SEEDS_DIR SCHEMA_DIR
 """
 import copy
 import json
@@ -110,7 +110,7 @@ check("live: the newest 200 frame times and the lows of all of them",
       (200, 50.2, 59.9, 19.9),
       (len(live_game.get("frame_ms", [])), live_game.get("frame_ms", [0])[-1], live_game.get("low1"),
        live_game.get("low01")))
-for what, text in [("README example", example), ("live", live[0]), ("live with game", live[1])]:
+for what, text in [("protocol page example", example), ("live", live[0]), ("live with game", live[1])]:
     check(f"{what}: read whole", (True, None), parser_check(text))
     check(f"{what}: valid", [], schema_errors(text))
 
@@ -149,7 +149,7 @@ def replaced(document, steps, value):
     return changed
 
 
-# The README's example with each value replaced: inside the document, and inside its style.
+# The protocol page's example with each value replaced: inside the document, and inside its style.
 replacements = [None, "12", True, 7, {"a": 1}, [1]]
 base = strict_json(example)
 style = strict_json(base["ui_style"])
