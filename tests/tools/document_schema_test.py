@@ -24,7 +24,7 @@ import jsonschema
 
 from tool_checks import check, finish
 
-feed, readme, seeds_dir, schema_dir = sys.argv[1:5]
+feed, protocol_page, seeds_dir, schema_dir = sys.argv[1:5]
 work = pathlib.Path(tempfile.mkdtemp())
 
 
@@ -74,9 +74,9 @@ def parser_check(text):
     return False, (found.group(1) or "") if found else line
 
 
-def readme_example():
-    text = pathlib.Path(readme).read_text()
-    section = text[text.index("## For host developers"):]
+def protocol_page_example():
+    text = pathlib.Path(protocol_page).read_text()
+    section = text[text.index("# For host developers"):]
     block = re.search(r"For example:\n\n((?:    .*\n)+)", section).group(1)
     return "\n".join(line[4:] for line in block.splitlines())
 
@@ -101,7 +101,7 @@ def live_documents():
 
 
 # Documents that must be read whole, and valid.
-example = readme_example()
+example = protocol_page_example()
 live = live_documents()
 check("live: the second has a frame rate and a style", True,
       "fps" in strict_json(live[1]) and "ui_style" in strict_json(live[1]))
