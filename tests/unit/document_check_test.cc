@@ -148,7 +148,7 @@ TEST_F(DocumentCheckTest, ManyGamesAreCheckedInTimeThatGrowsWithTheText) {
   const auto took = corvane::testing::ThreadCpuTime() - start;
   EXPECT_TRUE(check.whole) << DescribeCheck(check);  // game 77 takes its first entry
   EXPECT_EQ(check.overlays, 50001);
-  EXPECT_LT(took, std::chrono::seconds(5));
+  EXPECT_LT(took, std::chrono::seconds(5) * corvane::testing::kBuildSlowdown);
   std::printf(
       "     %zu bytes, %d overlays: %lld ms of processor time\n", text.size(), check.overlays,
       static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
