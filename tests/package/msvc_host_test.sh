@@ -39,11 +39,7 @@ CORVANE_TEST_BLOCK=$block $emulator "$kit/bin/msvc_host.exe" <"$work/stdin" >"$w
   2>"$work/host.err" &
 host_pid=$!
 exec 3>"$work/stdin"  # the host holds the block until this ends
-for _ in $(seq 1 600); do
-  grep -q '^published' "$work/host.out" && break
-  kill -0 "$host_pid" 2>/dev/null || break
-  sleep 0.1
-done
+wait_for_line "$work/host.out" '^published' "$host_pid"
 check "the host published, with the library's version" "published $version" \
   "$(sed -n 's/^\(published [^\r]*\).*/\1/p' "$work/host.out")"
 check "the host said nothing else" "" "$(sed '/^published/d' "$work/host.out")"

@@ -44,11 +44,7 @@ $emulator "$client" "$name" "$(p "$work/doc.json")" 1a2b <"$work/stdin" >"$work/
   2>"$work/client.err" &
 client_pid=$!
 exec 3>"$work/stdin"  # the client holds the block until this ends
-for _ in $(seq 1 600); do
-  grep -q '^published' "$work/client.out" && break
-  kill -0 "$client_pid" 2>/dev/null || break
-  sleep 0.1
-done
+wait_for_line "$work/client.out" '^published' "$client_pid"
 version=$(sed -n 's/^published \([^\r]*\).*/\1/p' "$work/client.out")
 check "client: published, with the library's version" "$CORVANE_PROJECT_VERSION" "$version"
 

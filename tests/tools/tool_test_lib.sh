@@ -34,6 +34,17 @@ run() {  # run <program> <args...>: stdout to $work/out, stderr to $work/err; pr
   echo $rc
 }
 
+# wait_for_line <file> <regex> <pid>: until the file holds a matching line (true) or the process
+# has ended or 60 s have passed (false).
+wait_for_line() {
+  for _ in $(seq 1 600); do
+    grep -q "$2" "$1" 2>/dev/null && return 0
+    kill -0 "$3" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
 finish() {
   echo "$passes passed, $failures failed"
   [ "$failures" -eq 0 ]
