@@ -2,8 +2,8 @@
 # Installs what the tests need, then builds and runs every test: the native build, the same
 # unit tests with the address and undefined-behaviour sanitizers, each fuzz target for 20 s,
 # and the Windows build with its unit, Win32 and whole-process tests under Wine (the sanitizer
-# build and tests and the fuzzing run beside those). Ends with a table of its phases: each
-# one's clock time and processor time (also when one fails).
+# build and tests and the fuzzing run in the background beside those). Ends with a table of its
+# phases: each one's clock time and processor time (also when one fails).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ "${1:-}" = "-h" ] || [ "${1:-}" = "--help" ]; then
@@ -46,10 +46,10 @@ phase() {  # phase NAME COMMAND...: runs COMMAND as the phase NAME and records i
   return $rc
 }
 
-wine_bed= beside_pid= beside_log=build/test-beside-wine.log
+wine_bed= lanes=() lane_logs=()
 finish() {
-  local rc=$?
-  [ -z "$beside_pid" ] || wait "$beside_pid" || true
+  local rc=$? pid
+  for pid in "${lanes[@]}"; do wait "$pid" || true; done
   [ -z "$wine_bed" ] || scripts/winebed.sh down
   echo
   printf '%-44s %-12s %8s %8s\n' phase result "clock s" "cpu s"
@@ -67,32 +67,44 @@ jobs=$(nproc)
 
 phase install scripts/install-deps.sh
 phase format scripts/check-format.sh
-phase "build: native" scripts/build.sh native
-phase "test: native" ctest --preset native -j "$jobs"
-phase "build: windows" scripts/build.sh windows
 
-# The tests under Wine mostly wait (for Wine, windows, frames and screenshots) and use about
-# half a processor: the sanitizer build and tests and the fuzzing run beside them, at a lower
-# priority so that the Wine tests keep the time their waits allow. Their output goes to a log,
-# shown when they end.
+# Two lanes run in the background from here on, at a lower priority: the sanitizer build and
+# its tests, and the fuzzing. They take the processor time that the main line leaves: the
+# builds' single-threaded links and last files, the native tests' slow last few, and above all
+# the Wine tests, which mostly wait (for Wine, windows, frames and screenshots) and use about
+# half a processor. Their output goes to a log each, shown when they end.
 mkdir -p build
-(
-  phase "build: sanitize (beside Wine)" nice -n 10 scripts/build.sh sanitize &&
-    phase "test: sanitize (beside Wine)" nice -n 10 ctest --preset sanitize -j "$jobs" &&
-    phase "fuzz: build, 20 s per target (beside Wine)" nice -n 10 scripts/fuzz.sh 20
-) >"$beside_log" 2>&1 &
-beside_pid=$!
+lane() {  # lane LOG COMMAND...: runs COMMAND in the background, its output in LOG
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 &
+  lanes+=($!)
+  lane_logs+=("$log")
+}
+sanitize_lane() {
+  phase "build: sanitize (beside)" nice -n 10 scripts/build.sh sanitize &&
+    phase "test: sanitize (beside)" nice -n 10 ctest --preset sanitize -j "$jobs"
+}
+lane build/test-sanitize.log sanitize_lane
+lane build/test-fuzz.log phase "fuzz: build, 20 s per target (beside)" nice -n 10 scripts/fuzz.sh 20
 
-wine_bed=up
-wine_rc=0
-phase "wine bed: up" scripts/winebed.sh up &&
-  phase "test: windows (under Wine)" ctest --preset windows --repeat after-timeout:2 ||
-  wine_rc=$?
+main_line() {
+  phase "build: native" scripts/build.sh native &&
+    phase "test: native" ctest --preset native -j "$jobs" &&
+    phase "build: windows" scripts/build.sh windows &&
+    wine_bed=up &&
+    phase "wine bed: up" scripts/winebed.sh up &&
+    phase "test: windows (under Wine)" ctest --preset windows --repeat after-timeout:2
+}
+main_rc=0
+main_line || main_rc=$?
 
-beside_rc=0
-wait "$beside_pid" || beside_rc=$?
-beside_pid=
-echo "== sanitizer build and tests, fuzzing (ran beside the Wine tests; also in $beside_log)"
-cat "$beside_log"
-[ "$wine_rc" = 0 ] || exit "$wine_rc"
-exit "$beside_rc"
+lanes_rc=0
+for i in "${!lanes[@]}"; do
+  wait "${lanes[$i]}" || lanes_rc=$?
+  echo "== ${lane_logs[$i]} (ran beside)"
+  cat "${lane_logs[$i]}"
+done
+lanes=()
+[ "$main_rc" = 0 ] || exit "$main_rc"
+exit "$lanes_rc"

@@ -14,7 +14,12 @@ namespace corvane::testing {
 // How much more processor time the same work takes in this build: an unoptimised build under
 // the address and undefined-behaviour sanitizers is several times slower. Bounds on processor
 // time are meant to catch work that grows out of all proportion, not a slower build.
-#ifdef __SANITIZE_ADDRESS__
+#if defined(__has_feature)  // Clang's way to ask
+#define CORVANE_TEST_HAS_FEATURE(feature) __has_feature(feature)
+#else
+#define CORVANE_TEST_HAS_FEATURE(feature) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || CORVANE_TEST_HAS_FEATURE(address_sanitizer)
 inline constexpr int kBuildSlowdown = 10;
 #else
 inline constexpr int kBuildSlowdown = 1;
