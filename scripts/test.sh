@@ -64,6 +64,7 @@ trap finish EXIT
 # sanitizers; each makes its own files, blocks and logs under names of its own). The Wine
 # tests share one display and prefix: one at a time.
 jobs=$(nproc)
+export CMAKE_BUILD_PARALLEL_LEVEL=$jobs  # each build as many compilers as processors, no more
 
 phase install scripts/install-deps.sh
 phase format scripts/check-format.sh
