@@ -11,8 +11,9 @@
 
 namespace corvane::testing {
 
-// How much more processor time the same work takes in this build: an unoptimised build under
-// the address and undefined-behaviour sanitizers is several times slower. Bounds on processor
+// How much more processor time the same work takes in this build: a build under the address
+// and undefined-behaviour sanitizers is several times slower (CORVANE_TEST_SLOWDOWN in
+// tests/CMakeLists.txt, for the tool scripts, says the same). Bounds on processor
 // time are meant to catch work that grows out of all proportion, not a slower build.
 #if defined(__has_feature)  // Clang's way to ask
 #define CORVANE_TEST_HAS_FEATURE(feature) __has_feature(feature)
