@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace corvane {
 
@@ -26,8 +28,8 @@ inline constexpr size_t kHeaderSize = kPayloadOffset;
 inline constexpr size_t kMaxPayloadSize = 4096;
 inline constexpr size_t kPerfBlockSize = kHeaderSize + kMaxPayloadSize;
 
-// What each side writes into the lock word while it holds it. Every overlay takes the word
-// with 1 and frees it with an exchange to 0. Each writer takes it with a value of its own: the
+// What each side writes into the lock word while it holds it (BlockLockWord). Every overlay
+// takes the word with 1 and frees it from 1 to 0. Each writer takes it with a value of its own: the
 // writer bit, its process id and a number of its own within the process, so that a takeover of
 // an abandoned word (a compare-and-exchange from the value watched to one's own) changes the
 // word where a second watcher sees it, and a writer frees only a word that still holds its own
@@ -47,25 +49,6 @@ std::atomic_ref<Word> BlockWord(void* view, size_t offset) {
       *reinterpret_cast<Word*>(static_cast<unsigned char*>(view) + offset));
 }
 
-// One attempt: compare-and-exchange of the lock word from `from` to `to`.
-inline bool SwapLockWord(void* view, uint64_t from, uint64_t to) {
-  return BlockWord<uint64_t>(view, kLockOffset).compare_exchange_strong(from, to);
-}
-
-// One attempt: compare-and-exchange of the lock word from 0 to `value`.
-inline bool TryLockBlock(void* view, uint64_t value) {
-  return SwapLockWord(view, 0, value);
-}
-
-// The reader's release: an exchange with 0.
-inline void UnlockBlock(void* view) {
-  BlockWord<uint64_t>(view, kLockOffset).exchange(0);
-}
-
-inline uint64_t PeekLockWord(void* view) {
-  return BlockWord<uint64_t>(view, kLockOffset).load();
-}
-
 inline uint32_t LoadHeaderWord(void* view, size_t offset) {
   return BlockWord<uint32_t>(view, offset).load(std::memory_order_relaxed);
 }
@@ -74,16 +57,74 @@ inline void StoreHeaderWord(void* view, size_t offset, uint32_t value) {
   BlockWord<uint32_t>(view, offset).store(value, std::memory_order_relaxed);
 }
 
-// Frees the reader's lock word when the scope ends, on every path out.
-class BlockLockGuard {
+// How a writer waits for a held lock word (BlockLockWord::AcquireWaiting).
+struct LockWaitLimits {
+  // A word that has kept one non-zero value without a break for longer than this is abandoned
+  // (a reader holds it for well under a millisecond, a writer for a few microseconds) and is
+  // taken over with one compare-and-exchange from that value. A change restarts the watch.
+  uint32_t takeover_after_ms = 2000;
+  // The wait ends with an error when the word was neither free nor abandoned in this time: it
+  // kept changing hands without ever coming free.
+  uint32_t give_up_after_ms = 5000;
+};
+
+// A pause between two looks at a held word longer than this means the watcher itself was
+// frozen or starved: it cannot vouch that the word kept its value meanwhile (another holder
+// may have freed it and a third taken it with the same value, as every overlay locks with 1),
+// so its watch starts again.
+inline constexpr uint32_t kLongestUnwatchedMs = 250;
+
+// For tests: called, when set, at the points of the wait where another process could act.
+struct LockWatchHooks {
+  std::function<void()> after_look;       // after each look at a held word
+  std::function<void()> before_takeover;  // after the word was judged abandoned, before the swap
+  std::function<void()> while_held;       // by a writer, after it wrote and before it releases
+};
+
+// The block's lock word, the one lock between the overlays and the host's writers. Every
+// change is one compare-and-exchange from the value the changer expects: a holder takes the
+// word from 0 to its own value and frees it from its own value to 0, so a holder whose word was
+// taken over meanwhile neither frees nor overwrites the word of the one that took it.
+class BlockLockWord {
  public:
-  explicit BlockLockGuard(void* view) : view_(view) {}
-  BlockLockGuard(const BlockLockGuard&) = delete;
-  BlockLockGuard& operator=(const BlockLockGuard&) = delete;
-  ~BlockLockGuard() { UnlockBlock(view_); }
+  explicit BlockLockWord(void* view) : word_(BlockWord<uint64_t>(view, kLockOffset)) {}
+
+  // One attempt: from 0 to `value`. False when the word is held.
+  bool TryAcquire(uint64_t value) { return Swap(0, value); }
+  // From `value` to 0. False, leaving the word as it is, when it no longer holds `value`.
+  bool Release(uint64_t value) { return Swap(value, 0); }
+  // From `abandoned` (the value a watch saw kept too long) to `value`. False when the word
+  // changed since: its holder was alive after all, or someone else took it over first.
+  bool TakeOver(uint64_t abandoned, uint64_t value) { return Swap(abandoned, value); }
+  uint64_t Peek() const { return word_.load(); }
+
+  // A writer's wait: tries the word in 1 ms pauses and takes over an abandoned one (see
+  // LockWaitLimits). True when the word now holds `value`; after a takeover `note` (when
+  // given) says so in one line, otherwise it is cleared. False with `error` when the wait gave
+  // up.
+  bool AcquireWaiting(uint64_t value, const LockWaitLimits& limits, std::string* note,
+                      std::string* error, const LockWatchHooks* hooks = nullptr);
 
  private:
-  void* view_;
+  bool Swap(uint64_t expected, uint64_t desired) {
+    return word_.compare_exchange_strong(expected, desired);
+  }
+
+  std::atomic_ref<uint64_t> word_;
+};
+
+// Releases a word taken with `value` when the scope ends, on every path out (by value: a word
+// taken over meanwhile is left to the one that took it).
+class ReleaseLockWordOnExit {
+ public:
+  ReleaseLockWordOnExit(BlockLockWord word, uint64_t value) : word_(word), value_(value) {}
+  ReleaseLockWordOnExit(const ReleaseLockWordOnExit&) = delete;
+  ReleaseLockWordOnExit& operator=(const ReleaseLockWordOnExit&) = delete;
+  ~ReleaseLockWordOnExit() { word_.Release(value_); }
+
+ private:
+  BlockLockWord word_;
+  uint64_t value_;
 };
 
 }  // namespace corvane

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 namespace corvane {
@@ -13,58 +12,7 @@ void SetText(std::string* out, std::string text) {
   if (out != nullptr) *out = std::move(text);
 }
 
-std::string Milliseconds(std::chrono::steady_clock::duration span) {
-  return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(span).count());
-}
-
 }  // namespace
-
-bool AcquireBlockLock(void* view, uint64_t value, const LockWaitLimits& limits, std::string* note,
-                      std::string* error) {
-  using Clock = std::chrono::steady_clock;
-  SetText(note, "");
-  const auto start = Clock::now();
-  const auto takeover_after = std::chrono::milliseconds(limits.takeover_after_ms);
-  const auto give_up_after = std::chrono::milliseconds(limits.give_up_after_ms);
-  // The value the word has held, unbroken as far as we saw, since `watch_start`.
-  uint64_t watched = 0;
-  auto watch_start = start;
-  while (!TryLockBlock(view, value)) {
-    const uint64_t seen = PeekLockWord(view);
-    const auto now = Clock::now();
-    if (seen != watched) {
-      watched = seen;
-      watch_start = now;
-    } else if (seen != 0 && now - watch_start > takeover_after) {
-      // Its holder is gone or frozen. Only that exact value is replaced: if someone freed or
-      // took the word meanwhile, the exchange fails and the watch starts again.
-      if (SwapLockWord(view, seen, value)) {
-        SetText(note, "took over the block's lock word, which had held " + std::to_string(seen) +
-                          " without a break for " + Milliseconds(now - watch_start) +
-                          " ms (its holder died or froze)");
-        return true;
-      }
-      watch_start = now;
-    }
-    if (now - start >= give_up_after) {
-      SetText(error, "the block's lock word stayed held for " + Milliseconds(now - start) +
-                         " ms (value " + std::to_string(seen) + ")");
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // pause, never spin
-  }
-  return true;
-}
-
-bool ReleaseBlockLock(void* view, uint64_t value, std::string* error) {
-  if (SwapLockWord(view, value, 0)) return true;
-  SetText(error,
-          "another writer took the block's lock word over while this one held it (it "
-          "holds " +
-              std::to_string(PeekLockWord(view)) +
-              " now); left as it is: the document may not have been published whole");
-  return false;
-}
 
 bool DocumentFitsBlock(size_t size, std::string_view what, std::string* error) {
   if (size <= kMaxPayloadSize) return true;
@@ -122,13 +70,20 @@ bool PerfFeedWriter::Publish(std::string_view document, bool show, uint32_t ipc_
     return false;
   }
 
-  if (!AcquireBlockLock(view, lock_value_, limits, note, error)) return false;
+  BlockLockWord word(view);
+  if (!word.AcquireWaiting(lock_value_, limits, note, error, &hooks_)) return false;
   // Nothing between the lock and its release can throw.
   StoreHeaderWord(view, kEnabledOffset, show ? 1 : 0);
   StoreHeaderWord(view, kLengthOffset, static_cast<uint32_t>(document.size()));
   StoreHeaderWord(view, kIpcWindowOffset, ipc_wnd);
   if (!document.empty()) std::memcpy(view + kPayloadOffset, document.data(), document.size());
-  return ReleaseBlockLock(view, lock_value_, error);
+  if (hooks_.while_held) hooks_.while_held();
+  if (word.Release(lock_value_)) return true;
+  SetText(error,
+          "another writer took the block's lock word over while this one held it (it holds " +
+              std::to_string(word.Peek()) +
+              " now); left as it is: the document may not have been published whole");
+  return false;
 }
 
 bool PerfFeedWriter::Remove(const std::string& block_name, std::string* error) {

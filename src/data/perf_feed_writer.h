@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "src/data/perf_block.h"
 #include "src/data/shared_memory_mapping.h"
@@ -31,30 +32,6 @@ inline constexpr uint64_t kWriterLockBit = uint64_t{1} << 63;
 constexpr uint64_t WriterLockValue(uint32_t process_id, uint32_t writer_number) {
   return kWriterLockBit | (uint64_t{process_id & 0x7FFFFFFFu} << 32) | writer_number;
 }
-
-// How long a writer waits for a held lock word.
-struct LockWaitLimits {
-  // A word that has kept one non-zero value without a break for longer than this is abandoned
-  // (a reader holds it for well under a millisecond, a writer for a few microseconds) and is
-  // taken over with one compare-and-exchange from that value. A change restarts the watch.
-  uint32_t takeover_after_ms = 2000;
-  // The wait ends with an error when the word was neither free nor abandoned in this time: it
-  // kept changing hands without ever coming free.
-  uint32_t give_up_after_ms = 5000;
-};
-
-// Takes the block's lock word for a writer, with its own value `value` (WriterLockValue): waits
-// for it in 1 ms pauses and takes over an abandoned one (see LockWaitLimits) with one
-// compare-and-exchange from the value it watched. True when the word is now `value`; after a
-// takeover `note` (when given) says so in one line, otherwise it is cleared. False with `error`
-// when the wait gave up.
-bool AcquireBlockLock(void* view, uint64_t value, const LockWaitLimits& limits, std::string* note,
-                      std::string* error);
-
-// Frees the word with one compare-and-exchange from `value` to 0. When the word no longer holds
-// `value` (another writer took it over, judging this one dead), it is left as it is, and false
-// with `error` says so: what was written meanwhile may have been mixed with that writer's.
-bool ReleaseBlockLock(void* view, uint64_t value, std::string* error);
 
 // The rules of the block for what a writer publishes and where, for every front end (the C
 // interface, corvane-feed) to ask before it goes on.
@@ -80,7 +57,8 @@ class PerfFeedWriter {
   // the show flag and the host's IPC window handle. When it had to take over an abandoned lock
   // word, `note` (when given) holds one line that says so, to pass on to a person; otherwise it
   // is cleared. Gives up with an error when the word neither comes free nor is abandoned, and
-  // fails when another writer took the word over while this one held it (ReleaseBlockLock).
+  // fails when another writer took the word over while this one held it (judging it dead): the
+  // word is then left to that writer, and what this one wrote may be mixed with what it wrote.
   bool Publish(std::string_view document, bool show, uint32_t ipc_wnd, std::string* error,
                std::string* note = nullptr, const LockWaitLimits& limits = {});
   void Close() { mapping_.Close(); }
@@ -88,6 +66,9 @@ class PerfFeedWriter {
   const std::string& block_name() const { return block_name_; }
   // What this writer puts in the lock word while it holds it.
   uint64_t lock_value() const { return lock_value_; }
+  // For tests: what the lock word's wait and Publish call at the points where another process
+  // could act.
+  void SetHooksForTest(LockWatchHooks hooks) { hooks_ = std::move(hooks); }
 
   // Removes the block's name (POSIX; on Windows the block goes with its last handle).
   static bool Remove(const std::string& block_name, std::string* error);
@@ -96,6 +77,7 @@ class PerfFeedWriter {
   std::string block_name_;
   uint64_t lock_value_;
   SharedMemoryMapping mapping_;
+  LockWatchHooks hooks_;
 };
 
 }  // namespace corvane

@@ -35,8 +35,9 @@ BlockRead ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
   if (view == nullptr) return BlockRead::kNotOpen;
   if (size < kHeaderSize) return BlockRead::kBadLength;
   // Held: try again at the next refresh.
-  if (!TryLockBlock(view, kReaderLockValue)) return BlockRead::kLockHeld;
-  const BlockLockGuard unlock(view);
+  BlockLockWord lock_word(view);
+  if (!lock_word.TryAcquire(kReaderLockValue)) return BlockRead::kLockHeld;
+  const ReleaseLockWordOnExit release(lock_word, kReaderLockValue);
 
   header.enabled = LoadHeaderWord(view, kEnabledOffset) != 0;
   header.ipc_wnd = LoadHeaderWord(view, kIpcWindowOffset);

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
     return 0;
   }
-  const uint64_t lock_after = corvane::PeekLockWord(view.data());
+  const uint64_t lock_after = corvane::BlockLockWord(view.data()).Peek();
   if (lock_before != 0 && (result != corvane::BlockRead::kLockHeld || lock_after != lock_before)) {
     __builtin_trap();  // untouched
   }

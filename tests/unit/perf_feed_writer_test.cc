@@ -43,7 +43,7 @@ TEST_F(PerfFeedWriterTest, WritesHeaderAndDocumentAndFreesTheLock) {
   SharedMemoryMapping view;
   ASSERT_TRUE(view.OpenExisting(name, nullptr));
   EXPECT_GE(view.size(), corvane::kPerfBlockSize);
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 0u);
   EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kEnabledOffset), 1u);
   EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kLengthOffset), 10u);
   EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kIpcWindowOffset), 0xCAFEu);
@@ -75,14 +75,15 @@ TEST_F(PerfFeedWriterTest, WordHeldWithOneValueForTheBoundIsTakenOver) {
   ASSERT_TRUE(writer.Create(&error));
   SharedMemoryMapping view;
   ASSERT_TRUE(view.OpenExisting(name, nullptr));
-  ASSERT_TRUE(corvane::TryLockBlock(view.data(), corvane::kReaderLockValue));  // a dead reader
+  ASSERT_TRUE(
+      corvane::BlockLockWord(view.data()).TryAcquire(corvane::kReaderLockValue));  // a dead reader
 
   const corvane::LockWaitLimits limits{/*takeover_after_ms=*/50, /*give_up_after_ms=*/5000};
   ASSERT_TRUE(writer.Publish(R"({"cpu": 4})", true, 0, &error, &note, limits)) << error;
   EXPECT_EQ(note.rfind("took over the block's lock word, which had held 1 without a break for ", 0),
             0u)
       << note;
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 0u);
   EXPECT_EQ(corvane::LoadHeaderWord(view.data(), corvane::kLengthOffset), 10u);
 
   ASSERT_TRUE(writer.Publish("{}", true, 0, &error, &note, limits)) << error;
@@ -134,27 +135,104 @@ TEST_F(PerfFeedWriterTest, EachWriterLocksWithAValueOfItsOwn) {
   SharedMemoryMapping view;
   ASSERT_TRUE(view.OpenExisting(name, nullptr));
   auto word = corvane::BlockWord<uint64_t>(view.data(), corvane::kLockOffset);
+  corvane::BlockLockWord lock_word(view.data());
   std::string note;
-  ASSERT_TRUE(corvane::AcquireBlockLock(view.data(), writer.lock_value(), {}, &note, &error));
+  ASSERT_TRUE(lock_word.AcquireWaiting(writer.lock_value(), {}, &note, &error)) << error;
   EXPECT_EQ(word.load(), writer.lock_value());
-  // Another writer took the word over meanwhile: it is left at that writer's value, and the
-  // release says so.
+  // Another writer took the word over meanwhile: the release leaves it at that writer's value
+  // (what Publish then says: PublishThatLostItsWordSaysSo).
   word.store(other.lock_value());
-  EXPECT_FALSE(corvane::ReleaseBlockLock(view.data(), writer.lock_value(), &error));
+  EXPECT_FALSE(lock_word.Release(writer.lock_value()));
+  EXPECT_EQ(word.load(), other.lock_value());
+  // Nor does an overlay's value or a free word get cleared or taken.
+  word.store(corvane::kReaderLockValue);
+  EXPECT_FALSE(lock_word.Release(writer.lock_value()));
+  EXPECT_EQ(word.load(), corvane::kReaderLockValue);
+  word.store(0);
+  EXPECT_FALSE(lock_word.Release(writer.lock_value()));
+  EXPECT_EQ(word.load(), 0u);
+}
+
+// A writer frozen while it wrote was taken over by another (here a thread that takes the word
+// while Publish holds it): Publish fails and says so, and leaves the word to the one that took
+// it, which alone may free it.
+TEST_F(PerfFeedWriterTest, PublishThatLostItsWordSaysSo) {
+  ASSERT_TRUE(writer.Create(&error));
+  SharedMemoryMapping view;
+  ASSERT_TRUE(view.OpenExisting(name, nullptr));
+  corvane::BlockLockWord lock_word(view.data());
+  const PerfFeedWriter other(name);
+  bool taken = false;
+  corvane::LockWatchHooks hooks;
+  hooks.while_held = [&] {
+    std::thread taker([&] { taken = lock_word.TakeOver(writer.lock_value(), other.lock_value()); });
+    taker.join();
+  };
+  writer.SetHooksForTest(hooks);
+  EXPECT_FALSE(writer.Publish(R"({"cpu": 1})", true, 0, &error));
+  EXPECT_TRUE(taken);
   EXPECT_EQ(error.rfind("another writer took the block's lock word over while this one held it (it "
                         "holds " +
                             std::to_string(other.lock_value()) + " now)",
                         0),
             0u)
       << error;
-  EXPECT_EQ(word.load(), other.lock_value());
-  // Nor does an overlay's value or a free word get cleared or taken.
-  word.store(corvane::kReaderLockValue);
-  EXPECT_FALSE(corvane::ReleaseBlockLock(view.data(), writer.lock_value(), &error));
-  EXPECT_EQ(word.load(), corvane::kReaderLockValue);
-  word.store(0);
-  EXPECT_FALSE(corvane::ReleaseBlockLock(view.data(), writer.lock_value(), &error));
-  EXPECT_EQ(word.load(), 0u);
+  EXPECT_EQ(lock_word.Peek(), other.lock_value());
+  EXPECT_TRUE(lock_word.Release(other.lock_value()));
+
+  writer.SetHooksForTest({});  // left alone, the next publication goes through
+  EXPECT_TRUE(writer.Publish(R"({"cpu": 2})", true, 0, &error)) << error;
+  EXPECT_EQ(lock_word.Peek(), 0u);
+}
+
+// The takeover replaces only the value that was watched. Between the look that judged the word
+// abandoned and the swap, its holder may free it and a live overlay take it (with 1): the swap
+// then fails, and the watch starts again on the new value.
+TEST_F(PerfFeedWriterTest, TakeoverLeavesAWordThatChangedAfterTheLastLook) {
+  ASSERT_TRUE(writer.Create(&error));
+  SharedMemoryMapping view;
+  ASSERT_TRUE(view.OpenExisting(name, nullptr));
+  corvane::BlockLockWord lock_word(view.data());
+  auto word = corvane::BlockWord<uint64_t>(view.data(), corvane::kLockOffset);
+  const uint64_t dead = corvane::WriterLockValue(0x7FFF0002, 9);
+  word.store(dead);
+  int swaps = 0;
+  corvane::LockWatchHooks hooks;
+  hooks.before_takeover = [&] {
+    if (++swaps == 1) word.store(corvane::kReaderLockValue);
+  };
+  const corvane::LockWaitLimits limits{/*takeover_after_ms=*/50, /*give_up_after_ms=*/5000};
+  std::string note;
+  ASSERT_TRUE(lock_word.AcquireWaiting(writer.lock_value(), limits, &note, &error, &hooks))
+      << error;
+  EXPECT_EQ(swaps, 2);
+  EXPECT_NE(note.find("which had held 1 "), std::string::npos) << note;
+  EXPECT_EQ(lock_word.Peek(), writer.lock_value());
+}
+
+// A watcher that was itself frozen between two looks cannot vouch for the word meanwhile (one
+// overlay may have freed it and another taken it with the same 1): its watch starts again, and
+// the takeover needs a bound's worth of looks after it woke.
+TEST_F(PerfFeedWriterTest, WatcherFrozenBetweenTwoLooksStartsItsWatchAgain) {
+  ASSERT_TRUE(writer.Create(&error));
+  SharedMemoryMapping view;
+  ASSERT_TRUE(view.OpenExisting(name, nullptr));
+  corvane::BlockLockWord lock_word(view.data());
+  ASSERT_TRUE(lock_word.TryAcquire(corvane::kReaderLockValue));
+  int looks = 0, looks_at_takeover = 0;
+  corvane::LockWatchHooks hooks;
+  hooks.after_look = [&] {
+    if (++looks == 2) {  // frozen for longer than the takeover bound and the longest pause
+      std::this_thread::sleep_for(std::chrono::milliseconds(corvane::kLongestUnwatchedMs + 100));
+    }
+  };
+  hooks.before_takeover = [&] { looks_at_takeover = looks; };
+  const corvane::LockWaitLimits limits{/*takeover_after_ms=*/100, /*give_up_after_ms=*/10000};
+  std::string note;
+  ASSERT_TRUE(lock_word.AcquireWaiting(writer.lock_value(), limits, &note, &error, &hooks))
+      << error;
+  EXPECT_GT(looks_at_takeover, 3) << note;  // not at the first look after it woke
+  EXPECT_TRUE(lock_word.Release(writer.lock_value()));
 }
 
 // Two live writers (two host threads with their own handles) watch a word left by a dead writer:
@@ -184,13 +262,14 @@ TEST_F(PerfFeedWriterTest, OfTwoWritersWatchingAnAbandonedWordOnlyOneTakesItOver
   std::atomic<int> holding{0};
   std::atomic<int> overlaps{0};
   const auto take_hold_free = [&](Watcher& w) {
-    w.acquired = corvane::AcquireBlockLock(view.data(), w.value, limits, &w.note, &w.error);
+    w.acquired =
+        corvane::BlockLockWord(view.data()).AcquireWaiting(w.value, limits, &w.note, &w.error);
     if (!w.acquired) return;
     if (holding.fetch_add(1) != 0) ++overlaps;  // both hold the word at once
     std::this_thread::sleep_for(kHold);
     w.word_when_released = word.load();
     holding.fetch_sub(1);
-    w.released = corvane::ReleaseBlockLock(view.data(), w.value, &w.error);
+    w.released = corvane::BlockLockWord(view.data()).Release(w.value);
   };
   std::thread a(take_hold_free, std::ref(watchers[0])), b(take_hold_free, std::ref(watchers[1]));
   a.join();
@@ -262,7 +341,8 @@ TEST_F(PerfFeedWriterTest, WriterInAnotherProcessNeverShowsTheReaderAPartialDocu
   while (Clock::now() < end) {
     if (!reader.Read(7, "C:", snapshot, style)) continue;  // busy, or not yet published
     if (view.data() == nullptr) view.OpenExisting(name, nullptr);
-    if (view.data() != nullptr && corvane::PeekLockWord(view.data()) == corvane::kReaderLockValue) {
+    if (view.data() != nullptr &&
+        corvane::BlockLockWord(view.data()).Peek() == corvane::kReaderLockValue) {
       ++reader_lock_left;
     }
     ++parsed;
@@ -286,7 +366,7 @@ TEST_F(PerfFeedWriterTest, WriterInAnotherProcessNeverShowsTheReaderAPartialDocu
     EXPECT_EQ(record.text.rfind("SharedMemoryReader::Open", 0), 0u) << record.text;
   }
   ASSERT_TRUE(view.OpenExisting(name, nullptr));
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 0u);
 }
 
 }  // namespace

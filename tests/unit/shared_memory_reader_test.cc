@@ -46,7 +46,7 @@ class SharedMemoryReaderTest : public ::testing::Test {
     std::memcpy(block.data() + corvane::kPayloadOffset, document.data(), document.size());
     WriteHeader(enabled, static_cast<uint32_t>(document.size()), ipc_wnd);
   }
-  uint64_t LockWord() { return corvane::PeekLockWord(block.data()); }
+  uint64_t LockWord() { return corvane::BlockLockWord(block.data()).Peek(); }
   bool Read() { return reader.Read(12345, "C:", snapshot, style); }
 
   std::string name = UniqueName();
@@ -86,14 +86,14 @@ TEST_F(SharedMemoryReaderTest, HeldLockLeavesEverythingAsItWas) {
   Publish(R"({"cpu": 1})", 1, 7);
   ASSERT_TRUE(Read());
   Publish(R"({"cpu": 2})", 0, 8);
-  ASSERT_TRUE(corvane::TryLockBlock(block.data(), 99));
+  ASSERT_TRUE(corvane::BlockLockWord(block.data()).TryAcquire(99));
   EXPECT_FALSE(Read());
   EXPECT_EQ(reader.last_read(), corvane::BlockRead::kLockHeld);
   EXPECT_EQ(LockWord(), 99u);  // left as found
   EXPECT_EQ(snapshot.cpu, 1.0);
   EXPECT_TRUE(reader.enabled());
   EXPECT_EQ(reader.ipc_wnd(), 7u);
-  corvane::UnlockBlock(block.data());
+  corvane::BlockLockWord(block.data()).Release(99);
   EXPECT_TRUE(Read());
   EXPECT_EQ(snapshot.cpu, 2.0);
   EXPECT_TRUE(logger.Texts(base::kLogError).empty());
@@ -197,7 +197,7 @@ class LockWatchingLogger final : public base::ILogger {
   int GetLevel() override { return 0; }
   bool IsEnabled(int) override { return true; }
   void Write(base::LogRecord& record) override {
-    lock_words.push_back(corvane::PeekLockWord(view_));
+    lock_words.push_back(corvane::BlockLockWord(view_).Peek());
     texts.push_back(record.TakeText());
   }
   bool DumpToFile(const std::wstring&) override { return false; }
@@ -228,7 +228,7 @@ TEST(ReadPerfBlockTest, LockIsHeldWithTheReadersValueWhileTheDocumentIsParsed) {
   ASSERT_EQ(logger.texts.size(), 1u);
   EXPECT_EQ(logger.texts[0].rfind("ParseJson exception: ", 0), 0u) << logger.texts[0];
   EXPECT_EQ(logger.lock_words, std::vector<uint64_t>{1});  // taken from 0 to 1
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 0u);
 }
 
 // The protocol on a bare view, as the fuzzer drives it.
@@ -248,7 +248,7 @@ TEST(ReadPerfBlockTest, PayloadPastTheEndOfTheViewIsRefused) {
   EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
             corvane::BlockRead::kBadLength);
   EXPECT_TRUE(header.enabled);
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 0u);
   corvane::StoreHeaderWord(view.data(), corvane::kLengthOffset, document.size());
   EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
             corvane::BlockRead::kParsed);
@@ -258,7 +258,7 @@ TEST(ReadPerfBlockTest, PayloadPastTheEndOfTheViewIsRefused) {
                                    header),
             corvane::BlockRead::kBadLength);
   // Someone else holds the lock: nothing is read.
-  corvane::TryLockBlock(view.data(), corvane::kConstantWriterLockValue);
+  corvane::BlockLockWord(view.data()).TryAcquire(corvane::kConstantWriterLockValue);
   EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
             corvane::BlockRead::kLockHeld);
 }

@@ -50,11 +50,11 @@ TEST(FeedBlockWinTest, ReaderAndWriterMeetByName) {
   corvane::SharedMemoryMapping view;
   ASSERT_TRUE(view.OpenExisting(name, nullptr));
   EXPECT_GE(view.size(), corvane::kPerfBlockSize);
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 0u);
-  ASSERT_TRUE(corvane::TryLockBlock(view.data(), 5));
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 0u);
+  ASSERT_TRUE(corvane::BlockLockWord(view.data()).TryAcquire(5));
   EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
-  EXPECT_EQ(corvane::PeekLockWord(view.data()), 5u);
-  corvane::UnlockBlock(view.data());
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 5u);
+  corvane::BlockLockWord(view.data()).Release(5);
 
   reader.Close();
   reader.Close();
@@ -91,12 +91,12 @@ class ReservedBlock {
   // `keep_lock` the lock word is left at the writer's value.
   void Publish(const std::string& payload, uint32_t length, uint32_t ipc_wnd,
                bool keep_lock = false) {
-    ASSERT_TRUE(corvane::TryLockBlock(data(), corvane::kConstantWriterLockValue));
+    ASSERT_TRUE(corvane::BlockLockWord(data()).TryAcquire(corvane::kConstantWriterLockValue));
     corvane::StoreHeaderWord(data(), corvane::kEnabledOffset, 1);
     corvane::StoreHeaderWord(data(), corvane::kLengthOffset, length);
     corvane::StoreHeaderWord(data(), corvane::kIpcWindowOffset, ipc_wnd);
     std::memcpy(data() + corvane::kPayloadOffset, payload.data(), payload.size());
-    if (!keep_lock) corvane::UnlockBlock(data());
+    if (!keep_lock) corvane::BlockLockWord(data()).Release(corvane::kConstantWriterLockValue);
   }
 
  private:
@@ -144,7 +144,7 @@ TEST(FeedBlockWinTest, ReservedPagesAreNeverTouched) {
   EXPECT_TRUE(reader.enabled());
   EXPECT_EQ(reader.ipc_wnd(), 0x4321u);
   EXPECT_EQ(snapshot.cpu, 3.0);
-  EXPECT_EQ(corvane::PeekLockWord(host.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(host.data()).Peek(), 0u);
   EXPECT_EQ(host.PageState(ReservedBlock::kPage), static_cast<DWORD>(MEM_RESERVE));
 }
 
@@ -167,15 +167,15 @@ TEST(FeedBlockWinTest, BlockCommittedAfterTheOverlayOpenedIsRead) {
   ASSERT_TRUE(host.Commit(1));
   host.Publish(R"({"cpu": 12.5})", 13, 0x77, /*keep_lock=*/true);
   EXPECT_FALSE(reader.Read(1, "C:", snapshot, style));
-  EXPECT_EQ(corvane::PeekLockWord(host.data()), corvane::kConstantWriterLockValue);
+  EXPECT_EQ(corvane::BlockLockWord(host.data()).Peek(), corvane::kConstantWriterLockValue);
   EXPECT_FALSE(reader.enabled());
 
-  corvane::UnlockBlock(host.data());
+  corvane::BlockLockWord(host.data()).Release(corvane::kConstantWriterLockValue);
   EXPECT_TRUE(reader.Read(1, "C:", snapshot, style));
   EXPECT_EQ(snapshot.cpu, 12.5);
   EXPECT_TRUE(reader.enabled());
   EXPECT_EQ(reader.ipc_wnd(), 0x77u);
-  EXPECT_EQ(corvane::PeekLockWord(host.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(host.data()).Peek(), 0u);
 
   // The second page committed later still: a payload of the full 4096 bytes, which reaches
   // into it, is read whole.
@@ -184,7 +184,7 @@ TEST(FeedBlockWinTest, BlockCommittedAfterTheOverlayOpenedIsRead) {
   EXPECT_TRUE(reader.Read(1, "C:", snapshot, style));
   EXPECT_EQ(snapshot.cpu, 61.0);
   EXPECT_EQ(reader.ipc_wnd(), 0x78u);
-  EXPECT_EQ(corvane::PeekLockWord(host.data()), 0u);
+  EXPECT_EQ(corvane::BlockLockWord(host.data()).Peek(), 0u);
   EXPECT_EQ(logger.Texts(base::kLogInfo),
             std::vector<std::string>{"SharedMemoryReader::Open success"});
 }

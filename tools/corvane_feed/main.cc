@@ -107,7 +107,9 @@ int HoldLockWord(const PerfFeedWriter& writer) {
   std::string error, note;
   const std::string& name = writer.block_name();
   if (!view.OpenExisting(name, nullptr)) return Fail("cannot open the block \"" + name + "\"");
-  if (!AcquireBlockLock(view.data(), writer.lock_value(), {}, &note, &error)) return Fail(error);
+  if (!BlockLockWord(view.data()).AcquireWaiting(writer.lock_value(), {}, &note, &error)) {
+    return Fail(error);
+  }
   if (!note.empty()) std::fprintf(stderr, "corvane-feed: %s\n", note.c_str());
   std::printf("corvane-feed: holding the block's lock word until the program ends\n");
   std::fflush(stdout);

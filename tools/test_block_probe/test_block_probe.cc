@@ -26,7 +26,7 @@ using std::chrono::milliseconds;
 
 int Hold(void* view) {
   // A writer may hold the word for a moment: try again, one attempt at a time.
-  while (!corvane::TryLockBlock(view, corvane::kReaderLockValue)) {
+  while (!corvane::BlockLockWord(view).TryAcquire(corvane::kReaderLockValue)) {
     std::this_thread::sleep_for(milliseconds(1));
   }
   std::printf("held\n");
@@ -38,14 +38,15 @@ int Watch(void* view, long span_ms) {
   const auto start = Clock::now();
   const auto end = start + milliseconds(span_ms);
   while (Clock::now() < end) {
-    if (corvane::TryLockBlock(view, corvane::kReaderLockValue)) {
+    corvane::BlockLockWord word(view);
+    if (word.TryAcquire(corvane::kReaderLockValue)) {
       if (corvane::LoadHeaderWord(view, corvane::kLengthOffset) != 0) {
         const auto at = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
         std::printf("published %lld\n", static_cast<long long>(at));
         std::fflush(stdout);
         corvane::StoreHeaderWord(view, corvane::kLengthOffset, 0);
       }
-      corvane::UnlockBlock(view);
+      word.Release(corvane::kReaderLockValue);
     }
     std::this_thread::sleep_for(milliseconds(2));
   }
