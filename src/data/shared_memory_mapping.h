@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -64,6 +65,14 @@ class SharedMemoryMapping {
   unsigned char* data_ = nullptr;
   size_t size_ = 0;
 };
+
+// The security descriptor, in SDDL, that a block made on Windows carries (a POSIX object gets
+// mode 0600 instead): full access for the account `user_sid` ("S-1-5-21-...", the creator's)
+// and for the system, no one else named, so no Everyone and no Anonymous; and, unless
+// `with_label` is false, a medium integrity label (no write up). An elevated host's section
+// otherwise gets its elevated token's default DACL (Administrators and the system) and a high
+// label, which a player's overlay at medium integrity may not open.
+std::string BlockSecurityDescriptorSddl(std::string_view user_sid, bool with_label = true);
 
 // This process's id (GetCurrentProcessId, getpid): part of the value a writer locks with.
 uint32_t CurrentProcessId();

@@ -1,6 +1,11 @@
 #include "src/data/shared_memory_mapping.h"
 
+#include <vector>
+
 #include "base/os/win/scoped_resource.h"
+
+// After <windows.h>, which the owners above include.
+#include <sddl.h>
 
 namespace corvane {
 
@@ -75,12 +80,60 @@ bool SharedMemoryMapping::OpenExisting(const std::string& name, Failure* failure
   return Adopt(MapWhole(section, failure));
 }
 
+namespace {
+
+// The account this process runs as, as an SID string; empty (with the error in GetLastError)
+// when it cannot be read. An elevated process runs as the same account as the player.
+std::string CurrentUserSid() {
+  HANDLE token_handle = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token_handle)) return {};
+  const base::win::ScopedHandle token(token_handle);
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::vector<uint64_t> buffer((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));  // aligned
+  if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid,
+                              &text)) {
+    return {};
+  }
+  const base::win::ScopedLocalMemory owner(text);
+  std::string sid;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) sid += static_cast<char>(*c);  // ASCII
+  return sid;
+}
+
+// The block's descriptor for this process's account, owned; empty when it cannot be made.
+base::win::ScopedLocalMemory BlockSecurityDescriptor(bool with_label) {
+  const std::string user = CurrentUserSid();
+  if (user.empty()) return {};
+  const std::string sddl = BlockSecurityDescriptorSddl(user, with_label);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          std::wstring(sddl.begin(), sddl.end()).c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    return {};
+  }
+  return base::win::ScopedLocalMemory(descriptor);
+}
+
+}  // namespace
+
 bool SharedMemoryMapping::CreateOrOpen(const std::string& name, size_t min_size, Failure* failure) {
   Close();
-  // The default security of this process's user: its other processes may open it.
-  HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                      static_cast<DWORD>(static_cast<uint64_t>(min_size) >> 32),
-                                      static_cast<DWORD>(min_size), WideName(name).c_str());
+  // A section that exists keeps its own security; a new one gets the block's (see
+  // BlockSecurityDescriptorSddl). A creator below medium integrity (a sandboxed host) may not
+  // give it a label above its own: it is made again without one, and gets the creator's.
+  HANDLE section = nullptr;
+  for (const bool with_label : {true, false}) {
+    const base::win::ScopedLocalMemory descriptor = BlockSecurityDescriptor(with_label);
+    if (!descriptor) return Fail(Step::kOpen, failure);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), /*bInheritHandle=*/FALSE};
+    section = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE,
+                                 static_cast<DWORD>(static_cast<uint64_t>(min_size) >> 32),
+                                 static_cast<DWORD>(min_size), WideName(name).c_str());
+    if (section != nullptr) break;
+  }
   if (section == nullptr) return Fail(Step::kOpen, failure);
   return Adopt(MapWhole(section, failure));
 }

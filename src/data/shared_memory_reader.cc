@@ -40,7 +40,10 @@ BlockRead ReadPerfBlock(unsigned char* view, size_t size, uint64_t game_id,
   const ReleaseLockWordOnExit release(lock_word, kReaderLockValue);
 
   header.enabled = LoadHeaderWord(view, kEnabledOffset) != 0;
-  header.ipc_wnd = LoadHeaderWord(view, kIpcWindowOffset);
+  // A window handle shared with a 32-bit process holds 32 significant bits, and Windows widens
+  // it by sign extension (0xFFFF1234 is the handle 0xFFFFFFFFFFFF1234), as done here.
+  header.ipc_wnd = static_cast<uint64_t>(
+      static_cast<int64_t>(static_cast<int32_t>(LoadHeaderWord(view, kIpcWindowOffset))));
 
   // A length the view cannot hold is refused like one out of range: the writer decides what it
   // puts there, and reading past the view would end this process.

@@ -60,7 +60,8 @@ class SharedMemoryReader {
   void Close() { mapping_.Close(); }
 
   bool is_open() const { return mapping_.data() != nullptr; }
-  // The host's IPC window, as the last read that took the lock found it; 0 until then.
+  // The host's IPC window, as the last read that took the lock found it (the header's 32 bits,
+  // sign-extended as Windows widens a handle); 0 until then.
   uint64_t ipc_wnd() const { return header_.ipc_wnd; }
   // Whether the host says to show the overlay, as of the last read that took the lock.
   bool enabled() const { return header_.enabled; }

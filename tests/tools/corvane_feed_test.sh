@@ -74,6 +74,15 @@ for holder in reader writer; do
     fail "$holder: standard error: $(cat "$work/err")"
 done
 
+# --live with a frame of 90 s (a load screen) in the game's frame times: published as the
+# longest frame the overlay takes, so every overlay reads the frame times whole.
+printf '%s\n' '60 16.7 90000 16.7' >"$work/fps.txt"
+"$feed" --once --name "$name" --live --game-id 5 --fps-file "$work/fps.txt" ||
+  fail "--live with a 90 s frame exited $?"
+payload >"$work/live.json"
+out=$("$feed" --check "$work/live.json") || fail "--live with a 90 s frame: $out"
+grep -q '"frame_ms":\[16.7,60000.0,16.7\]' "$work/live.json" || fail "--live frame times: $(cat "$work/live.json")"
+
 "$feed" --remove --name "$name" || fail "--remove exited $?"
 [ ! -e "/dev/shm/$name" ] || fail "/dev/shm/$name still there after --remove"
 
@@ -93,6 +102,16 @@ expect_error "--interval takes milliseconds" --live --interval x
 expect_error "cannot read $work/missing.json" --json-file "$work/missing.json" --once
 expect_error "$work/big.json has 4097 bytes; the block takes at most 4096" --json-file "$work/big.json"
 expect_error "the --json text is not a JSON document" --json '{"cpu":' --once
+# A folder, a device, a pipe with no writer or a file that cannot be read where a document goes:
+# one line, at once.
+mkdir "$work/folder.json"
+mkfifo "$work/pipe.json"
+expect_error "cannot read $work/folder.json: it is a directory" --json-file "$work/folder.json"
+for input in /dev/zero "$work/pipe.json"; do
+  expect_error "cannot read $input: it is not a regular file (a device, a pipe or a socket)" \
+    --json-file "$input"
+done
+expect_error "cannot read /proc/self/mem: " --json-file /proc/self/mem
 [ ! -e "/dev/shm/$name" ] || fail "a refused input created the block"
 
 # --check: one line on standard output; 0 only for a document read whole that fits the block.
@@ -118,12 +137,24 @@ out=$(/usr/bin/time -f '%U %S' -o "$work/usage" "$feed" --check "$work/games.jso
 [ $? = 1 ] || fail "--check of 200,000 games did not exit 1"
 [ "$out" = "$work/games.json: not read by any overlay: it has $size bytes; the block takes at most 4096" ] ||
   fail "--check of 200,000 games: '$out'"
-cpu=$(awk '{ print $1 + $2 }' "$work/usage")
+cpu=$(tail -n 1 "$work/usage" | awk '{ print $1 + $2 }')  # after time's note of the exit code
 echo "     --check of 200,000 games ($size bytes): $cpu s of processor time"
 # (a sanitized build says in CORVANE_TEST_SLOWDOWN how many times slower its checks make it)
 most_cpu=$((5 * ${CORVANE_TEST_SLOWDOWN:-1}))
 awk -v cpu="$cpu" -v most="$most_cpu" 'BEGIN { exit !(cpu < most) }' ||
   fail "--check of 200,000 games took $cpu s of processor time (at most $most_cpu)"
+# --check of a device that never ends: refused at once, in bounded memory (it read 266 MB
+# before the size rule once); a folder and a pipe likewise.
+err=$(/usr/bin/time -f '%M' -o "$work/usage" timeout 20 "$feed" --check /dev/zero 2>&1 >/dev/null)
+[ $? = 1 ] && [ "$err" = "corvane-feed: cannot read /dev/zero: it is not a regular file (a device, a pipe or a socket)" ] ||
+  fail "--check /dev/zero: '$err'"
+most_kb=$((60000 * ${CORVANE_TEST_SLOWDOWN:-1}))
+used_kb=$(tail -n 1 "$work/usage")
+[ "$used_kb" -lt "$most_kb" ] || fail "--check /dev/zero used $used_kb KB (at most $most_kb)"
+for input in "$work/folder.json" "$work/pipe.json"; do
+  err=$(timeout 20 "$feed" --check "$input" 2>&1 >/dev/null)
+  [ $? = 1 ] && [[ "$err" == "corvane-feed: cannot read $input: it is "* ]] || fail "--check $input: '$err'"
+done
 err=$("$feed" --check "$work/missing.json" 2>&1 >/dev/null)
 [ $? = 1 ] && [ "$err" = "corvane-feed: cannot read $work/missing.json" ] || fail "--check missing: '$err'"
 "$feed" --help | grep -q -- '--json-file PATH' || fail "--help"

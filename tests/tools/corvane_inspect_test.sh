@@ -56,6 +56,22 @@ check "bad file: rows as new" '"0.0%"' "$(q 'd["rows"][2]["value"]')"
 check "bad file: one line" 1 "$(stderr_lines)"
 check "missing file: exit code" 1 "$(run "$inspect" --json-file "$(p "$work/none.json")")"
 check "missing file: says so" 1 "$(grep -c 'corvane-inspect: cannot read' "$work/err")"
+# A folder, or (natively) a device that never ends and a pipe with no writer, where the document
+# goes: one line that says so, at once, and exit code 1; a document longer than the block holds
+# is refused as the overlay refuses it.
+mkdir "$work/folder.json"
+check "folder: exit code" 1 "$(run "$inspect" --json-file "$(p "$work/folder.json")")"
+check "folder: says so" "corvane-inspect: cannot read $(p "$work/folder.json"): it is a directory" "$(cat "$work/err")"
+head -c 5000 /dev/zero | tr '\0' ' ' >"$work/long.json"
+check "long file: exit code" 1 "$(run "$inspect" --json-file "$(p "$work/long.json")")"
+check "long file: says so" "corvane-inspect: $(p "$work/long.json") has 5000 bytes; the block takes at most 4096" "$(cat "$work/err")"
+if [ -z "$emulator" ]; then
+  mkfifo "$work/pipe.json"
+  for input in /dev/zero "$work/pipe.json"; do
+    check "$input: exit code" 1 "$(run timeout 10 "$inspect" --json-file "$input")"
+    check "$input: says so" "corvane-inspect: cannot read $input: it is not a regular file (a device, a pipe or a socket)" "$(cat "$work/err")"
+  done
+fi
 
 # Bad options: exit code 2, one line on standard error, nothing on standard output.
 for args in "--bogus" "--rect 1,2,3" "--game-id x" "--box 300" "--dpi 0"; do

@@ -21,6 +21,13 @@ check "one existing path for both with --force exits 2" 2 \
 check "the existing file is left as it was" 0 "$(stat -c %s "$work/keys/old.key")"
 rm -f "$work/keys/old.key"
 
+# A folder where a key goes: one line, exit code 1, nothing written, with --force too.
+mkdir "$work/keys/folder.key"
+check "a folder is refused" 1 "$(run "$keygen" --force "$(p "$work/keys/folder.key")" "$(p "$work/keys/f.pub")")"
+check "a folder: says so" "corvane-keygen: $(p "$work/keys/folder.key"): it is a directory; a key goes to a file" "$(cat "$work/err")"
+check "a folder: nothing written" "folder.key " "$(listing)"
+rmdir "$work/keys/folder.key"
+
 check "a pair is made" 0 "$(run "$keygen" "$(p "$work/keys/a.key")" "$(p "$work/keys/a.pub")")"
 check "the pair and nothing else" "a.key a.pub " "$(listing)"
 first_private=$(cat "$work/keys/a.key")
@@ -59,6 +66,17 @@ if [ -z "$emulator" ]; then
   check "a link to the other file exits 2" 2 \
     "$(run "$keygen" --force "$work/keys/c.key" "$work/keys/c-link")"
   check "and writes nothing" 0 "$(stat -c %s "$work/keys/c.key")"
+
+  # A device or a pipe is never replaced, not even with --force (as root, a rename would put a
+  # key file where /dev/null was).
+  mkfifo "$work/keys/pipe.pub"
+  for target in /dev/null "$work/keys/pipe.pub"; do
+    check "$target is refused" 1 "$(run "$keygen" --force "$work/keys/e.key" "$target")"
+    check "$target: says so" "corvane-keygen: $target: it is not a regular file (a device, a pipe or a socket); a key goes to a file" "$(cat "$work/err")"
+  done
+  check "/dev/null is still a device" yes "$([ -c /dev/null ] && echo yes)"
+  check "no private half from a refused pair" no "$([ -e "$work/keys/e.key" ] && echo yes || echo no)"
+  rm -f "$work/keys/pipe.pub"
 
   # A public half that cannot be written leaves no private half behind.
   check "an unwritable public path exits 1" 1 "$(run "$keygen" "$work/keys/d.key" "$work/keys/none/d.pub")"

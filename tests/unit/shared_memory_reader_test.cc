@@ -76,8 +76,8 @@ TEST_F(SharedMemoryReaderTest, MissingBlockIsLoggedAtEveryTryAndPickedUpWhenItAp
             std::vector<std::string>{"SharedMemoryReader::Open success"});
   EXPECT_EQ(snapshot.cpu, 12.5);
   EXPECT_TRUE(reader.enabled());
-  EXPECT_EQ(reader.ipc_wnd(), 0xABCDEF01u);  // zero-extended
-  EXPECT_TRUE(reader.Open());                // already open: no second record
+  EXPECT_EQ(reader.ipc_wnd(), 0xFFFFFFFFABCDEF01u);  // sign-extended, as Windows widens a handle
+  EXPECT_TRUE(reader.Open());                        // already open: no second record
   EXPECT_EQ(logger.records.size(), 3u);
 }
 
@@ -114,7 +114,7 @@ TEST_F(SharedMemoryReaderTest, LengthsOutOfRangeTakeTheHeaderButParseNothing) {
     EXPECT_FALSE(Read()) << length;
     EXPECT_EQ(reader.last_read(), corvane::BlockRead::kBadLength) << length;
     EXPECT_FALSE(reader.enabled()) << length;
-    EXPECT_EQ(reader.ipc_wnd(), length) << length;
+    EXPECT_EQ(static_cast<uint32_t>(reader.ipc_wnd()), length) << length;  // its 32 bits
     EXPECT_EQ(snapshot.cpu, 3.0) << length;
     EXPECT_EQ(LockWord(), 0u) << length;
   }

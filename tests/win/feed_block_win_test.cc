@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "base/os/win/scoped_resource.h"
+
+// After <windows.h>, which the owners above include.
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "src/data/perf_block.h"
 #include "src/data/perf_feed_writer.h"
 #include "src/data/shared_memory_reader.h"
@@ -59,6 +65,120 @@ TEST(FeedBlockWinTest, ReaderAndWriterMeetByName) {
   reader.Close();
   reader.Close();
   EXPECT_FALSE(reader.is_open());
+}
+
+// The SDDL text of the parts `what` (DACL_SECURITY_INFORMATION, ...) of `descriptor`.
+std::wstring DescriptorText(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION what) {
+  wchar_t* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, what,
+                                                            &text, nullptr)) {
+    return L"(error " + std::to_wstring(GetLastError()) + L")";
+  }
+  const base::win::ScopedLocalMemory owner(text);
+  return text;
+}
+
+// The SID of an ACE as text.
+std::wstring SidText(const DWORD* sid_start) {
+  wchar_t* sid = nullptr;
+  if (!ConvertSidToStringSidW(const_cast<DWORD*>(sid_start), &sid)) return L"(no SID)";
+  const base::win::ScopedLocalMemory owner(sid);
+  return sid;
+}
+
+// The allowed ACEs of a DACL as "SID rights" texts; "all" for generic all, which Windows maps
+// to a section's specific rights and Wine keeps as it was given.
+std::set<std::wstring> AllowedAces(PACL dacl) {
+  std::set<std::wstring> aces;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(dacl, i, &ace)) continue;
+    const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) {
+      aces.insert(L"(not an allowed ACE)");
+      continue;
+    }
+    const bool all = allowed->Mask == GENERIC_ALL || allowed->Mask == SECTION_ALL_ACCESS;
+    aces.insert(SidText(&allowed->SidStart) + L" " +
+                (all ? L"all" : std::to_wstring(allowed->Mask)));
+  }
+  return aces;
+}
+
+// The mandatory label of a SACL as "SID policy" ("S-1-16-8192 1": medium, no write up); empty
+// when it has none.
+std::wstring LabelOf(PACL sacl) {
+  for (DWORD i = 0; sacl != nullptr && i < sacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(sacl, i, &ace)) continue;
+    const auto* label = static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace);
+    if (label->Header.AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE) continue;
+    return SidText(&label->SidStart) + L" " + std::to_wstring(label->Mask);
+  }
+  return L"";
+}
+
+// The block a host makes through the writer (the kit's PerfFeedWriter, which its C interface
+// and corvane-feed use) lets the creating account and the system in, and no one else: no
+// Everyone, no Anonymous. Its medium label lets a player's overlay open it when the host runs
+// elevated; Wine keeps the DACL but not the label, so the label is checked in the descriptor
+// the writer hands to CreateFileMappingW, and on the section only where the system keeps it.
+TEST(FeedBlockWinTest, WriterMakesTheBlockForTheAccountAndTheSystemAtMediumIntegrity) {
+  const std::string name = UniqueName("security");
+  corvane::PerfFeedWriter writer(name);
+  std::string error;
+  ASSERT_TRUE(writer.Create(&error)) << error;
+  const std::wstring wide_name(name.begin(), name.end());
+  const base::win::ScopedHandle section(
+      OpenFileMappingW(READ_CONTROL | FILE_MAP_READ | FILE_MAP_WRITE, FALSE, wide_name.c_str()));
+  ASSERT_TRUE(section.valid()) << GetLastError();
+
+  PACL dacl = nullptr, sacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(GetSecurityInfo(section.get(), SE_KERNEL_OBJECT,
+                            DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, &sacl, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  const base::win::ScopedLocalMemory descriptor_owner(descriptor);
+  // This process's account.
+  HANDLE token_handle = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token_handle));
+  const base::win::ScopedHandle token(token_handle);
+  alignas(8) unsigned char user_buffer[256];
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(token.get(), TokenUser, user_buffer, sizeof(user_buffer), &size));
+  wchar_t* user_text = nullptr;
+  ASSERT_TRUE(
+      ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user_buffer)->User.Sid, &user_text));
+  const base::win::ScopedLocalMemory user_owner(user_text);
+  const std::wstring user = user_text;
+
+  // Full access (generic all, as the system maps it for a section) for exactly these two.
+  EXPECT_EQ(AllowedAces(dacl), (std::set<std::wstring>{user + L" all", L"S-1-5-18 all"}))
+      << DescriptorText(descriptor, DACL_SECURITY_INFORMATION);
+  const std::wstring dacl_text = DescriptorText(descriptor, DACL_SECURITY_INFORMATION);
+  EXPECT_EQ(dacl_text.find(L";;;WD)"), std::wstring::npos) << dacl_text;  // Everyone
+  EXPECT_EQ(dacl_text.find(L";;;AN)"), std::wstring::npos) << dacl_text;  // Anonymous
+  // Where the system keeps labels (Windows), the section's is medium, no write up.
+  const std::wstring medium_no_write_up =
+      L"S-1-16-8192 " + std::to_wstring(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP);
+  const std::wstring label = LabelOf(sacl);
+  if (!label.empty()) EXPECT_EQ(label, medium_no_write_up);
+
+  // The descriptor the writer asks for carries that label; Windows gives it to the section.
+  const std::string sddl =
+      corvane::BlockSecurityDescriptorSddl(std::string(user.begin(), user.end()));
+  PSECURITY_DESCRIPTOR asked = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      std::wstring(sddl.begin(), sddl.end()).c_str(), SDDL_REVISION_1, &asked, nullptr))
+      << GetLastError();
+  const base::win::ScopedLocalMemory asked_owner(asked);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL asked_sacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorSacl(asked, &present, &asked_sacl, &defaulted));
+  EXPECT_EQ(LabelOf(asked_sacl), medium_no_write_up);
+  EXPECT_EQ(DescriptorText(asked, DACL_SECURITY_INFORMATION),
+            L"D:P(A;;GA;;;" + user + L")(A;;GA;;;SY)");
 }
 
 // A host's section whose pages are only reserved until the host commits them, with the host's

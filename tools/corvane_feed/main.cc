@@ -12,12 +12,16 @@
 #include "src/data/perf_feed_writer.h"
 #include "src/data/shared_memory_mapping.h"
 #include "tools/common/command_line.h"
+#include "tools/common/input_file.h"
 #include "tools/corvane_feed/feed_options.h"
 #include "tools/corvane_feed/live_figures.h"
 #include "tools/corvane_feed/stop_signal.h"
 
 namespace corvane::feed {
 namespace {
+
+// An fps file holds a frame rate and some seconds of frame times: far less than this.
+constexpr size_t kLongestFpsFile = size_t{1} << 20;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "corvane-feed: %s\n", message.c_str());
@@ -50,12 +54,12 @@ class DocumentSource {
         *document = options_.json_text;
         return CheckDocument(*document, "the --json text", error);
       case Source::kJsonFile: {
-        const auto content = ReadWholeFile(options_.json_file);
-        if (!content) {
-          *error = "cannot read " + options_.json_file;
+        tools::InputFile file;
+        if (!tools::ReadInputFile(options_.json_file, kMaxPayloadSize, &file, error) ||
+            !DocumentFitsBlock(file.size, options_.json_file, error)) {
           return false;
         }
-        *document = *content;
+        *document = std::move(file.text);
         return CheckDocument(*document, options_.json_file, error);
       }
       case Source::kLive:
@@ -73,8 +77,12 @@ class DocumentSource {
     if (!sampler_->Sample(&figures, error)) return false;
     std::optional<FrameRate> fps;
     if (options_.game_id) {
-      const auto text = ReadWholeFile(options_.fps_file);
-      auto file = text ? ParseFrameRateFile(*text) : std::nullopt;
+      tools::InputFile text;
+      std::string unread;
+      auto file =
+          tools::ReadInputFile(options_.fps_file, kLongestFpsFile, &text, &unread) && !text.longer
+              ? ParseFrameRateFile(text.text)
+              : std::nullopt;
       if (file) {
         // Minimum and maximum over this run.
         const double value = file->rate;
@@ -122,18 +130,19 @@ int HoldLockWord(const PerfFeedWriter& writer) {
 // block can hold it. A document the block does not take is never read by any overlay: it is
 // refused as it stands, unparsed.
 int RunCheck(const std::string& path) {
-  const auto text = ReadWholeFile(path);
-  if (!text) return Fail("cannot read " + path);
+  tools::InputFile file;
+  std::string error;
+  if (!tools::ReadInputFile(path, kMaxPayloadSize, &file, &error)) return Fail(error);
   std::string too_large;
-  if (!DocumentFitsBlock(text->size(), "it", &too_large)) {
+  if (!DocumentFitsBlock(file.size, "it", &too_large)) {
     std::printf("%s: not read by any overlay: %s\n", path.c_str(), too_large.c_str());
     return 1;
   }
-  const DocumentCheck check = CheckOverlayReading(*text);
+  const DocumentCheck check = CheckOverlayReading(file.text);
   std::string verdict = path + ": " + DescribeCheck(check);
   if (check.whole) {
-    verdict +=
-        "; " + std::to_string(text->size()) + " of " + std::to_string(kMaxPayloadSize) + " bytes";
+    verdict += "; " + std::to_string(file.text.size()) + " of " + std::to_string(kMaxPayloadSize) +
+               " bytes";
   }
   std::printf("%s\n", verdict.c_str());
   return check.whole ? 0 : 1;

@@ -6,9 +6,10 @@
 
 #include "src/data/parse_json.h"
 #include "src/data/perf_block.h"
+#include "src/data/perf_feed_writer.h"
 #include "src/data/shared_memory_reader.h"
 #include "tools/common/command_line.h"
-#include "tools/corvane_feed/live_figures.h"
+#include "tools/common/input_file.h"
 #include "tools/inspect/inspect_options.h"
 #include "tools/inspect/inspect_platform.h"
 #include "tools/inspect/inspect_report.h"
@@ -30,13 +31,14 @@ ReadOutcome ReadDocument(const InspectOptions& options, const FrameSetting& sett
                          std::string* problem) {
   ReadOutcome outcome;
   if (options.json_file) {
-    const auto text = feed::ReadWholeFile(*options.json_file);
-    if (!text) {
-      *problem = "cannot read " + *options.json_file;
+    // A document longer than the block holds is never read by an overlay.
+    tools::InputFile file;
+    if (!tools::ReadInputFile(*options.json_file, kMaxPayloadSize, &file, problem) ||
+        !DocumentFitsBlock(file.size, *options.json_file, problem)) {
       return outcome;
     }
     outcome.read =
-        ParseJson(*text, setting.game_id, setting.drive, outcome.snapshot, outcome.style);
+        ParseJson(file.text, setting.game_id, setting.drive, outcome.snapshot, outcome.style);
     if (!outcome.read) *problem = *options.json_file + " could not be parsed whole";
     return outcome;
   }

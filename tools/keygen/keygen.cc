@@ -10,6 +10,7 @@
 
 #include "base/log/log_reader.h"
 #include "tools/common/command_line.h"
+#include "tools/common/input_file.h"
 #include "base/log/secp256k1.h"
 #include "tools/keygen/key_file.h"
 
@@ -82,6 +83,12 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   for (const std::string& path : paths) {
+    // Never replaced, not even with --force: a key file is a regular file.
+    if (const std::string why = corvane::tools::WhyNotAFile(path); !why.empty()) {
+      std::fprintf(stderr, "corvane-keygen: %s: %s; a key goes to a file\n", path.c_str(),
+                   why.c_str());
+      return kBadInput;
+    }
     if (!force && Taken(path)) {
       std::fprintf(stderr, "corvane-keygen: %s exists; pass --force to overwrite it\n",
                    path.c_str());
