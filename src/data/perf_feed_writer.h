@@ -50,8 +50,9 @@ class PerfFeedWriter {
   PerfFeedWriter(const PerfFeedWriter&) = delete;
   PerfFeedWriter& operator=(const PerfFeedWriter&) = delete;
 
-  // Creates the block with room for the largest document (or opens the one that exists).
-  // Refuses a name that UsableBlockName refuses.
+  // Creates the block with room for the largest document (or opens the one that exists), on
+  // Windows with the block's security descriptor (BlockSecurityDescriptorSddl). Refuses a name
+  // that UsableBlockName refuses.
   bool Create(std::string* error);
   // Publishes one document of at most 4096 bytes (a longer one is refused, never cut) with
   // the show flag and the host's IPC window handle. When it had to take over an abandoned lock

@@ -75,8 +75,10 @@ typedef struct corvane_feed corvane_feed;
 
 /* Creates the block `block_name` with room for the largest document, or opens it when it
  * exists. NULL means CORVANE_FEED_BLOCK_NAME, the block every overlay reads; other names are
- * for tests. Like sqlite3_open, it sets *feed to a handle even when the block could not be
- * made, so that corvane_feed_last_message(*feed) says why; *feed is NULL only when there was
+ * for tests. On Windows a new block lets in the account the host runs as and the system, at
+ * medium integrity, so the player's overlays open it also when the host runs elevated.
+ * Like sqlite3_open, it sets *feed to a handle even when the block could not be made, so that
+ * corvane_feed_last_message(*feed) says why; *feed is NULL only when there was
  * no memory for a handle (or `feed` is NULL). Close the handle in every case.
  * Returns CORVANE_FEED_OK, BAD_ARGUMENT (feed is NULL, or the name is empty or holds '/'),
  * FAILED or NO_MEMORY. */
