@@ -1,10 +1,8 @@
 #include "src/data/document_check.h"
 
 #include <algorithm>
-#include <limits>
-#include <map>
+#include <exception>
 #include <set>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -15,154 +13,144 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The overlays to try: every game and drive that the document lists, and (no value) one of
-// each that it does not list.
-struct Overlays {
-  std::vector<std::optional<uint64_t>> game_ids;
-  std::vector<std::optional<std::string>> drives;
-};
+// Every overlay of a document as the takers of one walk. A game's overlay takes the first
+// entry of its game, a drive's overlay the first disk whose name has its drive, and the
+// overlay of a game and a drive that the document does not list walks every entry. A bad value
+// is noted for the overlay that read it and the walk goes on: a bad "cur" or "name" stops every
+// overlay still walking (that one not listed among them), so that walk ends there.
+class EveryOverlay : public EntryTakers {
+ public:
+  explicit EveryOverlay(const std::vector<DroppedKey>& dropped, std::vector<OverlayProblem>& notes)
+      : dropped_(dropped), notes_(notes) {}
 
-Overlays OverlaysFor(const Json& document) {
-  Overlays overlays;
-  std::set<uint64_t> listed;
-  const auto fps = document.is_object() ? document.find("fps") : document.end();
-  if (fps != document.end() && fps->is_array()) {
-    for (const Json& entry : *fps) {
-      if (!entry.is_object() || !entry.contains("game_id")) continue;
-      const uint64_t game_id = GameIdOf(entry["game_id"]);
-      if (listed.insert(game_id).second) overlays.game_ids.push_back(game_id);
-    }
-  }
-  overlays.game_ids.push_back(std::nullopt);
-
-  const auto disks = document.is_object() ? document.find("diskio") : document.end();
-  if (disks != document.end() && disks->is_array()) {
+  // The drives the document lists: the names of its "diskio" entries, once each, in order.
+  void Begin(const Json& document) override {
+    const auto disks = document.is_object() ? document.find("diskio") : document.end();
+    if (disks == document.end() || !disks->is_array()) return;
+    std::set<std::string> seen;
     for (const Json& disk : *disks) {
       const auto name = disk.is_object() ? disk.find("name") : disk.end();
-      if (name == disk.end() || !name->is_string() || name->get_ref<const std::string&>().empty())
-        continue;
-      overlays.drives.push_back(name->get<std::string>());
+      if (name == disk.end() || !name->is_string()) continue;
+      const auto& text = name->get_ref<const std::string&>();
+      if (!text.empty() && seen.insert(text).second) drives_.push_back(text);
+    }
+    looking_.assign(drives_.size(), true);
+  }
+
+  bool TakeGameEntry(uint64_t game_id) override {
+    if (!games_.insert(game_id).second) return false;  // its overlay took an earlier entry
+    reader_ = {game_id, std::nullopt};
+    return true;
+  }
+
+  bool TakeDiskEntry(std::string_view name) override {
+    bool taken = false;
+    for (size_t i = 0; i < drives_.size(); ++i) {
+      if (!looking_[i] || !DiskNameHasDrive(name, drives_[i])) continue;
+      looking_[i] = false;
+      if (!taken) reader_ = {std::nullopt, drives_[i]};  // the first drive that takes it
+      taken = true;
+    }
+    return taken;
+  }
+
+  bool WalkingGames() const override { return !stopped_[0]; }
+  bool WalkingDisks() const override { return !stopped_[1]; }
+
+  bool ReadWalking(Walk walk, const std::function<void()>& read,
+                   const std::function<std::string()>& where) override {
+    try {
+      read();
+      return true;
+    } catch (const std::exception& e) {
+      notes_.push_back({std::nullopt, std::nullopt, {where(), e.what()}, std::nullopt});
+      stopped_[walk == Walk::kGames ? 0 : 1] = true;
+      return false;
     }
   }
-  overlays.drives.push_back(std::nullopt);
-  return overlays;
-}
 
-// The "fps" entries of each listed game (objects with a "game_id"), as indices into the array:
-// each entry belongs to one game, so together they hold each entry once.
-std::vector<std::vector<size_t>> EntriesOfEachGame(const Json& document, const Overlays& overlays) {
-  std::vector<std::vector<size_t>> entries(overlays.game_ids.size() - 1);  // the unlisted: none
-  const auto fps = document.find("fps");
-  if (fps == document.end() || !fps->is_array()) return entries;
-  std::map<uint64_t, size_t> game_index;
-  for (size_t i = 0; i + 1 < overlays.game_ids.size(); ++i) game_index[*overlays.game_ids[i]] = i;
-  for (size_t i = 0; i < fps->size(); ++i) {
-    const Json& entry = (*fps)[i];
-    if (entry.is_object() && entry.contains("game_id")) {
-      entries[game_index.at(GameIdOf(entry["game_id"]))].push_back(i);
+  void ReadTaken(const std::function<void()>& read,
+                 const std::function<std::string()>& where) override {
+    try {
+      read();
+    } catch (const std::exception& e) {
+      notes_.push_back({reader_.game_id, reader_.drive, {where(), e.what()}, std::nullopt});
+    }
+    for (; told_dropped_ < dropped_.size(); ++told_dropped_) {
+      notes_.push_back({reader_.game_id, reader_.drive, {}, dropped_[told_dropped_]});
     }
   }
-  return entries;
-}
 
-// The "diskio" entry that the overlay on `drive` takes (the first whose name has the drive), as
-// an index; none when no entry has it. Only after every entry's name was read.
-std::optional<size_t> EntryOfDrive(const Json& document, const std::string& drive) {
-  const Json& disks = document["diskio"];
-  for (size_t i = 0; i < disks.size(); ++i) {
-    if (DiskNameHasDrive(disks[i].value("name", std::string()), drive)) return i;
+  // Keys left out that every overlay reads (inside the style), noted after the walk.
+  void NoteDroppedByEveryOverlay() {
+    for (; told_dropped_ < dropped_.size(); ++told_dropped_) {
+      notes_.push_back({std::nullopt, std::nullopt, {}, dropped_[told_dropped_]});
+    }
   }
-  return std::nullopt;
-}
 
-// `{"<array>": [the entries at `indices`]}`: a document of some entries alone.
-std::string DocumentOf(const Json& document, const char* array,
-                       const std::vector<size_t>& indices) {
-  Json entries = Json::array();
-  for (size_t i : indices) entries.push_back(document[array][i]);
-  return Json{{array, std::move(entries)}}.dump();
-}
+  int overlays() const { return static_cast<int>(std::max(games_.size(), drives_.size())) + 1; }
 
-// A stop inside DocumentOf's text, "fps[1].min", names the entry of the whole document:
-// "fps[<indices[1]>].min".
-void RenumberStop(const char* array, const std::vector<size_t>& indices, std::string& key) {
-  const std::string head = std::string(array) + "[";
-  const size_t close = key.find(']');
-  if (!key.starts_with(head) || close == std::string::npos) return;
-  const size_t at = std::stoul(key.substr(head.size(), close - head.size()));
-  key = head + std::to_string(indices.at(at)) + key.substr(close);
-}
+ private:
+  struct Reader {
+    std::optional<uint64_t> game_id;
+    std::optional<std::string> drive;
+  };
 
-// A game id that no "fps" entry has.
-uint64_t UnlistedGameId(const Overlays& overlays) {
-  uint64_t id = std::numeric_limits<uint64_t>::max();
-  while (std::find(overlays.game_ids.begin(), overlays.game_ids.end(), id) !=
-         overlays.game_ids.end()) {
-    --id;
-  }
-  return id;
-}
+  const std::vector<DroppedKey>& dropped_;
+  std::vector<OverlayProblem>& notes_;
+  std::set<uint64_t> games_;
+  std::vector<std::string> drives_;
+  std::vector<bool> looking_;  // the drives whose overlays have not taken a disk yet
+  Reader reader_;              // the overlay that took the entry being read
+  bool stopped_[2] = {false, false};
+  size_t told_dropped_ = 0;
+};
 
 }  // namespace
 
 DocumentCheck CheckOverlayReading(std::string_view text) {
   DocumentCheck check;
-  Json document;
-  try {
-    document = Json::parse(text, nullptr, /*allow_exceptions=*/true, /*ignore_comments=*/false);
-  } catch (const Json::exception& e) {
+  std::vector<DroppedKey> dropped;
+  EveryOverlay overlays(dropped, check.problems);
+  PerfSnapshot snapshot;
+  UiStyle style;
+  ParseStop stop;
+  const bool read = ReadDocument(text, overlays, snapshot, style, &stop, &dropped);
+  if (!read && stop.key.empty() && stop.reason == "not a JSON document") {
+    // The parser says only that; the library's own parse says where and why.
+    try {
+      [[maybe_unused]] const Json parsed =
+          Json::parse(text, nullptr, /*allow_exceptions=*/true, /*ignore_comments=*/false);
+    } catch (const Json::exception& e) {
+      stop.reason = std::string("not a JSON document: ") + e.what();
+    }
     check.overlays = 1;
-    check.stop.reason = std::string("not a JSON document: ") + e.what();
+    check.stop = stop;
     return check;
   }
-  const Overlays overlays = OverlaysFor(document);
-  const uint64_t unlisted_game = UnlistedGameId(overlays);
-  check.overlays = static_cast<int>(std::max(overlays.game_ids.size(), overlays.drives.size()));
-  // One overlay of `game_id` (none: not listed) on `drive` (none: not listed) reading `part`.
-  const auto reads_whole = [&](std::string_view part, const std::optional<uint64_t>& game_id,
-                               const std::optional<std::string>& drive) {
-    PerfSnapshot snapshot;
-    UiStyle style;
-    // An empty drive matches no entry, after each entry's name has been read as for any drive.
-    std::vector<DroppedKey> dropped;
-    const bool parsed = ParseJson(part, game_id.value_or(unlisted_game), drive.value_or(""),
-                                  snapshot, style, &check.stop, &dropped);
-    if (parsed && dropped.empty()) return true;
-    check.game_id = game_id;
-    check.drive = drive;
-    if (parsed) check.dropped = dropped.front();
-    return false;
-  };
-
-  // Each overlay reads the whole document once, so each text is read once here, in parts: the
-  // overlay of a game and a drive not listed reads all that every overlay reads (each "fps"
-  // entry's game and "cur", each "diskio" entry's name, the rest whole); beyond that, a listed
-  // game's overlay reads only its own "fps" entry, and a listed drive's only the "diskio" entry
-  // that it takes, each read alone here.
-  if (!reads_whole(text, std::nullopt, std::nullopt)) return check;
-  const auto game_entries = EntriesOfEachGame(document, overlays);
-  for (size_t i = 0; i < game_entries.size(); ++i) {
-    if (!reads_whole(DocumentOf(document, "fps", game_entries[i]), overlays.game_ids[i],
-                     std::nullopt)) {
-      RenumberStop("fps", game_entries[i], check.stop.key);
-      if (check.dropped) RenumberStop("fps", game_entries[i], check.dropped->key);
-      return check;
-    }
+  // A value every overlay reads stopped them all.
+  if (!read) check.problems.push_back({std::nullopt, std::nullopt, stop, std::nullopt});
+  overlays.NoteDroppedByEveryOverlay();
+  check.overlays = overlays.overlays();
+  check.whole = check.problems.empty();
+  if (!check.whole) {
+    const OverlayProblem& first = check.problems.front();
+    check.game_id = first.game_id;
+    check.drive = first.drive;
+    check.stop = first.stop;
+    check.dropped = first.dropped;
   }
-  std::set<std::string> drives_seen;
-  std::set<size_t> disks_read;
-  for (size_t i = 0; i + 1 < overlays.drives.size(); ++i) {
-    if (!drives_seen.insert(*overlays.drives[i]).second) continue;
-    const auto entry = EntryOfDrive(document, *overlays.drives[i]);
-    if (!entry || !disks_read.insert(*entry).second) continue;
-    if (!reads_whole(DocumentOf(document, "diskio", {*entry}), std::nullopt, overlays.drives[i])) {
-      RenumberStop("diskio", {*entry}, check.stop.key);
-      return check;
-    }
-  }
-  check.whole = true;
   return check;
 }
+
+namespace {
+
+std::string KeyOf(const OverlayProblem& problem) {
+  const std::string& key = problem.dropped ? problem.dropped->key : problem.stop.key;
+  return key.empty() ? "the top level" : "\"" + key + "\"";
+}
+
+}  // namespace
 
 std::string DescribeCheck(const DocumentCheck& check) {
   if (check.whole) {
@@ -173,13 +161,23 @@ std::string DescribeCheck(const DocumentCheck& check) {
       check.game_id ? "game " + std::to_string(*check.game_id) : "a game not listed";
   const std::string drive = check.drive ? "drive \"" + *check.drive + "\"" : "a drive not listed";
   const std::string overlay = "not read whole: the overlay of " + game + " on " + drive;
+  std::string line;
   if (check.dropped) {
-    return overlay + " leaves out \"" + check.dropped->key +
+    line = overlay + " leaves out \"" + check.dropped->key +
            "\" (and reads the rest): " + check.dropped->reason;
+  } else {
+    const std::string where = check.stop.key.empty() ? "the top level (it is not an object)"
+                                                     : "\"" + check.stop.key + "\"";
+    line = overlay + " stops at " + where + ": " + check.stop.reason;
   }
-  const std::string where =
-      check.stop.key.empty() ? "the top level (it is not an object)" : "\"" + check.stop.key + "\"";
-  return overlay + " stops at " + where + ": " + check.stop.reason;
+  if (check.problems.size() > 1) {
+    line += " (and " + std::to_string(check.problems.size() - 1) + " more: ";
+    for (size_t i = 1; i < check.problems.size(); ++i) {
+      line += (i > 1 ? ", " : "") + KeyOf(check.problems[i]);
+    }
+    line += ")";
+  }
+  return line;
 }
 
 }  // namespace corvane

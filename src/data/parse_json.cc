@@ -188,12 +188,13 @@ class FramePacingReader {
   std::vector<DroppedKey>* dropped_;
 };
 
-void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapshot, KeyTrail& trail,
-                   std::vector<DroppedKey>* dropped) {
+void ReadFrameRate(const Json& document, EntryTakers& takers, PerfSnapshot& snapshot,
+                   KeyTrail& trail, std::vector<DroppedKey>* dropped) {
   snapshot.fps_valid = false;
   const Json* entries = ArrayAt(document, "fps");
   if (entries == nullptr) return;
-  for (size_t i = 0; i < entries->size(); ++i) {
+  const auto where = [&trail] { return trail.Path(); };
+  for (size_t i = 0; i < entries->size() && takers.WalkingGames(); ++i) {
     const Json& entry = (*entries)[i];
     if (!entry.is_object()) continue;
     const auto game = entry.find("game_id");
@@ -203,20 +204,27 @@ void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapsho
     // Converted for every entry that has one, so a bad "cur" before the match is an error too.
     trail.Enter("fps", i, entry);
     trail.At("cur");
-    const double cur = current->get<double>();
-    if (entry_game != game_id) continue;
-    snapshot.fps_game_id = entry_game;
-    snapshot.fps_cur = cur;
-    trail.At("min");
-    snapshot.fps_min = entry.value("min", 0.0);
-    trail.At("max");
-    snapshot.fps_max = entry.value("max", 0.0);
-    snapshot.fps_valid = true;
-    FramePacingReader pacing(entry, i, dropped);
-    snapshot.fps_low1 = pacing.Low("low1");
-    snapshot.fps_low01 = pacing.Low("low01");
-    pacing.FrameTimes(snapshot.frame_ms);
-    return;
+    double cur = 0.0;
+    if (!takers.ReadWalking(
+            EntryTakers::Walk::kGames, [&] { cur = current->get<double>(); }, where)) {
+      continue;
+    }
+    if (!takers.TakeGameEntry(entry_game)) continue;
+    takers.ReadTaken(
+        [&] {
+          snapshot.fps_game_id = entry_game;
+          snapshot.fps_cur = cur;
+          trail.At("min");
+          snapshot.fps_min = entry.value("min", 0.0);
+          trail.At("max");
+          snapshot.fps_max = entry.value("max", 0.0);
+          snapshot.fps_valid = true;
+          FramePacingReader pacing(entry, i, dropped);
+          snapshot.fps_low1 = pacing.Low("low1");
+          snapshot.fps_low01 = pacing.Low("low01");
+          pacing.FrameTimes(snapshot.frame_ms);
+        },
+        where);
   }
 }
 
@@ -251,24 +259,49 @@ void ReadMemory(const Json& document, PerfSnapshot& snapshot, KeyTrail& trail) {
   snapshot.mem_total = memory->value("total", 0.0);
 }
 
-void ReadDisk(const Json& document, const std::string& game_drive, PerfSnapshot& snapshot,
-              KeyTrail& trail) {
+void ReadDisk(const Json& document, EntryTakers& takers, PerfSnapshot& snapshot, KeyTrail& trail) {
   snapshot.disk_valid = false;
   const Json* disks = ArrayAt(document, "diskio");
   if (disks == nullptr) return;
-  for (size_t i = 0; i < disks->size(); ++i) {
+  const auto where = [&trail] { return trail.Path(); };
+  for (size_t i = 0; i < disks->size() && takers.WalkingDisks(); ++i) {
     const Json& disk = (*disks)[i];
     trail.Enter("diskio", i, disk);
     trail.At("name");
-    std::string name = disk.value("name", std::string());
-    if (!DiskNameHasDrive(name, game_drive)) continue;
-    snapshot.disk_name = std::move(name);
-    trail.At("used");
-    snapshot.disk_used = disk.value("used", 0.0);
-    snapshot.disk_valid = true;
-    return;
+    std::string name;
+    if (!takers.ReadWalking(
+            EntryTakers::Walk::kDisks, [&] { name = disk.value("name", std::string()); }, where)) {
+      continue;
+    }
+    if (!takers.TakeDiskEntry(name)) continue;
+    takers.ReadTaken(
+        [&] {
+          snapshot.disk_name = std::move(name);
+          trail.At("used");
+          snapshot.disk_used = disk.value("used", 0.0);
+          snapshot.disk_valid = true;
+        },
+        where);
   }
 }
+
+// The takers of one overlay: the first "fps" entry of its game and the first "diskio" entry
+// whose name has its drive (DiskNameHasDrive); it walks no further than those.
+class OverlayTakers : public EntryTakers {
+ public:
+  OverlayTakers(uint64_t game_id, const std::string& drive) : game_id_(game_id), drive_(drive) {}
+  bool TakeGameEntry(uint64_t game_id) override { return game_taken_ = game_id == game_id_; }
+  bool TakeDiskEntry(std::string_view name) override {
+    return disk_taken_ = DiskNameHasDrive(name, drive_);
+  }
+  bool WalkingGames() const override { return !game_taken_; }
+  bool WalkingDisks() const override { return !disk_taken_; }
+
+ private:
+  uint64_t game_id_;
+  const std::string& drive_;
+  bool game_taken_ = false, disk_taken_ = false;
+};
 
 // "font-color": six hexadecimal digits, optionally after "#". Anything else keeps `previous`.
 uint32_t ColourOr(std::string text, uint32_t previous) {
@@ -306,6 +339,12 @@ void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail) {
 bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_drive,
                PerfSnapshot& snapshot, UiStyle& style, ParseStop* stop,
                std::vector<DroppedKey>* dropped) {
+  OverlayTakers takers(game_id, game_drive);
+  return ReadDocument(text, takers, snapshot, style, stop, dropped);
+}
+
+bool ReadDocument(std::string_view text, EntryTakers& takers, PerfSnapshot& snapshot,
+                  UiStyle& style, ParseStop* stop, std::vector<DroppedKey>* dropped) {
   KeyTrail trail;
   // Says where and why the parse stopped; making the path text must not throw past here.
   const auto tell = [&](const char* reason) noexcept {
@@ -322,14 +361,15 @@ bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_
       tell("not a JSON document");
       return false;
     }
-    ReadFrameRate(document, game_id, snapshot, trail, dropped);
+    takers.Begin(document);
+    ReadFrameRate(document, takers, snapshot, trail, dropped);
     // The first lookup that needs an object: any other top level ends the parse here.
     trail.Enter(nullptr, -1, document);
     trail.At("cpu");
     snapshot.cpu = document.value("cpu", 0.0);
     ReadGpu(document, snapshot, trail);
     ReadMemory(document, snapshot, trail);
-    ReadDisk(document, game_drive, snapshot, trail);
+    ReadDisk(document, takers, snapshot, trail);
     ReadStyle(document, style, trail);
     return true;
   } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "src/data/document_check.h"
 #include "src/data/parse_json.h"
@@ -127,6 +128,35 @@ TEST_F(DocumentCheckTest, EveryListedGameAndDriveAndOneOfEachUnlisted) {
   check = CheckOverlayReading("[1, 2]");
   EXPECT_TRUE(DescribeCheck(check).find("stops at the top level (it is not an object)") !=
               std::string::npos)
+      << DescribeCheck(check);
+}
+
+// One walk tells every entry that stops an overlay or loses a key, once, for the first overlay
+// that reads it: a bad "cur" stops every overlay still walking, so no one reads the entries after
+// it (game 4's "min" is never read).
+TEST_F(DocumentCheckTest, EachEntryThatStopsAnOverlayIsToldOnceInOrder) {
+  const DocumentCheck check = CheckOverlayReading(R"({"fps": [
+      {"game_id": 1, "cur": 1, "min": "x"}, {"game_id": 2, "cur": 2, "low1": -3},
+      {"game_id": 3, "cur": null}, {"game_id": 4, "cur": 4, "min": "y"}],
+    "diskio": [{"name": "C:", "used": "a"}, {"name": "D:", "used": 1}, {"name": "c:", "used": "b"},
+               {"name": "e:", "used": "c"}]})");
+  ASSERT_FALSE(check.whole);
+  std::vector<std::string> told;
+  for (const corvane::OverlayProblem& problem : check.problems) {
+    const std::string who = (problem.game_id ? std::to_string(*problem.game_id) : "-") + "/" +
+                            problem.drive.value_or("-");
+    told.push_back(
+        who + " " +
+        (problem.dropped ? "leaves out " + problem.dropped->key : "stops at " + problem.stop.key));
+  }
+  EXPECT_EQ(told,
+            (std::vector<std::string>{"1/- stops at fps[0].min", "2/- leaves out fps[1].low1",
+                                      "-/- stops at fps[2].cur", "-/C: stops at diskio[0].used",
+                                      "-/e: stops at diskio[3].used"}));
+  EXPECT_EQ(check.overlays, 5);  // drives C:, D:, c:, e: and one not listed (game 4: never reached)
+  EXPECT_EQ(check.stop.key, "fps[0].min");  // the first, as a person is told it
+  EXPECT_TRUE(DescribeCheck(check).ends_with(
+      " (and 4 more: \"fps[1].low1\", \"fps[2].cur\", \"diskio[0].used\", \"diskio[3].used\")"))
       << DescribeCheck(check);
 }
 
