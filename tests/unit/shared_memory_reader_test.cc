@@ -199,6 +199,8 @@ class LockWatchingLogger final : public base::ILogger {
   void Write(base::LogRecord& record) override {
     lock_words.push_back(corvane::BlockLockWord(view_).Peek());
     texts.push_back(record.TakeText());
+    // A writer that judged the overlay dead takes its word over in the middle of its parse.
+    if (take_over_with != 0) corvane::BlockLockWord(view_).TakeOver(1, take_over_with);
   }
   bool DumpToFile(const std::wstring&) override { return false; }
   void Flush() override {}
@@ -207,6 +209,7 @@ class LockWatchingLogger final : public base::ILogger {
 
   std::vector<uint64_t> lock_words;
   std::vector<std::string> texts;
+  uint64_t take_over_with = 0;
 
  private:
   unsigned char* view_;
@@ -229,6 +232,13 @@ TEST(ReadPerfBlockTest, LockIsHeldWithTheReadersValueWhileTheDocumentIsParsed) {
   EXPECT_EQ(logger.texts[0].rfind("ParseJson exception: ", 0), 0u) << logger.texts[0];
   EXPECT_EQ(logger.lock_words, std::vector<uint64_t>{1});  // taken from 0 to 1
   EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), 0u);
+
+  // Its word taken over meanwhile: the reader frees only its own value and leaves the word to
+  // the writer that took it.
+  logger.take_over_with = corvane::kConstantWriterLockValue;
+  EXPECT_EQ(corvane::ReadPerfBlock(view.data(), view.size(), 1, "C:", snapshot, style, header),
+            corvane::BlockRead::kNotParsedWhole);
+  EXPECT_EQ(corvane::BlockLockWord(view.data()).Peek(), corvane::kConstantWriterLockValue);
 }
 
 // The protocol on a bare view, as the fuzzer drives it.
