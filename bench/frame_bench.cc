@@ -63,7 +63,7 @@ class BenchPlatform final : public OverlayPlatform {
   uint64_t FeedIpcWindow() override { return 0; }
   bool IsWindow(uint64_t) override { return false; }
   uint32_t WindowProcessId(uint64_t) override { return 0; }
-  void PostHostMessage(uint64_t, uint32_t, uint64_t, uint64_t) override {}
+  MessagePost PostHostMessage(uint64_t, uint32_t, uint64_t, uint64_t) override { return {true, 0}; }
 
   uint32_t tick = 1000000;
   ScreenRect client{0, 0, 1920, 1080};

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <fmt/format.h>
-
 #include "base/log/log_record.h"
 #include "src/app/pass_decision.h"
 
@@ -47,69 +45,70 @@ bool OverlayApp::Init(const LaunchArgs& args) {
   font_dpi_ = dpi_;
   platform_.OpenFeed();  // a block that does not exist yet is opened by a later read
   RefreshData();         // tells the host window the block names, when it is alive
-  if (told_host_windows_.empty()) {
+  if (host_window_.state == HostWindowState::kNone ||
+      host_window_.state == HostWindowState::kDead) {
     LOG_INFO("NotifyVexoraEnv: ipc_wnd not available ({:016X})", platform_.FeedIpcWindow());
   }
   return true;
 }
 
-OverlayApp::HostWindowJudgement OverlayApp::JudgeHostWindow() {
+HostWindow OverlayApp::JudgeHostWindow() const {
   // The window as the last read that took the lock found it. A host that restarts names its
   // new window there; a host that died leaves its old one, which is then no window at all, or
   // a window of another process that was given the same handle.
-  using State = HostWindowJudgement::State;
-  HostWindowJudgement judgement;
-  const uint64_t ipc = platform_.FeedIpcWindow();
-  if (ipc == 0) return judgement;
-  judgement.window = ipc;
-  judgement.process_id = platform_.IsWindow(ipc) ? platform_.WindowProcessId(ipc) : 0;
-  if (judgement.process_id == 0) {
-    judgement.state = State::kDead;
-    judgement.dead_because =
-        fmt::format("the host's IPC window {:016X} is no longer a window", ipc);
-    return judgement;
+  HostWindow host;
+  host.window = platform_.FeedIpcWindow();
+  if (host.window == 0) return host;
+  host.process_id = platform_.IsWindow(host.window) ? platform_.WindowProcessId(host.window) : 0;
+  if (host.process_id == 0) {
+    host.state = HostWindowState::kDead;
+    return host;
   }
-  const auto told = std::find_if(told_host_windows_.begin(), told_host_windows_.end(),
-                                 [ipc](const ToldHostWindow& t) { return t.window == ipc; });
+  const auto told =
+      std::find_if(told_host_windows_.begin(), told_host_windows_.end(),
+                   [&host](const ToldHostWindow& t) { return t.window == host.window; });
   if (told == told_host_windows_.end()) {
-    judgement.state = State::kUntold;
-  } else if (told->process_id == judgement.process_id) {
-    judgement.state = State::kTold;
-  } else {
-    // The host told is gone. Whoever owns the handle now may be that host restarted, so it is
-    // told too; the figures count as live again only at a later refresh that reads the block.
-    judgement.state = State::kUntold;
-    judgement.dead_because = fmt::format(
-        "the host's IPC window {:016X} now belongs to process {}, not to process {} "
-        "that was told",
-        ipc, judgement.process_id, told->process_id);
+    host.state = HostWindowState::kUntold;
+    return host;
   }
-  return judgement;
+  host.told_process_id = told->process_id;
+  host.state =
+      told->process_id == host.process_id ? HostWindowState::kTold : HostWindowState::kReplaced;
+  return host;
 }
 
-void OverlayApp::TellHostWindow(uint64_t window, uint32_t process_id) {
+void OverlayApp::TellHostWindow(const HostWindow& host) {
   const uint32_t pid = platform_.GameProcessId();
-  LOG_NOTICE("NotifyVexoraEnv: PostMessage(ipc={:016X}, {}, game_id={}, pid={})", window,
+  const MessagePost post =
+      platform_.PostHostMessage(host.window, kHostNotifyMessage, game_id_, pid);
+  if (!post.posted) {
+    // Not told: the next refresh tries again, and only the first failure is recorded.
+    if (post_failure_recorded_ != host.window) {
+      post_failure_recorded_ = host.window;
+      LOG_WARNING(
+          "NotifyVexoraEnv: PostMessage(ipc={:016X}, {}, game_id={}, pid={}) failed with error "
+          "{}; trying again at every refresh",
+          host.window, kHostNotifyMessage, game_id_, pid, post.error);
+    }
+    return;
+  }
+  if (post_failure_recorded_ == host.window) post_failure_recorded_.reset();
+  LOG_NOTICE("NotifyVexoraEnv: PostMessage(ipc={:016X}, {}, game_id={}, pid={})", host.window,
              kHostNotifyMessage, game_id_, pid);
-  platform_.PostHostMessage(window, kHostNotifyMessage, game_id_, pid);
   std::erase_if(told_host_windows_,
-                [window](const ToldHostWindow& t) { return t.window == window; });
+                [&host](const ToldHostWindow& t) { return t.window == host.window; });
   if (told_host_windows_.size() >= kHostWindowsRemembered) {
     told_host_windows_.erase(told_host_windows_.begin());
   }
-  told_host_windows_.push_back({window, process_id});
+  told_host_windows_.push_back({host.window, host.process_id});
 }
 
 void OverlayApp::MarkStale(const std::string& reason) {
-  if (figures_stale_) return;
-  figures_stale_ = true;
   compose_pending_ = true;
   LOG_WARNING("Figures stale, showing the fallbacks: {}", reason);
 }
 
 void OverlayApp::MarkLive() {
-  if (!figures_stale_) return;
-  figures_stale_ = false;
   compose_pending_ = true;
   LOG_NOTICE("Figures live again");
 }
@@ -154,26 +153,23 @@ int OverlayApp::Run() {
 
 void OverlayApp::RefreshData() {
   const std::string drive = platform_.GameDrive();
-  const BlockRead read = platform_.ReadFeed(game_id_, drive, snapshot_, style_);
+  RefreshFindings refresh;
+  refresh.read = platform_.ReadFeed(game_id_, drive, snapshot_, style_);
   compose_pending_ = true;
-  // A document that was read but not parsed whole counts as read: hosts may rely on the
-  // figures it updated.
-  const bool block_read = read == BlockRead::kParsed || read == BlockRead::kNotParsedWhole;
-  unread_refreshes_ = block_read ? 0 : unread_refreshes_ + 1;
 
-  const HostWindowJudgement host = JudgeHostWindow();
-  // A new host window is told at once, whatever the read gave: the host waits for it.
-  if (host.state == HostWindowJudgement::State::kUntold) {
-    TellHostWindow(host.window, host.process_id);
+  host_window_ = JudgeHostWindow();
+  // A new host window is told at once, whatever the read gave: the host waits for it. So is
+  // the new owner of a window told before: it may be that host restarted.
+  if (host_window_.state == HostWindowState::kUntold ||
+      host_window_.state == HostWindowState::kReplaced) {
+    TellHostWindow(host_window_);
   }
-  if (unread_refreshes_ >= kUnreadRefreshesForStale) {
-    MarkStale(fmt::format("the block could not be read at {} refreshes in a row ({})",
-                          unread_refreshes_, DescribeBlockRead(read)));
-  } else if (!host.dead_because.empty()) {
-    MarkStale(host.dead_because);
-  } else if (block_read) {
-    MarkLive();
-  }
+  refresh.host = host_window_;
+  refresh.seq = snapshot_.seq;
+  refresh.document_digest = snapshot_.document_digest;
+  const FigureFreshness::Verdict verdict = freshness_.Judge(refresh);
+  if (verdict.change == FigureFreshness::Change::kStale) MarkStale(verdict.reason);
+  if (verdict.change == FigureFreshness::Change::kLive) MarkLive();
 }
 
 void OverlayApp::ReadDpi() {
@@ -208,7 +204,7 @@ void OverlayApp::UpdateFrame() {
   }
   if (compose_pending_) {
     // Stale figures: the style stays, every row shows its fallback.
-    if (figures_stale_) {
+    if (freshness_.stale()) {
       ComposeFrame(FallbackRows(), style_, frame_);
     } else {
       ComposeFrame(snapshot_, style_, frame_);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "src/app/figure_freshness.h"
 #include "src/app/frame_composition.h"
 #include "src/app/launch_args.h"
 #include "src/app/overlay_platform.h"
@@ -24,8 +25,6 @@ inline constexpr int kOverlayInitialHeight = 32;
 inline constexpr int kInitialFontSize = 14;
 inline constexpr int kGameWindowWaits = 10;
 inline constexpr uint32_t kGameWindowWaitMs = 500;
-// The figures count as stale once the block could not be read at this many refreshes in a row.
-inline constexpr int kUnreadRefreshesForStale = 3;
 // How many host windows told are remembered, the newest kept: a host restarts seldom, and a
 // block that names one window after another must not make the memory grow.
 inline constexpr size_t kHostWindowsRemembered = 8;
@@ -53,8 +52,7 @@ class OverlayApp {
   // overlay above the game.
   void UpdateFrame();
   // Reads the block into the snapshot and the style, tells a new live host window whom this
-  // overlay serves, and marks the figures stale or live: stale after unread refreshes or with
-  // a dead host window, live again only at a refresh that read the block.
+  // overlay serves, and marks the figures stale or live as FigureFreshness judges them.
   void RefreshData();
 
   uintptr_t game_hwnd() const { return game_hwnd_; }
@@ -70,7 +68,7 @@ class OverlayApp {
   int32_t layout_height() const { return layout_height_; }
   int32_t dpi() const { return dpi_; }
   // While stale every row shows its fallback text.
-  bool figures_stale() const { return figures_stale_; }
+  bool figures_stale() const { return freshness_.stale(); }
 
  private:
   // A host window told whom this overlay serves, with the process that owned it then: window
@@ -79,28 +77,15 @@ class OverlayApp {
     uint64_t window = 0;
     uint32_t process_id = 0;
   };
-  // What the host window the block names is, as far as this overlay can see.
-  struct HostWindowJudgement {
-    enum class State {
-      kNone,    // the block names no window
-      kTold,    // a live window told before, still owned by the same process
-      kUntold,  // a live window not told before (or told while another process owned it)
-      kDead,    // no window any more
-    } state = State::kNone;
-    uint64_t window = 0;      // the handle the block names
-    uint32_t process_id = 0;  // the window's owner now, for kTold and kUntold
-    // Why the host told before counts as dead; empty while it may be alive. Set for kDead, and
-    // for kUntold when the handle now belongs to another process than the one told.
-    std::string dead_because;
-  };
   // Looks at the host window the block names; tells nobody.
-  HostWindowJudgement JudgeHostWindow();
-  // Posts the host message to `window`, a live window owned by `process_id`, and remembers
-  // both, forgetting the oldest window told when there are too many.
-  void TellHostWindow(uint64_t window, uint32_t process_id);
-  // Every row shows its fallback from the next frame on; one record, when they were live.
+  HostWindow JudgeHostWindow() const;
+  // Posts the host message to `host`, a live window, and remembers it with its owner when the
+  // post went through, forgetting the oldest window told when there are too many. A failed
+  // post is recorded once a window and tried again at the next refresh.
+  void TellHostWindow(const HostWindow& host);
+  // Every row shows its fallback from the next frame on; one record.
   void MarkStale(const std::string& reason);
-  // The figures show again from the next frame on; one record, when they were stale.
+  // The figures show again from the next frame on; one record.
   void MarkLive();
   // The game monitor's DPI into `dpi_` (kept when none can be had).
   void ReadDpi();
@@ -129,12 +114,14 @@ class OverlayApp {
   int32_t font_logical_px_ = 0;
   int32_t font_dpi_ = 0;
 
-  // Refreshes in a row at which the block could not be read.
-  int unread_refreshes_ = 0;
-  bool figures_stale_ = false;
+  FigureFreshness freshness_;
+  // The host window as the last refresh saw it.
+  HostWindow host_window_;
   // The newest host windows told whom this overlay serves, oldest first, one entry a handle,
   // so that none is told twice while it keeps its owner.
   std::vector<ToldHostWindow> told_host_windows_;
+  // The window whose failed post was recorded, so that its retries are not.
+  std::optional<uint64_t> post_failure_recorded_;
 
   // The runs of the current figures and style. They change only when the block is read, so
   // they are made again only then, not on every frame.

@@ -21,6 +21,12 @@ struct DpiReading {
   bool from_monitor = false;  // the game's monitor's; false: the screen's, which stands in
 };
 
+// How posting a message went.
+struct MessagePost {
+  bool posted = false;
+  uint32_t error = 0;  // the system's error code when it was not posted
+};
+
 class OverlayPlatform {
  public:
   virtual ~OverlayPlatform() = default;
@@ -74,8 +80,10 @@ class OverlayPlatform {
   virtual bool IsWindow(uint64_t window) = 0;
   // The id of the process that owns `window`; 0 when it is no window (any more).
   virtual uint32_t WindowProcessId(uint64_t window) = 0;
-  virtual void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
-                               uint64_t lparam) = 0;
+  // Posts `message` to `window` without waiting for it. On Windows a window of a process at a
+  // higher integrity level (an elevated host) refuses a message it does not let through.
+  virtual MessagePost PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
+                                      uint64_t lparam) = 0;
 };
 
 }  // namespace corvane

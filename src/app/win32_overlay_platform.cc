@@ -76,9 +76,14 @@ uint32_t Win32OverlayPlatform::WindowProcessId(uint64_t window) {
   return process_id;
 }
 
-void Win32OverlayPlatform::PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
-                                           uint64_t lparam) {
-  PostMessageW(AsWindow(window), message, static_cast<WPARAM>(wparam), static_cast<LPARAM>(lparam));
+MessagePost Win32OverlayPlatform::PostHostMessage(uint64_t window, uint32_t message,
+                                                  uint64_t wparam, uint64_t lparam) {
+  if (PostMessageW(AsWindow(window), message, static_cast<WPARAM>(wparam),
+                   static_cast<LPARAM>(lparam)) != FALSE) {
+    return {true, 0};
+  }
+  // Refused by user interface privilege isolation (UIPI): ERROR_ACCESS_DENIED.
+  return {false, GetLastError()};
 }
 
 }  // namespace corvane

@@ -54,8 +54,8 @@ class Win32OverlayPlatform final : public OverlayPlatform {
 
   bool IsWindow(uint64_t window) override;
   uint32_t WindowProcessId(uint64_t window) override;
-  void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
-                       uint64_t lparam) override;
+  MessagePost PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
+                              uint64_t lparam) override;
 
   OverlayWindow& window() { return window_; }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -228,6 +229,19 @@ void ReadFrameRate(const Json& document, EntryTakers& takers, PerfSnapshot& snap
   }
 }
 
+// The host's heartbeat, the top-level "seq": any number, kept as its JSON text. Of another
+// type it is left out on its own, as a bad frame-pacing key is.
+void ReadSeq(const Json& document, PerfSnapshot& snapshot, std::vector<DroppedKey>* dropped) {
+  snapshot.seq.reset();
+  const auto it = document.is_object() ? document.find("seq") : document.end();
+  if (it == document.end()) return;
+  if (it->is_number()) {
+    snapshot.seq = it->dump();
+  } else if (dropped != nullptr) {
+    dropped->push_back({"seq", std::string("must be a number, not ") + it->type_name()});
+  }
+}
+
 void ReadGpu(const Json& document, PerfSnapshot& snapshot, KeyTrail& trail) {
   snapshot.gpu_valid = false;
   const Json* adapters = ArrayAt(document, "gpu");
@@ -362,6 +376,9 @@ bool ReadDocument(std::string_view text, EntryTakers& takers, PerfSnapshot& snap
       return false;
     }
     takers.Begin(document);
+    // Read first, so that a parse that stops later still says which publication it read.
+    snapshot.document_digest = std::hash<std::string_view>{}(text);
+    ReadSeq(document, snapshot, dropped);
     ReadFrameRate(document, takers, snapshot, trail, dropped);
     // The first lookup that needs an object: any other top level ends the parse here.
     trail.Enter(nullptr, -1, document);

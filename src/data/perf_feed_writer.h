@@ -14,6 +14,11 @@
 // it: Publish takes it over from that value and says so in its note.
 // Link the corvane_feed_writer library. On Windows the block exists only while some process
 // has it open, so keep the writer alive while overlays should see the figures.
+//
+// Give every document a top-level "seq" that changes at every publication, also when no figure
+// changed (a counter), and publish at least once a second: the overlays take a "seq" that stays
+// the same over three refreshes for a hung host and show their fallbacks. Publish sends the
+// document as given; it adds no "seq".
 #include <cstddef>
 #include <cstdint>
 #include <string>

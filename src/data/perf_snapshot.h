@@ -42,6 +42,13 @@ struct PerfSnapshot {
   std::string disk_name;
   double disk_used = 0.0;  // busy time, percent
   bool disk_valid = false;
+
+  // The host's heartbeat: the top-level "seq" of the last document, a number the host changes
+  // at every publication, kept as its JSON text ("17") so that no value is rounded when two are
+  // compared. Empty when that document had none (or not a number).
+  std::optional<std::string> seq;
+  // Tells documents apart: a hash of the last text that parsed as JSON, whole or not.
+  uint64_t document_digest = 0;
 };
 
 struct UiStyle {

@@ -21,6 +21,13 @@
  * library does not check the JSON (`corvane-feed --check FILE` does, with the overlay's own
  * parser).
  *
+ * The heartbeat: put a top-level "seq" in every document, a number that changes at every
+ * publication, also when no figure changed (a counter from 1 is enough), and publish at least
+ * once a second. An overlay whose documents carry "seq" marks its figures stale when three
+ * refreshes in a row (about three seconds) read the "seq" that the one before them read, so a
+ * host that hangs with its window alive does not leave frozen figures on screen as live. The
+ * library does not add it: it publishes the document as given.
+ *
  * On Windows the block exists only while some process has it open: keep the handle open for
  * as long as overlays should see figures. Natively (POSIX shared memory, for tests) the block
  * stays until its name is removed.

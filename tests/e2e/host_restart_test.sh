@@ -4,7 +4,9 @@
 # takes its place in the block: it gets exactly one message 1004, with the full game id and the
 # game's process id, and the first window no second one. Then the second host's program ends:
 # its window is gone, so the overlay shows every row's fallback (the box narrows, and the log
-# says why), until the block names a live window again.
+# says why), until the block names a live window again. Last, a host that hangs with its window
+# alive: the feed republishes one "seq", and within a few seconds the overlay shows the
+# fallbacks; a changing "seq" brings the figures back.
 #   host_restart_test.sh <Corvane.exe> <corvane-demo-game.exe> <corvane-feed.exe>
 #                        <corvane-inspect.exe> <corvane-logcat.exe> <keys dir>
 set -uo pipefail
@@ -73,6 +75,18 @@ wait_for "the figures come back with a live host window" 10 box_wider_than $((li
 sleep 2
 check "the first host window still got only one message 1004" 1 "$(msgs main)"
 
+# The host hangs: its heartbeat stands still. corvane-feed publishes a file's own "seq" as it
+# stands, so the file says 7 at every publication from now on; then it says none again, and
+# corvane-feed's own, which changes at every publication, goes out.
+sed 's/^{/{"seq": 7, /' "$doc" >"$doc.new" && mv "$doc.new" "$doc"
+hung_at=$(now_ms)
+if wait_for "the overlay shows the fallbacks once the host's seq stands still" 10 narrower; then
+  echo "     (the box narrowed $(($(now_ms) - hung_at)) ms after the seq stood still)"
+fi
+sed 's/^{"seq": 7, /{/' "$doc" >"$doc.new" && mv "$doc.new" "$doc"
+wait_for "the figures come back with a changing seq" 10 box_wider_than $((live_width - 1)) \
+  "$box_band"
+
 tell_game main quit
 check "the demo game ends on quit" 0 "$(wait_game main; echo $?)"
 wait_corvane 20
@@ -83,7 +97,9 @@ check "log: one message 1004 to each host window" 2 \
   "$(echo "$records" | grep -c "NotifyVexoraEnv: PostMessage(ipc=0*\(${main_ipc^^}\|${second_ipc^^}\), 1004, game_id=$game_id, pid=$main_pid)")"
 check "log: stale once, because the host window is gone" 1 \
   "$(echo "$records" | grep -c "Figures stale, showing the fallbacks: the host's IPC window 0*${second_ipc^^} is no longer a window")"
-check "log: live again once" 1 "$(echo "$records" | grep -c 'Figures live again$')"
+check "log: stale once more, because the host's seq stood still" 1 \
+  "$(echo "$records" | grep -c "Figures stale, showing the fallbacks: the host's seq 7 did not change at 3 refreshes in a row")"
+check "log: live again after each" 2 "$(echo "$records" | grep -c 'Figures live again$')"
 # The game monitor's DPI, or the screen's where that cannot be had, and which one it was.
 dpi_record=$(echo "$records" | grep -o "DPI from the game's monitor: [0-9]*\|The game's monitor DPI is not available, the screen's is used: [0-9]*")
 check "log: where the DPI came from, once" 1 "$(echo "$dpi_record" | grep -c .)"

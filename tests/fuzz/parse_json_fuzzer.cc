@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "src/data/parse_json.h"
 #include "tests/support/test_logger.h"
 
@@ -30,7 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (low && !(*low >= 0.0 && *low <= corvane::kHighestFrameRate)) __builtin_trap();
   }
   for (const corvane::DroppedKey& key : dropped) {
-    if (key.key.rfind("fps[", 0) != 0 || key.reason.empty()) __builtin_trap();
+    if ((key.key.rfind("fps[", 0) != 0 && key.key != "seq") || key.reason.empty()) __builtin_trap();
+  }
+  // The heartbeat is kept only as a number's JSON text.
+  if (snapshot.seq &&
+      !nlohmann::json::parse(*snapshot.seq, nullptr, /*allow_exceptions=*/false).is_number()) {
+    __builtin_trap();
   }
   corvane::ParseJson(text, 0, "_Total", snapshot, style);
   if (style.alpha < 0 || style.alpha > 255) __builtin_trap();

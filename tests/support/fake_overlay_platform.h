@@ -4,6 +4,7 @@
 // frame's calls and count them.
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -105,9 +106,11 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     read_game_id = game_id;
     read_drive = game_drive;
     // A read that takes no document leaves the records as they were.
-    if (on_read &&
-        (read_result == BlockRead::kParsed || read_result == BlockRead::kNotParsedWhole)) {
-      on_read(snapshot, style);
+    if (read_result == BlockRead::kParsed || read_result == BlockRead::kNotParsedWhole) {
+      if (host_republishes) ++document;
+      snapshot.document_digest = document;
+      snapshot.seq = seq;
+      if (on_read) on_read(snapshot, style);
     }
     return read_result;
   }
@@ -125,10 +128,11 @@ class FakeOverlayPlatform final : public OverlayPlatform {
     const auto owner = window_owners.find(window);
     return owner == window_owners.end() ? host_pid : owner->second;
   }
-  void PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
-                       uint64_t lparam) override {
+  MessagePost PostHostMessage(uint64_t window, uint32_t message, uint64_t wparam,
+                              uint64_t lparam) override {
     Note("Post " + std::to_string(window) + " " + std::to_string(message) + " " +
          std::to_string(wparam) + " " + std::to_string(lparam));
+    return {post_error == 0, post_error};
   }
 
   // The calls noted since the last Take.
@@ -169,6 +173,12 @@ class FakeOverlayPlatform final : public OverlayPlatform {
   // The process that owns a live window: `host_pid` unless the window is listed here.
   uint32_t host_pid = 700;
   std::map<uint64_t, uint32_t> window_owners;
+  // The document in the block, by its digest, and its "seq". A host that republishes puts a
+  // new document there before each read; one that does not (a dead one) leaves the last.
+  uint64_t document = 0;
+  bool host_republishes = true;
+  std::optional<std::string> seq;
+  uint32_t post_error = 0;  // 0: posts go through; else they fail with this error
   uint64_t read_game_id = 0;
   std::string read_drive;
   std::function<void(PerfSnapshot&, UiStyle&)> on_read;

@@ -30,10 +30,18 @@ echo '{"cpu": 2}' >"$work/doc.json"
 "$feed" --name "$name" --json-file "$work/doc.json" --interval 50 &
 pid=$!
 sleep 0.3
-[ "$(payload)" = '{"cpu": 2}' ] || fail "file not published: '$(payload)'"
-printf '%s' '{"cpu": 3}' >"$work/doc.json"
+# Each publication carries a new "seq" (the heartbeat) before the file's own keys; --once above
+# published none. A file with a "seq" of its own is published as it stands.
+seq_of() { payload | sed -n 's/^{"seq":\([0-9]*\),.*/\1/p'; }
+[ "$(payload | sed 's/^{"seq":[0-9]*,/{/')" = '{"cpu": 2}' ] ||
+  fail "file not published with a seq: '$(payload)'"
+first_seq=$(seq_of)
+sleep 0.2
+[ -n "$first_seq" ] && [ "$(seq_of)" -gt "$first_seq" ] ||
+  fail "seq did not grow: '$first_seq', then '$(payload)'"
+printf '%s' '{"cpu": 3, "seq": 9}' >"$work/doc.json"
 sleep 0.3
-[ "$(payload)" = '{"cpu": 3}' ] || fail "edit not published: '$(payload)'"
+[ "$(payload)" = '{"cpu": 3, "seq": 9}' ] || fail "edit not published as it stands: '$(payload)'"
 kill -TERM "$pid"
 wait "$pid" || fail "did not end cleanly on SIGTERM"
 pid=

@@ -5,6 +5,7 @@
 
 #include "src/data/parse_json.h"
 #include "tools/corvane_feed/feed_options.h"
+#include "tools/corvane_feed/heartbeat.h"
 #include "tools/corvane_feed/live_figures.h"
 
 namespace {
@@ -213,6 +214,24 @@ TEST(LiveDocumentTest, FrameTimesGoOutAsTheNewest200WithTheirLows) {
   fps.frame_ms.clear();
   EXPECT_FALSE(nlohmann::json::parse(corvane::feed::BuildLiveDocument({}, fps))["fps"][0].contains(
       "frame_ms"));
+}
+
+TEST(HeartbeatTest, SeqGoesFirstAndTheRestOfTheTextStaysAsWritten) {
+  using corvane::feed::WithSeq;
+  EXPECT_EQ(WithSeq(R"({"cpu": 1.5, "memory": {"free": 1}})", 7),
+            R"({"seq":7,"cpu": 1.5, "memory": {"free": 1}})");
+  EXPECT_EQ(WithSeq(" {}\n", 18446744073709551615ull), " {\"seq\":18446744073709551615}\n");
+  EXPECT_EQ(WithSeq("\xEF\xBB\xBF{\"cpu\": 2}", 1), "\xEF\xBB\xBF{\"seq\":1,\"cpu\": 2}");
+  // The overlay reads it, and the figures as before.
+  corvane::PerfSnapshot snapshot;
+  corvane::UiStyle style;
+  ASSERT_TRUE(corvane::ParseJson(WithSeq(R"({"cpu": 1.5})", 42), 0, "C:", snapshot, style));
+  EXPECT_EQ(snapshot.seq, "42");
+  EXPECT_EQ(snapshot.cpu, 1.5);
+  // Its own seq is the document's author's; what is not an object has no place for one.
+  for (const char* kept : {R"({"cpu": 1, "seq": 3})", "[1, 2]", "17", R"({"cpu": )"}) {
+    EXPECT_EQ(WithSeq(kept, 5), kept);
+  }
 }
 
 }  // namespace

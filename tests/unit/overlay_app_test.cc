@@ -596,6 +596,7 @@ TEST_F(StaleFiguresTest, HandleNowOwnedByAnotherProcessIsADeadHostAndItsNewOwner
 
   // The host dies and the handle's value is given to a window of process 800: the host told
   // is dead, though the handle is a window and the block still reads.
+  platform_.host_republishes = false;  // its last document stays in the block
   platform_.window_owners[0x10] = 800;
   Refresh();
   EXPECT_TRUE(app_.figures_stale());
@@ -608,11 +609,17 @@ TEST_F(StaleFiguresTest, HandleNowOwnedByAnotherProcessIsADeadHostAndItsNewOwner
   EXPECT_THAT(platform_.Take(), ::testing::Contains("Post 16 1004 42 4321"));
   EXPECT_EQ(Posts(), 1);
 
-  // The next refresh that reads the block finds the window told, owned as it was then.
+  // The next refreshes find the window told, owned as it was then, but reading the dead host's
+  // last document again is no sign of life: only a new document ends the stale spell.
   platform_.read_result = BlockRead::kLockHeld;
   Refresh();
   EXPECT_TRUE(app_.figures_stale());
   platform_.read_result = BlockRead::kParsed;
+  Refresh();
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kFallbacks);
+  platform_.host_republishes = true;
   Refresh();
   EXPECT_FALSE(app_.figures_stale());
   EXPECT_EQ(RenderedValues(platform_), kLiveValues);
@@ -624,6 +631,116 @@ TEST_F(StaleFiguresTest, HandleNowOwnedByAnotherProcessIsADeadHostAndItsNewOwner
   Refresh();
   EXPECT_TRUE(app_.figures_stale());
   EXPECT_EQ(Posts(), 2);
+}
+
+TEST_F(StaleFiguresTest, StaleSpellEndsOnlyAtADocumentOtherThanTheLastOneReadBeforeIt) {
+  Start();
+  app_.UpdateFrame();
+  // The host hangs holding the lock word, then frees it without publishing.
+  platform_.host_republishes = false;
+  platform_.read_result = BlockRead::kLockHeld;
+  Refresh();
+  Refresh();
+  Refresh();
+  ASSERT_TRUE(app_.figures_stale());
+  platform_.read_result = BlockRead::kParsed;
+  Refresh();
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kFallbacks);
+  platform_.host_republishes = true;  // it publishes again
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  EXPECT_THAT(Texts(base::kLogNotice), ElementsAre("Figures live again"));
+}
+
+// The host's heartbeat: a "seq" that it changes at every publication.
+TEST_F(StaleFiguresTest, SeqUnchangedAtThreeRefreshesMakesThemStaleAndAChangedOneEndsIt) {
+  platform_.seq = "17";
+  Start();             // read 17
+  app_.UpdateFrame();  // read 17 again: once unchanged
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  Refresh();  // unchanged at three refreshes in a row
+  EXPECT_TRUE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kFallbacks);
+  Refresh();
+  EXPECT_THAT(Texts(base::kLogWarning),
+              ElementsAre("Figures stale, showing the fallbacks: the host's seq 17 did not change "
+                          "at 3 refreshes in a row"));
+  // New figures under the same seq are no heartbeat; a changed seq is.
+  platform_.on_read = [](PerfSnapshot& s, UiStyle&) {
+    s.fps_valid = true;
+    s.fps_cur = 30.0;
+  };
+  Refresh();
+  EXPECT_TRUE(app_.figures_stale());
+  platform_.seq = "18";
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_)[0], u"30");
+  EXPECT_THAT(Texts(base::kLogNotice), ElementsAre("Figures live again"));
+
+  // A seq that changes at every refresh keeps them live, whatever the figures do.
+  for (int seq = 19; seq < 40; ++seq) {
+    platform_.seq = std::to_string(seq);
+    Refresh();
+  }
+  EXPECT_FALSE(app_.figures_stale());
+  // Twice unchanged, then a document without seq: the count starts again.
+  Refresh();
+  Refresh();
+  platform_.seq.reset();
+  Refresh();
+  platform_.seq = "39";
+  Refresh();
+  Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(Texts(base::kLogWarning).size(), 1u);
+}
+
+TEST_F(StaleFiguresTest, HostWithoutSeqWhoseDocumentNeverChangesStaysLive) {
+  platform_.ipc_window = 0x10;
+  platform_.live_windows = {0x10};
+  platform_.host_republishes = false;  // the same figures at every publication
+  Start();
+  for (int i = 0; i < 10; ++i) Refresh();
+  EXPECT_FALSE(app_.figures_stale());
+  EXPECT_EQ(RenderedValues(platform_), kLiveValues);
+  EXPECT_THAT(Texts(base::kLogWarning), IsEmpty());
+}
+
+TEST_F(StaleFiguresTest, FailedPostIsRecordedOnceTriedAgainAndNotCountedAsTold) {
+  // An elevated host's window refuses the message (access denied) until it lets it through.
+  platform_.ipc_window = 0x10;
+  platform_.live_windows = {0x10};
+  platform_.post_error = 5;
+  ASSERT_TRUE(app_.Init({0x1A2B, 42}));
+  EXPECT_EQ(Posts(), 1);
+  Refresh();
+  Refresh();
+  EXPECT_EQ(Posts(), 3);
+  EXPECT_THAT(Texts(base::kLogWarning),
+              ElementsAre("NotifyVexoraEnv: PostMessage(ipc=0000000000000010, 1004, game_id=42, "
+                          "pid=4321) failed with error 5; trying again at every refresh"));
+  // Not told, but not absent either; and a host that cannot be told is no sign of stale figures.
+  EXPECT_THAT(Texts(base::kLogInfo),
+              ::testing::Not(::testing::Contains(::testing::HasSubstr("ipc_wnd not available"))));
+  EXPECT_THAT(Texts(base::kLogNotice),
+              ::testing::Not(::testing::Contains(::testing::HasSubstr("NotifyVexoraEnv"))));
+  EXPECT_FALSE(app_.figures_stale());
+
+  platform_.post_error = 0;
+  Refresh();
+  EXPECT_EQ(Posts(), 4);
+  EXPECT_EQ(Texts(base::kLogNotice).back(),
+            "NotifyVexoraEnv: PostMessage(ipc=0000000000000010, 1004, game_id=42, pid=4321)");
+  Refresh();
+  Refresh();
+  EXPECT_EQ(Posts(), 4);  // told now: never again
+  EXPECT_EQ(Texts(base::kLogWarning).size(), 1u);
 }
 
 TEST_F(StaleFiguresTest, HostWindowsRememberedStayFewUnderAWalkThroughManyWindows) {

@@ -276,6 +276,46 @@ TEST_F(ParseJsonTest, BadFramePacingKeyCostsOnlyItself) {
   EXPECT_EQ(dropped[1].reason, "out of range (100000; at most 60000.0)");
 }
 
+TEST_F(ParseJsonTest, SeqIsKeptAsItsNumberTextAndTheDocumentByItsDigest) {
+  ASSERT_TRUE(Parse(R"({"seq": 17, "cpu": 1})"));
+  EXPECT_EQ(snapshot.seq, "17");
+  const uint64_t first = snapshot.document_digest;
+  ASSERT_TRUE(Parse(R"({"seq": 17, "cpu": 1})"));
+  EXPECT_EQ(snapshot.document_digest, first);
+  // Counters near the top of 64 bits stay apart (as doubles they would not); fractions too.
+  ASSERT_TRUE(Parse(R"({"seq": 18446744073709551615})"));
+  EXPECT_EQ(snapshot.seq, "18446744073709551615");
+  EXPECT_NE(snapshot.document_digest, first);
+  ASSERT_TRUE(Parse(R"({"seq": 18446744073709551614})"));
+  EXPECT_EQ(snapshot.seq, "18446744073709551614");
+  ASSERT_TRUE(Parse(R"({"seq": -2.5})"));
+  EXPECT_EQ(snapshot.seq, "-2.5");
+  // A document without it clears it; text that is not JSON changes neither.
+  ASSERT_TRUE(Parse(R"({"cpu": 1})"));
+  EXPECT_EQ(snapshot.seq, std::nullopt);
+  const uint64_t without = snapshot.document_digest;
+  ASSERT_FALSE(Parse(R"({"seq": 3)"));
+  EXPECT_EQ(snapshot.seq, std::nullopt);
+  EXPECT_EQ(snapshot.document_digest, without);
+  // A parse that stops later has read it all the same; a top level that is no object has none.
+  ASSERT_FALSE(Parse(R"({"seq": 4, "cpu": "busy"})"));
+  EXPECT_EQ(snapshot.seq, "4");
+  ASSERT_FALSE(Parse("[1, 2]"));
+  EXPECT_EQ(snapshot.seq, std::nullopt);
+
+  // Not a number: left out on its own, every figure read as usual.
+  std::vector<corvane::DroppedKey> dropped;
+  snapshot.seq = "4";
+  ASSERT_TRUE(ParseJson(R"({"seq": "5", "cpu": 23.5, "fps": [{"game_id": 12345, "cur": 60}]})",
+                        12345, "C:", snapshot, style, nullptr, &dropped));
+  EXPECT_EQ(snapshot.seq, std::nullopt);
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].key, "seq");
+  EXPECT_EQ(dropped[0].reason, "must be a number, not string");
+  EXPECT_EQ(snapshot.cpu, 23.5);
+  EXPECT_TRUE(snapshot.fps_valid);
+}
+
 TEST_F(ParseJsonTest, GpuTakesFirstAdapterWithMemoryTotal) {
   ASSERT_TRUE(Parse(R"({"gpu": [1, {"name": "A", "gpu": 90}, {"gpu_mem_total": 100},
                                 {"name": "C", "gpu_mem_total": 5}]})"));

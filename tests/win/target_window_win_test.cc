@@ -1,4 +1,5 @@
-// Queries on the game's window and the drive of its process, through the real Win32 calls.
+// Queries on the game's window and the drive of its process, and the overlay platform's calls
+// on the host's window, through the real Win32 calls.
 #include "src/window/target_window.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 
 #include "base/os/win/scoped_resource.h"
 #include "base/strings/utf.h"
+#include "src/app/win32_overlay_platform.h"
 #include "base/os/file_system.h"
 #include "tests/win/test_windows.h"
 
@@ -146,6 +148,31 @@ TEST(GameDriveWinTest, DriveOfTheWindowsProcess) {
   GetWindowThreadProcessId(GetDesktopWindow(), &desktop_process);
   ASSERT_NE(desktop_process, GetCurrentProcessId());
   EXPECT_EQ(GetWindowProcessDrive(desktop), base::WideToUtf8(std::wstring(windows_dir, 2)));
+}
+
+// The host's IPC window as the overlay sees it, and message 1004 to it. (A window of an
+// elevated process refuses it with ERROR_ACCESS_DENIED on Windows; Wine has no integrity
+// levels, so here a window that is gone stands for a refused post.)
+TEST(HostWindowWinTest, PostReachesALiveWindowAndOneThatIsGoneGivesTheSystemsError) {
+  Win32OverlayPlatform platform;
+  TestGameWindow host(0, 0, 40, 40, RGB(0, 0, 0));
+  const uint64_t window = reinterpret_cast<uintptr_t>(host.hwnd());
+  EXPECT_TRUE(platform.IsWindow(window));
+  EXPECT_EQ(platform.WindowProcessId(window), GetCurrentProcessId());
+  const MessagePost posted = platform.PostHostMessage(window, 1004, 0xFEDCBA9876543210ull, 4321);
+  EXPECT_TRUE(posted.posted);
+  EXPECT_EQ(posted.error, 0u);
+  MSG message{};
+  ASSERT_TRUE(PeekMessageW(&message, host.hwnd(), 1004, 1004, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 0xFEDCBA9876543210ull);
+  EXPECT_EQ(message.lParam, 4321);
+
+  host.Close();
+  EXPECT_FALSE(platform.IsWindow(window));
+  EXPECT_EQ(platform.WindowProcessId(window), 0u);
+  const MessagePost refused = platform.PostHostMessage(window, 1004, 1, 2);
+  EXPECT_FALSE(refused.posted);
+  EXPECT_EQ(refused.error, static_cast<uint32_t>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
 TEST(WideToUtf8WinTest, AgreesWithTheSystemConversion) {

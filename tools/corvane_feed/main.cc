@@ -14,6 +14,7 @@
 #include "tools/common/command_line.h"
 #include "tools/common/input_file.h"
 #include "tools/corvane_feed/feed_options.h"
+#include "tools/corvane_feed/heartbeat.h"
 #include "tools/corvane_feed/live_figures.h"
 #include "tools/corvane_feed/stop_signal.h"
 
@@ -160,8 +161,18 @@ int Run(const FeedOptions& options) {
   CatchStopRequests();
   DocumentSource source(options);
   std::string document;
-  if (options.source == Source::kLive) WaitForStop(250);    // a first span for the averages
-  if (!source.Next(&document, &error)) return Fail(error);  // a bad start is an error
+  // Every mode that republishes gives each publication a new "seq", the heartbeat that tells
+  // the overlays this host is alive; one publication has none, or its figures would turn stale.
+  const bool republishes = !options.once && !options.hold_lock;
+  uint64_t seq = 0;
+  const auto next_document = [&] {
+    if (!source.Next(&document, &error)) return false;
+    if (!republishes) return true;
+    document = WithSeq(document, ++seq);
+    return DocumentFitsBlock(document.size(), "the document with its \"seq\"", &error);
+  };
+  if (options.source == Source::kLive) WaitForStop(250);  // a first span for the averages
+  if (!next_document()) return Fail(error);               // a bad start is an error
 
   PerfFeedWriter writer(name);
   std::string note;
@@ -186,7 +197,7 @@ int Run(const FeedOptions& options) {
   // problem once and publish again when the input is good.
   std::string last_problem;
   while (!WaitForStop(options.interval_ms)) {
-    if (!source.Next(&document, &error) || !publish()) {
+    if (!next_document() || !publish()) {
       if (error != last_problem) std::fprintf(stderr, "corvane-feed: %s\n", error.c_str());
       last_problem = error;
       continue;
