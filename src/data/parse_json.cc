@@ -144,13 +144,11 @@ class FramePacingReader {
   FramePacingReader(const Json& entry, size_t index, std::vector<DroppedKey>* dropped)
       : entry_(entry), index_(index), dropped_(dropped) {}
 
-  std::optional<double> Low(const char* key) {
-    const auto it = entry_.find(key);
-    if (it == entry_.end()) return std::nullopt;
-    std::string reason = UnusableFigure(*it, kHighestFrameRate);
-    if (reason.empty()) return it->get<double>();
-    Drop(key, -1, std::move(reason));
-    return std::nullopt;
+  std::optional<double> Low(const char* key) { return Figure(key, 0.0, kHighestFrameRate); }
+
+  // "target_ms": the frame time the game aims at.
+  std::optional<double> TargetMs() {
+    return Figure("target_ms", kShortestTargetMs, kLongestTargetMs);
   }
 
   // The newest kMaxFrameTimes of "frame_ms" into `frame_ms`; empty when absent or when any
@@ -176,6 +174,19 @@ class FramePacingReader {
   }
 
  private:
+  // The number under `key`, from `lowest` to `highest`; none when absent or unusable.
+  std::optional<double> Figure(const char* key, double lowest, double highest) {
+    const auto it = entry_.find(key);
+    if (it == entry_.end()) return std::nullopt;
+    std::string reason = UnusableFigure(*it, highest);
+    if (reason.empty() && it->get<double>() < lowest) {
+      reason = "out of range (" + it->dump() + "; at least " + Json(lowest).dump() + ")";
+    }
+    if (reason.empty()) return it->get<double>();
+    Drop(key, -1, std::move(reason));
+    return std::nullopt;
+  }
+
   void Drop(const char* key, ptrdiff_t item, std::string reason) {
     if (dropped_ == nullptr) return;
     std::string path = "fps[" + std::to_string(index_) + "]." + key;
@@ -216,6 +227,7 @@ void ReadFrameRate(const Json& document, uint64_t game_id, PerfSnapshot& snapsho
     snapshot.fps_low1 = pacing.Low("low1");
     snapshot.fps_low01 = pacing.Low("low01");
     pacing.FrameTimes(snapshot.frame_ms);
+    snapshot.fps_target_ms = pacing.TargetMs();
     return;
   }
 }
@@ -270,19 +282,101 @@ void ReadDisk(const Json& document, const std::string& game_drive, PerfSnapshot&
   }
 }
 
-// "font-color": six hexadecimal digits, optionally after "#". Anything else keeps `previous`.
-uint32_t ColourOr(std::string text, uint32_t previous) {
+// A colour as six hexadecimal digits, optionally after "#": 0x00RRGGBB; none for anything else.
+std::optional<uint32_t> Rgb(std::string text) {
   if (!text.empty() && text.front() == '#') text.erase(0, 1);
   const bool six_hex_digits = text.size() == 6 && std::all_of(text.begin(), text.end(), [](char c) {
                                 return std::isxdigit(static_cast<unsigned char>(c)) != 0;
                               });
-  if (!six_hex_digits) return previous;
+  if (!six_hex_digits) return std::nullopt;
   unsigned r = 0, g = 0, b = 0;
-  if (std::sscanf(text.c_str(), "%02x%02x%02x", &r, &g, &b) != 3) return previous;
+  if (std::sscanf(text.c_str(), "%02x%02x%02x", &r, &g, &b) != 3) return std::nullopt;
   return (r << 16) | (g << 8) | b;
 }
 
-void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail) {
+// "font-color": anything but a colour keeps `previous`.
+uint32_t ColourOr(const std::string& text, uint32_t previous) {
+  return Rgb(text).value_or(previous);
+}
+
+// The keys of "colors", in the order of ColorRow.
+constexpr const char* kColorRowKeys[kColorRowCount] = {"fps", "gpu", "cpu", "ram", "io"};
+
+// One row's thresholds, {"values": [ascending numbers], "colors": [one colour more]}; why it
+// is not usable in `reason` (then the result is empty).
+ColorThresholds ReadThresholds(const Json& entry, std::string& reason) {
+  ColorThresholds thresholds;
+  if (!entry.is_object()) {
+    reason = std::string("must be an object, not ") + entry.type_name();
+    return {};
+  }
+  const auto values = entry.find("values");
+  const auto colors = entry.find("colors");
+  if (values == entry.end() || !values->is_array()) {
+    reason = "\"values\" must be an array of numbers";
+    return {};
+  }
+  if (colors == entry.end() || !colors->is_array()) {
+    reason = "\"colors\" must be an array of \"#RRGGBB\" texts";
+    return {};
+  }
+  for (size_t i = 0; i < values->size(); ++i) {
+    const Json& value = (*values)[i];
+    // Finite: a number too large for a double becomes infinity.
+    if (!value.is_number() || !std::isfinite(value.get<double>())) {
+      reason = "values[" + std::to_string(i) + "] must be a number, not " + value.dump();
+      return {};
+    }
+    const double figure = value.get<double>();
+    if (!thresholds.values.empty() && !(figure > thresholds.values.back())) {
+      reason = "values[" + std::to_string(i) + "] (" + value.dump() +
+               ") must be above the one before it";
+      return {};
+    }
+    thresholds.values.push_back(figure);
+  }
+  if (colors->size() != values->size() + 1) {
+    reason = "needs one colour more than values: " + std::to_string(values->size()) + " values, " +
+             std::to_string(colors->size()) + " colours";
+    return {};
+  }
+  for (size_t i = 0; i < colors->size(); ++i) {
+    const Json& color = (*colors)[i];
+    const std::optional<uint32_t> rgb =
+        color.is_string() ? Rgb(color.get<std::string>()) : std::nullopt;
+    if (!rgb) {
+      reason = "colors[" + std::to_string(i) + "] must be a \"#RRGGBB\" text, not " + color.dump();
+      return {};
+    }
+    thresholds.colors.push_back(*rgb);
+  }
+  return thresholds;
+}
+
+// The style's "colors": each row's thresholds, or none. A malformed entry costs only its row,
+// noted in `dropped`; a "colors" that is not an object costs them all.
+void ReadColors(const Json& style_text, UiStyle& style, std::vector<DroppedKey>* dropped) {
+  for (ColorThresholds& row : style.colors) row = {};
+  const auto colors = style_text.find("colors");
+  if (colors == style_text.end()) return;
+  const auto drop = [dropped](std::string key, std::string reason) {
+    if (dropped != nullptr) dropped->push_back({std::move(key), std::move(reason)});
+  };
+  if (!colors->is_object()) {
+    drop("ui_style.colors", std::string("must be an object, not ") + colors->type_name());
+    return;
+  }
+  for (size_t row = 0; row < kColorRowCount; ++row) {
+    const auto entry = colors->find(kColorRowKeys[row]);
+    if (entry == colors->end()) continue;
+    std::string reason;
+    style.colors[row] = ReadThresholds(*entry, reason);
+    if (!reason.empty()) drop(std::string("ui_style.colors.") + kColorRowKeys[row], reason);
+  }
+}
+
+void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail,
+               std::vector<DroppedKey>* dropped) {
   const auto text = document.find("ui_style");
   if (text == document.end() || !text->is_string()) return;  // an object there is ignored
   const Json inner = ParseDocument(text->get_ref<const std::string&>());
@@ -299,6 +393,7 @@ void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail) {
   style.direction = inner.value("direction", std::string("hor"));
   trail.At("font-color");
   style.font_color = ColourOr(inner.value("font-color", std::string("ffffff")), style.font_color);
+  ReadColors(inner, style, dropped);
 }
 
 }  // namespace
@@ -330,7 +425,7 @@ bool ParseJson(std::string_view text, uint64_t game_id, const std::string& game_
     ReadGpu(document, snapshot, trail);
     ReadMemory(document, snapshot, trail);
     ReadDisk(document, game_drive, snapshot, trail);
-    ReadStyle(document, style, trail);
+    ReadStyle(document, style, trail, dropped);
     return true;
   } catch (const std::exception& e) {
     LOG_ERROR("ParseJson exception: {}", e.what());
