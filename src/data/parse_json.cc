@@ -302,53 +302,61 @@ uint32_t ColourOr(const std::string& text, uint32_t previous) {
 // The keys of "colors", in the order of ColorRow.
 constexpr const char* kColorRowKeys[kColorRowCount] = {"fps", "gpu", "cpu", "ram", "io"};
 
-// One row's thresholds, {"values": [ascending numbers], "colors": [one colour more]}; why it
-// is not usable in `reason` (then the result is empty).
-ColorThresholds ReadThresholds(const Json& entry, std::string& reason) {
-  ColorThresholds thresholds;
-  if (!entry.is_object()) {
-    reason = std::string("must be an object, not ") + entry.type_name();
-    return {};
-  }
+// One row's thresholds, {"values": [ascending numbers], "colors": [one colour more]}. When it
+// is not usable the result is empty, and `where` (the bad value inside the entry: "",
+// ".values", ".colors[2]") and `reason` say why.
+ColorThresholds ReadThresholds(const Json& entry, std::string& where, std::string& reason) {
+  const auto fail = [&](std::string at, std::string why) {
+    where = std::move(at);
+    reason = std::move(why);
+    return ColorThresholds{};
+  };
+  if (!entry.is_object())
+    return fail("", std::string("must be an object, not ") + entry.type_name());
   const auto values = entry.find("values");
   const auto colors = entry.find("colors");
-  if (values == entry.end() || !values->is_array()) {
-    reason = "\"values\" must be an array of numbers";
-    return {};
+  if (values == entry.end()) return fail(".values", "is missing");
+  if (!values->is_array()) {
+    return fail(".values", std::string("must be an array of numbers, not ") + values->type_name());
   }
-  if (colors == entry.end() || !colors->is_array()) {
-    reason = "\"colors\" must be an array of \"#RRGGBB\" texts";
-    return {};
+  if (values->size() > kMaxColorThresholds) {
+    return fail(".values", "has " + std::to_string(values->size()) + " values; at most " +
+                               std::to_string(kMaxColorThresholds));
   }
+  ColorThresholds thresholds;
   for (size_t i = 0; i < values->size(); ++i) {
     const Json& value = (*values)[i];
-    // Finite: a number too large for a double becomes infinity.
+    const std::string at = ".values[" + std::to_string(i) + "]";
+    // Finite: a number too large for a double would be infinity.
     if (!value.is_number() || !std::isfinite(value.get<double>())) {
-      reason = "values[" + std::to_string(i) + "] must be a number, not " + value.dump();
-      return {};
+      return fail(at, std::string("must be a number, not ") + value.type_name());
     }
     const double figure = value.get<double>();
     if (!thresholds.values.empty() && !(figure > thresholds.values.back())) {
-      reason = "values[" + std::to_string(i) + "] (" + value.dump() +
-               ") must be above the one before it";
-      return {};
+      return fail(
+          at, "must be above the value before it (" + Json(thresholds.values.back()).dump() + ")");
     }
     thresholds.values.push_back(figure);
   }
-  if (colors->size() != values->size() + 1) {
-    reason = "needs one colour more than values: " + std::to_string(values->size()) + " values, " +
-             std::to_string(colors->size()) + " colours";
-    return {};
+  if (colors == entry.end()) return fail(".colors", "is missing");
+  if (!colors->is_array()) {
+    return fail(".colors",
+                std::string("must be an array of \"#RRGGBB\" texts, not ") + colors->type_name());
   }
   for (size_t i = 0; i < colors->size(); ++i) {
     const Json& color = (*colors)[i];
     const std::optional<uint32_t> rgb =
         color.is_string() ? Rgb(color.get<std::string>()) : std::nullopt;
     if (!rgb) {
-      reason = "colors[" + std::to_string(i) + "] must be a \"#RRGGBB\" text, not " + color.dump();
-      return {};
+      return fail(".colors[" + std::to_string(i) + "]",
+                  "must be a \"#RRGGBB\" text, not " + color.dump());
     }
     thresholds.colors.push_back(*rgb);
+  }
+  if (thresholds.colors.size() != thresholds.values.size() + 1) {
+    return fail(".colors", "needs one colour more than the " +
+                               std::to_string(thresholds.values.size()) + " values, not " +
+                               std::to_string(thresholds.colors.size()));
   }
   return thresholds;
 }
@@ -369,9 +377,11 @@ void ReadColors(const Json& style_text, UiStyle& style, std::vector<DroppedKey>*
   for (size_t row = 0; row < kColorRowCount; ++row) {
     const auto entry = colors->find(kColorRowKeys[row]);
     if (entry == colors->end()) continue;
-    std::string reason;
-    style.colors[row] = ReadThresholds(*entry, reason);
-    if (!reason.empty()) drop(std::string("ui_style.colors.") + kColorRowKeys[row], reason);
+    std::string where, reason;
+    style.colors[row] = ReadThresholds(*entry, where, reason);
+    if (!reason.empty()) {
+      drop(std::string("ui_style.colors.") + kColorRowKeys[row] + where, std::move(reason));
+    }
   }
 }
 

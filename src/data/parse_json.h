@@ -32,7 +32,8 @@ struct ParseStop {
 // every other key are read as usual.
 struct DroppedKey {
   // "fps[0].low1", "fps[0].frame_ms" (not an array), "fps[0].frame_ms[7]",
-  // "ui_style.colors.cpu", "ui_style.colors" (not an object)
+  // "ui_style.colors" (not an object), "ui_style.colors.cpu" (not an object),
+  // "ui_style.colors.cpu.values[1]"
   std::string key;
   std::string reason;  // "must be a number, not string", "negative (-3)", ...
 };

@@ -53,6 +53,8 @@ struct PerfSnapshot {
 // The rows a style's "colors" can colour, in the order of the overlay's rows.
 enum class ColorRow { kFps, kGpu, kCpu, kRam, kIo };
 inline constexpr size_t kColorRowCount = 5;
+// A row takes at most this many thresholds.
+inline constexpr size_t kMaxColorThresholds = 8;
 
 // A row's colour thresholds: a figure below values[0] takes colors[0], from values[i - 1] to
 // below values[i] colors[i], from the last value on the last colour. Values ascend strictly;

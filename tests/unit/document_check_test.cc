@@ -129,8 +129,8 @@ TEST_F(DocumentCheckTest, EveryListedGameAndDriveAndOneOfEachUnlisted) {
   EXPECT_FALSE(check.whole);
   EXPECT_EQ(DescribeCheck(check),
             "not read whole: the overlay of a game not listed on a drive not listed leaves out "
-            "\"ui_style.colors.fps\" (and reads the rest): needs one colour more than values: 1 "
-            "values, 1 colours");
+            "\"ui_style.colors.fps.colors\" (and reads the rest): needs one colour more than the "
+            "1 values, not 1");
 
   check = CheckOverlayReading("[1, 2]");
   EXPECT_TRUE(DescribeCheck(check).find("stops at the top level (it is not an object)") !=

@@ -433,27 +433,33 @@ TEST_F(ParseJsonTest, StyleColourThresholds) {
 
   struct Case {
     const char* entry;   // the "cpu" row's
-    const char* reason;  // why it is left out
+    const char* key;     // the value left out, after "ui_style.colors.cpu"
+    const char* reason;  // and why
   };
   const Case cases[] = {
-      {R"([1, 2])", "must be an object, not array"},
-      {R"({"colors": ["#000000"]})", R"("values" must be an array of numbers)"},
-      {R"({"values": [1], "colors": "#000000"})",
-       R"("colors" must be an array of "#RRGGBB" texts)"},
-      {R"({"values": [50, 50], "colors": ["#000000", "#111111", "#222222"]})",
-       "values[1] (50) must be above the one before it"},
-      {R"({"values": [90, 50], "colors": ["#000000", "#111111", "#222222"]})",
-       "values[1] (50) must be above the one before it"},
-      {R"({"values": [50, "90"], "colors": ["#000000", "#111111", "#222222"]})",
-       R"(values[1] must be a number, not "90")"},
-      {R"({"values": [null], "colors": ["#000000", "#111111"]})",
-       "values[0] must be a number, not null"},
-      {R"({"values": [50, 90], "colors": ["#000000", "#111111"]})",
-       "needs one colour more than values: 2 values, 2 colours"},
-      {R"({"values": [50], "colors": ["#000000", "red"]})",
-       R"(colors[1] must be a "#RRGGBB" text, not "red")"},
-      {R"({"values": [50], "colors": ["#000000", 255]})",
-       R"(colors[1] must be a "#RRGGBB" text, not 255)"},
+      {R"([1, 2])", "", "must be an object, not array"},
+      {R"({"colors": ["#000000"]})", ".values", "is missing"},
+      {R"({"values": 5, "colors": ["#000000"]})", ".values",
+       "must be an array of numbers, not number"},
+      {R"({"values": [1, 2, 3, 4, 5, 6, 7, 8, 9], "colors": []})", ".values",
+       "has 9 values; at most 8"},
+      {R"({"values": [1], "colors": "#000000"})", ".colors",
+       R"(must be an array of "#RRGGBB" texts, not string)"},
+      {R"({"values": [1]})", ".colors", "is missing"},
+      {R"({"values": [50, 50], "colors": ["#000000", "#111111", "#222222"]})", ".values[1]",
+       "must be above the value before it (50.0)"},
+      {R"({"values": [90, 50], "colors": ["#000000", "#111111", "#222222"]})", ".values[1]",
+       "must be above the value before it (90.0)"},
+      {R"({"values": [50, "90"], "colors": ["#000000", "#111111", "#222222"]})", ".values[1]",
+       "must be a number, not string"},
+      {R"({"values": [null], "colors": ["#000000", "#111111"]})", ".values[0]",
+       "must be a number, not null"},
+      {R"({"values": [50, 90], "colors": ["#000000", "#111111"]})", ".colors",
+       "needs one colour more than the 2 values, not 2"},
+      {R"({"values": [50], "colors": ["#000000", "red"]})", ".colors[1]",
+       R"(must be a "#RRGGBB" text, not "red")"},
+      {R"({"values": [50], "colors": ["#000000", 255]})", ".colors[1]",
+       R"(must be a "#RRGGBB" text, not 255)"},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(
@@ -462,7 +468,7 @@ TEST_F(ParseJsonTest, StyleColourThresholds) {
                      c.entry + "}"))
         << c.entry;
     ASSERT_EQ(dropped.size(), 1u) << c.entry;
-    EXPECT_EQ(dropped[0].key, "ui_style.colors.cpu");
+    EXPECT_EQ(dropped[0].key, std::string("ui_style.colors.cpu") + c.key);
     EXPECT_EQ(dropped[0].reason, c.reason);
     EXPECT_TRUE(style.ColorsOf(ColorRow::kCpu).empty()) << c.entry;  // only this row is lost
     EXPECT_EQ(style.ColorsOf(ColorRow::kGpu).colors, (std::vector<uint32_t>{0x00FF00, 0xFF0000}));
