@@ -342,8 +342,10 @@ TEST(FrameSegmentsTest, EachRowsFiguresTakeTheColourOfTheirRange) {
   // Fallbacks keep the text's colour; so does a row without thresholds.
   s.gpu_valid = false;
   s.mem_total = 0;
+  s.disk_used = 1e300;  // too long for its row
   style.colors[2] = {};
   BuildSegments(FormatRows(s), style, segments);
+  EXPECT_EQ(RowRuns(segments, u"IO"), (Runs{{u"--%", kText}}));
   EXPECT_EQ(RowRuns(segments, u"GPU"), (Runs{{u"--%", kText}}));
   EXPECT_EQ(RowRuns(segments, u"CPU"), (Runs{{u"50.0%", kText}}));
   EXPECT_EQ(RowRuns(segments, u"RAM"), (Runs{{u"--/--GB", kText}}));
@@ -353,6 +355,7 @@ TEST(FrameSegmentsTest, EachRowsFiguresTakeTheColourOfTheirRange) {
   // Without colours every row is one run in the text's colour, the lows in the frame rate's.
   const UiStyle plain;
   s.gpu_valid = true;
+  s.disk_used = 12;
   BuildSegments(FormatRows(s), plain, segments);
   EXPECT_EQ(segments.size(), kSegmentCount);
   EXPECT_EQ(RowRuns(segments, u"FPS"), (Runs{{u"60 1% 41 0.1% 29", 0xFFFFFF}}));
