@@ -7,8 +7,8 @@ namespace corvane {
 
 class CountingSurface final : public RenderSurface {
  public:
-  std::optional<BitmapSize> Paint(std::span<const TextSegment>, const FrameGraph&,
-                                  uint8_t) override {
+  std::optional<BitmapSize> Paint(std::span<const TextSegment>, const FrameGraph&, uint8_t,
+                                  int) override {
     ++paints;
     return BitmapSize{640, 30};
   }

@@ -34,8 +34,8 @@ class BenchPlatform final : public OverlayPlatform {
   void SetOverlayFont(const std::wstring&, int, int) override { ++font_sets; }
   void MarkOverlayDirty() override { cache.MarkDirty(); }
   void RenderOverlay(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
-                     uint8_t alpha) override {
-    cache.Render(segments, graph, x, y, alpha, surface);
+                     uint8_t alpha, int least_width) override {
+    cache.Render(segments, graph, x, y, alpha, surface, least_width);
   }
   TextBox EstimateTextBox(std::span<const TextSegment>, int) override {
     ++estimates;

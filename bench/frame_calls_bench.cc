@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     std::printf("  of which the overlay's visibility             %8.2f\n",
                 MedianUs([&] { platform.OverlayVisible(); }));
     std::printf("  of which the render (quick path)              %8.2f\n",
-                MedianUs([&] { platform.RenderOverlay(segments, {}, 100, 100, 178); }));
+                MedianUs([&] { platform.RenderOverlay(segments, {}, 100, 100, 178, 0); }));
     std::printf("The game window's state for one pass            %8.2f\n",
                 MedianUs([&] { platform.ObserveGameWindow(); }));
     std::printf("A whole pass without its sleep                  %8.2f\n", pass_us);

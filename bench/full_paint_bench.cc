@@ -37,7 +37,7 @@ corvane::FrameGraph FullGraph() {
   std::vector<double> frame_ms;
   for (int i = 0; i < 240; ++i) frame_ms.push_back(i % 40 == 39 ? 50.0 : 16.0 + (i % 7) * 0.3);
   corvane::FrameGraph graph;
-  corvane::MakeFrameGraph(frame_ms, 0xFFFFFF, graph);
+  corvane::MakeFrameGraph(frame_ms, std::nullopt, 0xFFFFFF, graph);
   return graph;
 }
 

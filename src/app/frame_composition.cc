@@ -1,9 +1,11 @@
 #include "src/app/frame_composition.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 #include <optional>
 #include <utility>
@@ -12,6 +14,8 @@
 
 namespace corvane {
 namespace {
+
+static_assert(kRowCount == kColorRowCount, "a style's colours are kept for each row");
 
 // Capacities of the value texts in UTF-16 units, the terminating null included. The FPS row
 // has this for the frame rate and as much again for each low.
@@ -44,52 +48,80 @@ std::u16string FormatFigure(std::u16string_view fallback, const wchar_t* format,
   return base::WideToUtf16(std::wstring_view(buffer, static_cast<size_t>(written)));
 }
 
+// A value text's piece, appended with the figure it shows.
+void AppendPiece(RowText& row, std::u16string_view text, std::optional<double> figure) {
+  row.value.append(text);
+  row.pieces.push_back({text.size(), figure});
+}
+
+// The number a figure's text begins with, as the text shows it.
+double ShownFigure(std::u16string_view text) {
+  std::string ascii;
+  for (const char16_t unit : text) ascii.push_back(unit < 0x80 ? static_cast<char>(unit) : ' ');
+  return std::strtod(ascii.c_str(), nullptr);
+}
+
+// A row of one piece: the figure's text, or the fallback (without a figure) in its place.
+RowText FigureRow(std::u16string_view label, std::u16string text, std::u16string_view fallback,
+                  std::optional<double> figure) {
+  RowText row{label, {}, {}};
+  if (text == fallback) figure.reset();
+  AppendPiece(row, text, figure);
+  return row;
+}
+
+RowText Fallback(std::u16string_view label, std::u16string_view fallback) {
+  return FigureRow(label, std::u16string(fallback), fallback, std::nullopt);
+}
+
 // " 1% 41": a low after its label; nothing when the host gave none or it does not fit.
-void AppendLow(std::u16string& text, std::u16string_view label, const std::optional<double>& low) {
+void AppendLow(RowText& row, std::u16string_view label, const std::optional<double>& low) {
   if (!low) return;
   const std::u16string figure = FormatFigure<kFpsCapacity>(u"", L"%.0f", *low);
-  if (!figure.empty()) text.append(label).append(figure);
+  if (figure.empty()) return;
+  AppendPiece(row, label, std::nullopt);
+  AppendPiece(row, figure, ShownFigure(figure));
 }
 
-std::u16string FpsText(const PerfSnapshot& s) {
-  if (!s.fps_valid || !(s.fps_cur > 0)) return std::u16string(kFpsNone);
-  std::u16string text = FormatFigure<kFpsCapacity>(kFpsNone, L"%.0f", s.fps_cur);
-  if (text == kFpsNone) return text;
-  AppendLow(text, u" 1% ", s.fps_low1);
-  AppendLow(text, u" 0.1% ", s.fps_low01);
-  return text;
+RowText FpsRow(const PerfSnapshot& s) {
+  if (!s.fps_valid || !(s.fps_cur > 0)) return Fallback(u"FPS", kFpsNone);
+  const std::u16string text = FormatFigure<kFpsCapacity>(kFpsNone, L"%.0f", s.fps_cur);
+  RowText row = FigureRow(u"FPS", text, kFpsNone, ShownFigure(text));
+  if (text == kFpsNone) return row;
+  AppendLow(row, u" 1% ", s.fps_low1);
+  AppendLow(row, u" 0.1% ", s.fps_low01);
+  return row;
 }
 
-std::u16string GpuText(const PerfSnapshot& s) {
-  if (!s.gpu_valid) return std::u16string(kPercentNone);
-  return FormatFigure<kGpuCapacity>(kPercentNone, L"%.1f%% %.1f/%.1fGB", s.gpu,
-                                    s.gpu_mem_used / kBytesPerGiB, s.gpu_mem_total / kBytesPerGiB);
+RowText GpuRow(const PerfSnapshot& s) {
+  if (!s.gpu_valid) return Fallback(u"GPU", kPercentNone);
+  std::u16string text =
+      FormatFigure<kGpuCapacity>(kPercentNone, L"%.1f%% %.1f/%.1fGB", s.gpu,
+                                 s.gpu_mem_used / kBytesPerGiB, s.gpu_mem_total / kBytesPerGiB);
+  const double load = ShownFigure(text);
+  return FigureRow(u"GPU", std::move(text), kPercentNone, load);
 }
 
-std::u16string CpuText(const PerfSnapshot& s) {
-  return FormatFigure<kFigureCapacity>(kPercentNone, L"%.1f%%", s.cpu);
+RowText CpuRow(const PerfSnapshot& s) {
+  std::u16string text = FormatFigure<kFigureCapacity>(kPercentNone, L"%.1f%%", s.cpu);
+  const double load = ShownFigure(text);
+  return FigureRow(u"CPU", std::move(text), kPercentNone, load);
 }
 
-std::u16string RamText(const PerfSnapshot& s) {
-  if (!(s.mem_total > 0)) return std::u16string(kRamNone);
+RowText RamRow(const PerfSnapshot& s) {
+  if (!(s.mem_total > 0)) return Fallback(u"RAM", kRamNone);
   // Both figures in whole MiB, rounded up; used may come out negative.
   const double total = std::ceil(s.mem_total) / 1024.0;
   const double used = total - std::ceil(s.mem_free) / 1024.0;
-  return FormatFigure<kFigureCapacity>(kRamNone, L"%.1f/%.1fGB", used, total);
+  return FigureRow(u"RAM", FormatFigure<kFigureCapacity>(kRamNone, L"%.1f/%.1fGB", used, total),
+                   kRamNone, 100.0 * used / total);
 }
 
-std::u16string IoText(const PerfSnapshot& s) {
-  if (!s.disk_valid) return std::u16string(kPercentNone);
-  return FormatFigure<kFigureCapacity>(kPercentNone, L"%.1f%%", s.disk_used);
-}
-
-FrameRows LabelledRows(std::u16string fps, std::u16string gpu, std::u16string cpu,
-                       std::u16string ram, std::u16string io) {
-  return {{{u"FPS", std::move(fps)},
-           {u"GPU", std::move(gpu)},
-           {u"CPU", std::move(cpu)},
-           {u"RAM", std::move(ram)},
-           {u"IO", std::move(io)}}};
+RowText IoRow(const PerfSnapshot& s) {
+  if (!s.disk_valid) return Fallback(u"IO", kPercentNone);
+  std::u16string text = FormatFigure<kFigureCapacity>(kPercentNone, L"%.1f%%", s.disk_used);
+  const double busy = ShownFigure(text);
+  return FigureRow(u"IO", std::move(text), kPercentNone, busy);
 }
 
 void SetSegment(std::vector<TextSegment>& segments, size_t index, std::u16string_view text,
@@ -106,14 +138,13 @@ int ClampToInt(int64_t value) {
 }  // namespace
 
 FrameRows FormatRows(const PerfSnapshot& snapshot) {
-  return LabelledRows(FpsText(snapshot), GpuText(snapshot), CpuText(snapshot), RamText(snapshot),
-                      IoText(snapshot));
+  return {FpsRow(snapshot), GpuRow(snapshot), CpuRow(snapshot), RamRow(snapshot), IoRow(snapshot)};
 }
 
 FrameRows FallbackRows() {
-  return LabelledRows(std::u16string(kFpsNone), std::u16string(kPercentNone),
-                      std::u16string(kPercentNone), std::u16string(kRamNone),
-                      std::u16string(kPercentNone));
+  return {Fallback(u"FPS", kFpsNone), Fallback(u"GPU", kPercentNone),
+          Fallback(u"CPU", kPercentNone), Fallback(u"RAM", kRamNone),
+          Fallback(u"IO", kPercentNone)};
 }
 
 void BuildSegments(const FrameRows& rows, const UiStyle& style,
@@ -122,11 +153,24 @@ void BuildSegments(const FrameRows& rows, const UiStyle& style,
   const std::u16string_view separator = style.direction == "ver" ? u"\n" : u" | ";
   size_t index = 0;
   std::u16string label;
-  for (const RowText& row : rows) {
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const RowText& row = rows[r];
     if (index > 0) SetSegment(segments, index++, separator, kSeparatorColorref);
     label.assign(row.label).push_back(u' ');
     SetSegment(segments, index++, label, value_color);
-    SetSegment(segments, index++, row.value, value_color);
+    const ColorThresholds& thresholds = style.colors[r];
+    if (thresholds.empty() || row.pieces.empty()) {
+      SetSegment(segments, index++, row.value, value_color);  // one run, as without colours
+      continue;
+    }
+    size_t begin = 0;
+    for (const ValuePiece& piece : row.pieces) {
+      const uint32_t color =
+          piece.figure ? ColorrefFromRgb(thresholds.ColorOf(*piece.figure)) : value_color;
+      SetSegment(segments, index++, std::u16string_view(row.value).substr(begin, piece.length),
+                 color);
+      begin += piece.length;
+    }
   }
   segments.resize(index);
 }
@@ -165,15 +209,17 @@ void ComposeFrame(const PerfSnapshot& snapshot, const UiStyle& style, ComposedFr
   // The graph belongs to this game's entry: none when the last read found no entry for it.
   const std::span<const double> frame_ms =
       snapshot.fps_valid ? std::span<const double>(snapshot.frame_ms) : std::span<const double>();
-  MakeFrameGraph(frame_ms, ColorrefFromRgb(style.font_color), frame.graph);
+  MakeFrameGraph(frame_ms, snapshot.fps_target_ms, ColorrefFromRgb(style.font_color), frame.graph);
   HashFrame(frame);
+  frame.style_hash = HashStyle(style);
 }
 
 void ComposeFrame(const FrameRows& rows, const UiStyle& style, ComposedFrame& frame) {
   frame.rows = rows;
   BuildSegments(frame.rows, style, frame.segments);
-  MakeFrameGraph({}, ColorrefFromRgb(style.font_color), frame.graph);
+  MakeFrameGraph({}, std::nullopt, ColorrefFromRgb(style.font_color), frame.graph);
   HashFrame(frame);
+  frame.style_hash = HashStyle(style);
 }
 
 int EffectiveFontSize(int32_t style_font_size) {
@@ -236,6 +282,60 @@ TextBox EstimateTextBox(std::span<const TextSegment> segments, TextMeasurer& mea
 
 TextBox WithFrameGraph(const TextBox& text_box, const ComposedFrame& frame, int pixel_size) {
   return frame.graph.shown() ? AddGraphArea(text_box, pixel_size) : text_box;
+}
+
+namespace {
+
+uint64_t Combine(uint64_t seed, uint64_t value) {
+  return seed ^ (value + kGoldenRatio + (seed << 6) + (seed >> 2));
+}
+
+uint64_t HashBytes(std::string_view bytes) {
+  uint64_t hash = kFnvOffsetBasis;
+  for (const char byte : bytes) {
+    hash ^= static_cast<uint8_t>(byte);
+    hash *= kFnvPrime;
+  }
+  return hash;
+}
+
+}  // namespace
+
+uint64_t HashStyle(const UiStyle& style) {
+  uint64_t seed = kFnvOffsetBasis;
+  for (const int64_t number :
+       {int64_t{style.alpha}, int64_t{style.font_size}, int64_t{style.font_color}}) {
+    seed = Combine(seed, static_cast<uint64_t>(number));
+  }
+  seed = Combine(seed, HashBytes(style.pos));
+  seed = Combine(seed, HashBytes(style.direction));
+  for (const ColorThresholds& row : style.colors) {
+    seed = Combine(seed, row.values.size());
+    for (const double value : row.values) seed = Combine(seed, std::bit_cast<uint64_t>(value));
+    for (const uint32_t color : row.colors) seed = Combine(seed, color);
+  }
+  return seed;
+}
+
+int SteadyBoxWidth::Take(int width, uint64_t key, uint32_t now) {
+  if (width_ == 0 || key != key_ || width >= width_) {
+    width_ = width;
+    key_ = key;
+    narrower_ = false;
+    return width_;
+  }
+  if (!narrower_) {
+    narrower_ = true;
+    narrower_since_ = now;
+    widest_while_narrower_ = width;
+  } else {
+    widest_while_narrower_ = std::max(widest_while_narrower_, width);
+  }
+  if (now - narrower_since_ >= kBoxNarrowsAfterMs) {
+    width_ = widest_while_narrower_;
+    narrower_ = false;
+  }
+  return width_;
 }
 
 }  // namespace corvane

@@ -5,6 +5,7 @@
 // a window system; measuring goes through TextMeasurer.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,9 +35,21 @@ inline constexpr int kEstimateExtraLineHeight = 4;
 inline constexpr size_t kRowCount = 5;
 inline constexpr size_t kSegmentCount = 3 * kRowCount - 1;  // label, value, and separators
 
+// A piece of a row's value text and the figure that chooses its colour under the row's
+// thresholds: the figure as the text shows it (a frame rate of 29.6 shows, and counts, as 30),
+// and for RAM the used share in percent. None: a fallback or a low's label, which keep the
+// text's colour.
+struct ValuePiece {
+  size_t length = 0;  // UTF-16 units
+  std::optional<double> figure;
+};
+
 struct RowText {
   std::u16string_view label;  // "FPS", "GPU", ...
   std::u16string value;
+  // The value in pieces, in order: one, or for the FPS row with lows the frame rate, each
+  // low's label and each low. Empty: the value is one piece without a figure.
+  std::vector<ValuePiece> pieces;
 };
 using FrameRows = std::array<RowText, kRowCount>;
 
@@ -49,7 +62,9 @@ FrameRows FallbackRows();
 
 // The runs of the rows: each label with one space after it and each value in the style's
 // colour, and between rows a separator in grey: " | ", or a line break when the style's
-// direction is exactly "ver". `segments` is refilled, keeping its storage.
+// direction is exactly "ver". A row that the style's "colors" gives thresholds has each piece
+// of its value in a run of its own, a piece with a figure in the figure's colour. `segments`
+// is refilled, keeping its storage.
 void BuildSegments(const FrameRows& rows, const UiStyle& style, std::vector<TextSegment>& segments);
 
 // FNV-1a 64 over the UTF-16 units of one text.
@@ -64,6 +79,8 @@ struct ComposedFrame {
   std::vector<TextSegment> segments;
   FrameGraph graph;  // shown for this game's frame times; none while the figures are stale
   uint64_t hash = 0;
+  // What else sizes the box and makes a new box apply at once: the style, when it changes.
+  uint64_t style_hash = 0;
 };
 void ComposeFrame(const PerfSnapshot& snapshot, const UiStyle& style, ComposedFrame& frame);
 // Rows without a graph, such as the fallbacks of stale figures.
@@ -104,5 +121,30 @@ TextBox EstimateTextBox(std::span<const TextSegment> segments, TextMeasurer& mea
 
 // The estimated text box grown by the frame's graph, when it shows one, at `pixel_size`.
 TextBox WithFrameGraph(const TextBox& text_box, const ComposedFrame& frame, int pixel_size);
+
+// A hash of everything in a style.
+uint64_t HashStyle(const UiStyle& style);
+
+// How long a horizontal box stays wider than its text needs before it narrows.
+inline constexpr uint32_t kBoxNarrowsAfterMs = 3000;
+
+// The width of a horizontal box that does not move with every digit a figure gains or loses:
+// it widens at once, and narrows only once its text has needed less for kBoxNarrowsAfterMs,
+// then to the widest the text needed in that time. A new style or font size (a new `key`)
+// takes the text's width at once.
+class SteadyBoxWidth {
+ public:
+  // The box's width for a text that needs `width`, at tick `now` (milliseconds, wrapping).
+  int Take(int width, uint64_t key, uint32_t now);
+  // Forgets the width held: the next Take starts anew.
+  void Reset() { width_ = 0; }
+
+ private:
+  int width_ = 0;
+  uint64_t key_ = 0;
+  bool narrower_ = false;  // the text has needed less than width_ since narrower_since_
+  uint32_t narrower_since_ = 0;
+  int widest_while_narrower_ = 0;
+};
 
 }  // namespace corvane

@@ -214,10 +214,21 @@ void OverlayApp::UpdateFrame() {
 
   const std::optional<ScreenRect> client = platform_.GameClientRect();
   if (!client) return;  // the game window went away; the main loop sees that itself
-  const TextBox box = LayoutSize();
+  TextBox box = LayoutSize();
+  // A horizontal box keeps its width while a figure gains and loses a digit; the painter makes
+  // it as wide as the placement takes it to be.
+  int least_width = 0;
+  if (style_.direction == "ver") {
+    steady_width_.Reset();
+  } else {
+    // A new style (its font size included) or a new DPI takes the text's width at once.
+    const uint64_t box_key = frame_.style_hash * 31 + static_cast<uint64_t>(dpi_);
+    least_width = steady_width_.Take(box.width, box_key, now);
+    box.width = least_width;
+  }
   const ScreenPoint place = PlaceBox(style_.pos, *client, box.width, box.height);
   platform_.RenderOverlay(frame_.segments, frame_.graph, place.x, place.y,
-                          static_cast<uint8_t>(style_.alpha));
+                          static_cast<uint8_t>(style_.alpha), least_width);
   if (!platform_.OverlayVisible()) platform_.ShowOverlay(true);
 
   const uint32_t zorder_now = platform_.TickCount();

@@ -127,6 +127,7 @@ class OverlayApp {
   // they are made again only then, not on every frame.
   ComposedFrame frame_;
   bool compose_pending_ = true;
+  SteadyBoxWidth steady_width_;
 };
 
 }  // namespace corvane

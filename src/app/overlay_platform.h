@@ -61,9 +61,10 @@ class OverlayPlatform {
   // The font of `family` at `logical_px` (96 DPI pixels) scaled to `dpi`.
   virtual void SetOverlayFont(const std::wstring& family, int logical_px, int dpi) = 0;
   virtual void MarkOverlayDirty() = 0;
-  // The runs, with the frame-time graph under them when it is shown.
+  // The runs, with the frame-time graph under them when it is shown, on a box at least
+  // `least_width` wide (0: as wide as they need).
   virtual void RenderOverlay(std::span<const TextSegment> segments, const FrameGraph& graph, int x,
-                             int y, uint8_t alpha) = 0;
+                             int y, uint8_t alpha, int least_width) = 0;
 
   // The measurer of the box size estimate, with a font of `pixel_size` physical pixels.
   virtual TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) = 0;

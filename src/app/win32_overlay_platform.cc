@@ -51,8 +51,10 @@ uint32_t Win32OverlayPlatform::GameProcessId() {
 }
 
 void Win32OverlayPlatform::RenderOverlay(std::span<const TextSegment> segments,
-                                         const FrameGraph& graph, int x, int y, uint8_t alpha) {
-  window_.Render(segments.data(), static_cast<int>(segments.size()), graph, x, y, alpha);
+                                         const FrameGraph& graph, int x, int y, uint8_t alpha,
+                                         int least_width) {
+  window_.Render(segments.data(), static_cast<int>(segments.size()), graph, x, y, alpha,
+                 least_width);
 }
 
 TextBox Win32OverlayPlatform::EstimateTextBox(std::span<const TextSegment> segments,

@@ -38,7 +38,7 @@ class Win32OverlayPlatform final : public OverlayPlatform {
   }
   void MarkOverlayDirty() override { window_.MarkDirty(); }
   void RenderOverlay(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
-                     uint8_t alpha) override;
+                     uint8_t alpha, int least_width) override;
 
   TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) override;
 

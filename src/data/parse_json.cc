@@ -145,13 +145,11 @@ class FramePacingReader {
   FramePacingReader(const Json& entry, size_t index, std::vector<DroppedKey>* dropped)
       : entry_(entry), index_(index), dropped_(dropped) {}
 
-  std::optional<double> Low(const char* key) {
-    const auto it = entry_.find(key);
-    if (it == entry_.end()) return std::nullopt;
-    std::string reason = UnusableFigure(*it, kHighestFrameRate);
-    if (reason.empty()) return it->get<double>();
-    Drop(key, -1, std::move(reason));
-    return std::nullopt;
+  std::optional<double> Low(const char* key) { return Figure(key, 0.0, kHighestFrameRate); }
+
+  // "target_ms": the frame time the game aims at.
+  std::optional<double> TargetMs() {
+    return Figure("target_ms", kShortestTargetMs, kLongestTargetMs);
   }
 
   // The newest kMaxFrameTimes of "frame_ms" into `frame_ms`; empty when absent or when any
@@ -177,6 +175,19 @@ class FramePacingReader {
   }
 
  private:
+  // The number under `key`, from `lowest` to `highest`; none when absent or unusable.
+  std::optional<double> Figure(const char* key, double lowest, double highest) {
+    const auto it = entry_.find(key);
+    if (it == entry_.end()) return std::nullopt;
+    std::string reason = UnusableFigure(*it, highest);
+    if (reason.empty() && it->get<double>() < lowest) {
+      reason = "out of range (" + it->dump() + "; at least " + Json(lowest).dump() + ")";
+    }
+    if (reason.empty()) return it->get<double>();
+    Drop(key, -1, std::move(reason));
+    return std::nullopt;
+  }
+
   void Drop(const char* key, ptrdiff_t item, std::string reason) {
     if (dropped_ == nullptr) return;
     std::string path = "fps[" + std::to_string(index_) + "]." + key;
@@ -224,6 +235,7 @@ void ReadFrameRate(const Json& document, EntryTakers& takers, PerfSnapshot& snap
           snapshot.fps_low1 = pacing.Low("low1");
           snapshot.fps_low01 = pacing.Low("low01");
           pacing.FrameTimes(snapshot.frame_ms);
+          snapshot.fps_target_ms = pacing.TargetMs();
         },
         where);
   }
@@ -317,19 +329,111 @@ class OverlayTakers : public EntryTakers {
   bool game_taken_ = false, disk_taken_ = false;
 };
 
-// "font-color": six hexadecimal digits, optionally after "#". Anything else keeps `previous`.
-uint32_t ColourOr(std::string text, uint32_t previous) {
+// A colour as six hexadecimal digits, optionally after "#": 0x00RRGGBB; none for anything else.
+std::optional<uint32_t> Rgb(std::string text) {
   if (!text.empty() && text.front() == '#') text.erase(0, 1);
   const bool six_hex_digits = text.size() == 6 && std::all_of(text.begin(), text.end(), [](char c) {
                                 return std::isxdigit(static_cast<unsigned char>(c)) != 0;
                               });
-  if (!six_hex_digits) return previous;
+  if (!six_hex_digits) return std::nullopt;
   unsigned r = 0, g = 0, b = 0;
-  if (std::sscanf(text.c_str(), "%02x%02x%02x", &r, &g, &b) != 3) return previous;
+  if (std::sscanf(text.c_str(), "%02x%02x%02x", &r, &g, &b) != 3) return std::nullopt;
   return (r << 16) | (g << 8) | b;
 }
 
-void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail) {
+// "font-color": anything but a colour keeps `previous`.
+uint32_t ColourOr(const std::string& text, uint32_t previous) {
+  return Rgb(text).value_or(previous);
+}
+
+// The keys of "colors", in the order of ColorRow.
+constexpr const char* kColorRowKeys[kColorRowCount] = {"fps", "gpu", "cpu", "ram", "io"};
+
+// One row's thresholds, {"values": [ascending numbers], "colors": [one colour more]}. When it
+// is not usable the result is empty, and `where` (the bad value inside the entry: "",
+// ".values", ".colors[2]") and `reason` say why.
+ColorThresholds ReadThresholds(const Json& entry, std::string& where, std::string& reason) {
+  const auto fail = [&](std::string at, std::string why) {
+    where = std::move(at);
+    reason = std::move(why);
+    return ColorThresholds{};
+  };
+  if (!entry.is_object())
+    return fail("", std::string("must be an object, not ") + entry.type_name());
+  const auto values = entry.find("values");
+  const auto colors = entry.find("colors");
+  if (values == entry.end()) return fail(".values", "is missing");
+  if (!values->is_array()) {
+    return fail(".values", std::string("must be an array of numbers, not ") + values->type_name());
+  }
+  if (values->size() > kMaxColorThresholds) {
+    return fail(".values", "has " + std::to_string(values->size()) + " values; at most " +
+                               std::to_string(kMaxColorThresholds));
+  }
+  ColorThresholds thresholds;
+  for (size_t i = 0; i < values->size(); ++i) {
+    const Json& value = (*values)[i];
+    const std::string at = ".values[" + std::to_string(i) + "]";
+    // Finite: a number too large for a double would be infinity.
+    if (!value.is_number() || !std::isfinite(value.get<double>())) {
+      return fail(at, std::string("must be a number, not ") + value.type_name());
+    }
+    const double figure = value.get<double>();
+    if (!thresholds.values.empty() && !(figure > thresholds.values.back())) {
+      return fail(
+          at, "must be above the value before it (" + Json(thresholds.values.back()).dump() + ")");
+    }
+    thresholds.values.push_back(figure);
+  }
+  if (colors == entry.end()) return fail(".colors", "is missing");
+  if (!colors->is_array()) {
+    return fail(".colors",
+                std::string("must be an array of \"#RRGGBB\" texts, not ") + colors->type_name());
+  }
+  for (size_t i = 0; i < colors->size(); ++i) {
+    const Json& color = (*colors)[i];
+    const std::optional<uint32_t> rgb =
+        color.is_string() ? Rgb(color.get<std::string>()) : std::nullopt;
+    if (!rgb) {
+      return fail(".colors[" + std::to_string(i) + "]",
+                  "must be a \"#RRGGBB\" text, not " + color.dump());
+    }
+    thresholds.colors.push_back(*rgb);
+  }
+  if (thresholds.colors.size() != thresholds.values.size() + 1) {
+    return fail(".colors", "needs one colour more than the " +
+                               std::to_string(thresholds.values.size()) + " values, not " +
+                               std::to_string(thresholds.colors.size()));
+  }
+  return thresholds;
+}
+
+// The style's "colors": each row's thresholds, or none. A malformed entry costs only its row,
+// noted in `dropped`; a "colors" that is not an object costs them all.
+void ReadColors(const Json& style_text, UiStyle& style, std::vector<DroppedKey>* dropped) {
+  for (ColorThresholds& row : style.colors) row = {};
+  const auto colors = style_text.find("colors");
+  if (colors == style_text.end()) return;
+  const auto drop = [dropped](std::string key, std::string reason) {
+    if (dropped != nullptr) dropped->push_back({std::move(key), std::move(reason)});
+  };
+  if (!colors->is_object()) {
+    drop("ui_style.colors", std::string("must be an object, not ") + colors->type_name());
+    return;
+  }
+  for (size_t row = 0; row < kColorRowCount; ++row) {
+    const auto entry = colors->find(kColorRowKeys[row]);
+    if (entry == colors->end()) continue;
+    std::string where, reason;
+    style.colors[row] = ReadThresholds(*entry, where, reason);
+    if (!reason.empty()) {
+      drop(std::string("ui_style.colors.") + kColorRowKeys[row] + where, std::move(reason));
+    }
+  }
+}
+
+void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail,
+               std::vector<DroppedKey>* dropped) {
   const auto text = document.find("ui_style");
   if (text == document.end() || !text->is_string()) return;  // an object there is ignored
   const Json inner = ParseDocument(text->get_ref<const std::string&>());
@@ -346,6 +450,7 @@ void ReadStyle(const Json& document, UiStyle& style, KeyTrail& trail) {
   style.direction = inner.value("direction", std::string("hor"));
   trail.At("font-color");
   style.font_color = ColourOr(inner.value("font-color", std::string("ffffff")), style.font_color);
+  ReadColors(inner, style, dropped);
 }
 
 }  // namespace
@@ -387,7 +492,7 @@ bool ReadDocument(std::string_view text, EntryTakers& takers, PerfSnapshot& snap
     ReadGpu(document, snapshot, trail);
     ReadMemory(document, snapshot, trail);
     ReadDisk(document, takers, snapshot, trail);
-    ReadStyle(document, style, trail);
+    ReadStyle(document, style, trail, dropped);
     return true;
   } catch (const std::exception& e) {
     LOG_ERROR("ParseJson exception: {}", e.what());

@@ -28,11 +28,13 @@ struct ParseStop {
 };
 
 // A value that the parser left out without stopping: a frame-pacing key of this game's "fps"
-// entry ("low1", "low01", "frame_ms") that is of the wrong type, negative or absurd, or a
-// top-level "seq" that is not a number. Only that key is lost; the figures of every other key
-// are read as usual.
+// entry ("low1", "low01", "frame_ms", "target_ms") that is of the wrong type, negative or
+// absurd, a malformed row of the style's "colors", or a top-level "seq" that is not a number.
+// Only that key is lost; the figures of every other key are read as usual.
 struct DroppedKey {
-  // "fps[0].low1", "fps[0].frame_ms" (not an array), "fps[0].frame_ms[7]", "seq"
+  // "fps[0].low1", "fps[0].frame_ms" (not an array), "fps[0].frame_ms[7]", "seq",
+  // "ui_style.colors" (not an object), "ui_style.colors.cpu" (not an object),
+  // "ui_style.colors.cpu.values[1]"
   std::string key;
   std::string reason;  // "must be a number, not string", "negative (-3)", ...
 };

@@ -1,5 +1,6 @@
 #include "src/window/gdiplus_text.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace corvane {
@@ -24,6 +25,22 @@ float MeasuredWidth(Gdiplus::GpGraphics* graphics, Gdiplus::GpFont* font,
                               format, &bounds, nullptr, nullptr);
   return status == Gdiplus::Ok ? bounds.Width : 0.0f;
 }
+
+// Turns the graphics' smoothing off for its lifetime, and back as it was after.
+class SmoothingOff {
+ public:
+  explicit SmoothingOff(Gdiplus::GpGraphics* graphics) : graphics_(graphics) {
+    gdip::GdipGetSmoothingMode(graphics_, &smoothing_);
+    gdip::GdipSetSmoothingMode(graphics_, Gdiplus::SmoothingModeNone);
+  }
+  ~SmoothingOff() { gdip::GdipSetSmoothingMode(graphics_, smoothing_); }
+  SmoothingOff(const SmoothingOff&) = delete;
+  SmoothingOff& operator=(const SmoothingOff&) = delete;
+
+ private:
+  Gdiplus::GpGraphics* graphics_;
+  Gdiplus::SmoothingMode smoothing_ = Gdiplus::SmoothingModeAntiAlias;
+};
 
 GdiplusCanvas MakeCanvas(int width, int height) {
   GdiplusCanvas canvas;
@@ -121,16 +138,42 @@ void GdiplusPainter::FillGraph(std::span<const GraphPoint> outline, uint32_t arg
   if (!brush) return;
   // The bars' edges are upright and level: filled without anti-aliasing they stay sharp and
   // cost a fraction of the smoothed fill. The text keeps its smoothing.
-  Gdiplus::SmoothingMode smoothing = Gdiplus::SmoothingModeAntiAlias;
-  gdip::GdipGetSmoothingMode(graphics_, &smoothing);
-  gdip::GdipSetSmoothingMode(graphics_, Gdiplus::SmoothingModeNone);
+  const SmoothingOff unsmoothed(graphics_);
   gdip::GdipFillPolygon(graphics_, fill, points.data(), static_cast<INT>(points.size()),
                         Gdiplus::FillModeAlternate);
-  gdip::GdipSetSmoothingMode(graphics_, smoothing);
+}
+
+void GdiplusPainter::FillRects(std::span<const GraphRect> rects, uint32_t argb) {
+  if (rects.empty()) return;
+  std::vector<Gdiplus::RectF> filled;
+  filled.reserve(rects.size());
+  for (const GraphRect& rect : rects) filled.emplace_back(rect.x, rect.y, rect.width, rect.height);
+  Gdiplus::GpSolidFill* fill = nullptr;
+  gdip::GdipCreateSolidFill(argb, &fill);
+  base::win::ScopedGpBrush brush(fill);
+  if (!brush) return;
+  // Level and upright edges, like the bars': sharp without anti-aliasing.
+  const SmoothingOff unsmoothed(graphics_);
+  gdip::GdipFillRectangles(graphics_, fill, filled.data(), static_cast<INT>(filled.size()));
+}
+
+float GdiplusPainter::DrawGraphLabel(std::u16string_view text, float x, float y, int pixel_size,
+                                     uint32_t argb) {
+  // The text's family at the label's size. The family GDI+ hands out is the caller's to delete.
+  Gdiplus::GpFontFamily* family = nullptr;
+  if (font_ == nullptr || gdip::GdipGetFamily(font_, &family) != Gdiplus::Ok) return 0.0f;
+  const base::win::ScopedGpFontFamily owned_family(family);
+  Gdiplus::GpFont* label_font = nullptr;
+  gdip::GdipCreateFont(family, static_cast<Gdiplus::REAL>(pixel_size), Gdiplus::FontStyleRegular,
+                       Gdiplus::UnitPixel, &label_font);
+  const base::win::ScopedGpFont font(label_font);
+  if (!font) return 0.0f;
+  GdiplusPainter label_painter(graphics_, label_font, format_);
+  return label_painter.DrawRun(text, x, y, argb);
 }
 
 PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, const FrameGraph& graph,
-                              Gdiplus::GpFont* font, int font_px, uint8_t alpha) {
+                              Gdiplus::GpFont* font, int font_px, uint8_t alpha, int least_width) {
   const base::win::ScopedGpStringFormat format = MakeTextFormat();
   PaintedCanvas painted;
   {
@@ -138,6 +181,7 @@ PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, const Frame
     GdiplusMeasurer measurer(measuring.graphics.get(), font, format.get());
     painted.box = MeasureTextBox(segments, measurer, font_px + kExtraLineHeight);
   }
+  painted.box.width = std::max(painted.box.width, least_width);
   if (graph.shown()) painted.box = AddGraphArea(painted.box, font_px);
   painted.canvas = MakePaintingCanvas(painted.box.width, painted.box.height);
   if (!painted.canvas.graphics) {
@@ -153,8 +197,8 @@ PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, const Frame
 }
 
 PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, const FrameGraph& graph,
-                              Gdiplus::GpFont* font, int font_px, uint8_t alpha) {
-  const PaintedCanvas painted = PaintTextCanvas(segments, graph, font, font_px, alpha);
+                              Gdiplus::GpFont* font, int font_px, uint8_t alpha, int least_width) {
+  const PaintedCanvas painted = PaintTextCanvas(segments, graph, font, font_px, alpha, least_width);
   PaintedBitmap result;
   if (!painted.canvas.bitmap) return result;
   HBITMAP bitmap = nullptr;

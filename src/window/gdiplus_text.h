@@ -57,6 +57,9 @@ class GdiplusPainter final : public TextPainter {
   void FillBackground(int width, int height, uint32_t argb) override;
   float DrawRun(std::u16string_view text, float x, float y, uint32_t argb) override;
   void FillGraph(std::span<const GraphPoint> outline, uint32_t argb) override;
+  void FillRects(std::span<const GraphRect> rects, uint32_t argb) override;
+  float DrawGraphLabel(std::u16string_view text, float x, float y, int pixel_size,
+                       uint32_t argb) override;
 
  private:
   Gdiplus::GpGraphics* graphics_;
@@ -71,11 +74,13 @@ struct PaintedCanvas {
   TextBox box;
 };
 
-// Measures the runs with lines at least `font_px` + 2 high and paints them on the box at the
-// given background opacity, with the graph under them when it is shown. A null font measures
-// and draws nothing: the empty box of a font family that is not installed (and its graph).
+// Measures the runs with lines at least `font_px` + 2 high and paints them on the box, at least
+// `least_width` wide, at the given background opacity, with the graph under them when it is
+// shown. A null font measures and draws nothing: the empty box of a font family that is not
+// installed (and its graph).
 PaintedCanvas PaintTextCanvas(std::span<const TextSegment> segments, const FrameGraph& graph,
-                              Gdiplus::GpFont* font, int font_px, uint8_t alpha);
+                              Gdiplus::GpFont* font, int font_px, uint8_t alpha,
+                              int least_width = 0);
 
 struct PaintedBitmap {
   base::win::ScopedBitmap bitmap;  // null when GDI+ could not make one
@@ -84,6 +89,7 @@ struct PaintedBitmap {
 
 // PaintTextCanvas, turned into a 32-bit premultiplied GDI bitmap.
 PaintedBitmap PaintTextBitmap(std::span<const TextSegment> segments, const FrameGraph& graph,
-                              Gdiplus::GpFont* font, int font_px, uint8_t alpha);
+                              Gdiplus::GpFont* font, int font_px, uint8_t alpha,
+                              int least_width = 0);
 
 }  // namespace corvane

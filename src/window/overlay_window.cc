@@ -27,9 +27,9 @@ class OverlayWindow::Surface final : public RenderSurface {
   explicit Surface(OverlayWindow& window) : window_(window) {}
 
   std::optional<BitmapSize> Paint(std::span<const TextSegment> segments, const FrameGraph& graph,
-                                  uint8_t alpha) override {
+                                  uint8_t alpha, int least_width) override {
     PaintedBitmap painted =
-        PaintTextBitmap(segments, graph, window_.font(), window_.font_px_, alpha);
+        PaintTextBitmap(segments, graph, window_.font(), window_.font_px_, alpha, least_width);
     if (!painted.bitmap) return std::nullopt;
     HDC dc = window_.memory_dc_.get();
     const HGDIOBJ old = SelectObject(dc, painted.bitmap.get());
@@ -150,11 +150,11 @@ void OverlayWindow::SetFont(const std::wstring& family, int logical_px, int dpi)
 }
 
 void OverlayWindow::Render(const TextSegment* segments, int count, const FrameGraph& graph, int x,
-                           int y, uint8_t alpha) {
+                           int y, uint8_t alpha, int least_width) {
   if (!window_ || !memory_dc_ || segments == nullptr || count < 1 || !font_) return;
   Surface surface(*this);
   cache_.Render(std::span<const TextSegment>(segments, static_cast<size_t>(count)), graph, x, y,
-                alpha, surface);
+                alpha, surface, least_width);
 }
 
 LRESULT CALLBACK OverlayWindow::WindowProc(HWND window, UINT message, WPARAM wparam,

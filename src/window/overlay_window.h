@@ -54,11 +54,11 @@ class OverlayWindow {
   // The font of `family` at `logical_px` (96 DPI pixels) scaled to `dpi` (96 when it is not
   // above 0).
   void SetFont(const std::wstring& family, int logical_px, int dpi);
-  // Paints the runs, with the frame-time graph under them when it is shown, on the box at
-  // background opacity `alpha` and shows the result with its top-left corner at (x, y) on
-  // screen. Repaints only when needed (see RenderCache).
+  // Paints the runs, with the frame-time graph under them when it is shown, on the box (at
+  // least `least_width` wide) at background opacity `alpha` and shows the result with its
+  // top-left corner at (x, y) on screen. Repaints only when needed (see RenderCache).
   void Render(const TextSegment* segments, int count, const FrameGraph& graph, int x, int y,
-              uint8_t alpha);
+              uint8_t alpha, int least_width = 0);
   // The next Render paints anew.
   void MarkDirty() { cache_.MarkDirty(); }
 

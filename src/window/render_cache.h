@@ -21,10 +21,11 @@ class RenderSurface {
  public:
   virtual ~RenderSurface() = default;
   // Paints the runs, and under them the graph when it is shown, on a box at the given opacity
-  // into a new bitmap and makes it the current one; its size, or nothing when no bitmap could
-  // be made (then nothing has changed).
+  // and at least `least_width` wide into a new bitmap and makes it the current one; its size,
+  // or nothing when no bitmap could be made (then nothing has changed).
   virtual std::optional<BitmapSize> Paint(std::span<const TextSegment> segments,
-                                          const FrameGraph& graph, uint8_t alpha) = 0;
+                                          const FrameGraph& graph, uint8_t alpha,
+                                          int least_width) = 0;
   // Shows the current bitmap, of the given size, with its top-left corner at (x, y).
   virtual void Present(int x, int y, BitmapSize size) = 0;
 };
@@ -32,9 +33,10 @@ class RenderSurface {
 class RenderCache {
  public:
   // The graph, like the runs, shows only at a paint: it changes only when the figures are read
-  // again, which marks the window dirty.
+  // again, which marks the window dirty. The box is at least `least_width` wide (0: as wide as
+  // its runs and graph need); a new least width, like a new opacity, repaints.
   void Render(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
-              uint8_t alpha, RenderSurface& surface);
+              uint8_t alpha, RenderSurface& surface, int least_width = 0);
 
   // The next Render paints anew.
   void MarkDirty() { dirty_ = true; }
@@ -55,6 +57,7 @@ class RenderCache {
   int last_x_ = -1;
   int last_y_ = -1;
   uint8_t last_alpha_ = 0;
+  int last_least_width_ = 0;
   bool dirty_ = true;
 };
 

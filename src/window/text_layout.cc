@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace corvane {
 
@@ -70,6 +71,7 @@ TextBox AddGraphArea(const TextBox& text_box, int font_px) {
   box.graph.y = kVerticalMargin + text_box.line_height * text_box.lines + size.gap;
   box.graph.width = std::max(text_width, size.min_width);
   box.graph.height = size.height;
+  box.graph.font_px = font_px;
   box.width = box.graph.width + 2 * kHorizontalMargin;
   box.height = box.graph.y + box.graph.height + kVerticalMargin;
   return box;
@@ -89,9 +91,31 @@ void PaintTextBox(std::span<const TextSegment> segments, const FrameGraph& graph
     }
   }
   if (box.graph.height <= 0 || !graph.shown()) return;
+  const GraphArea& area = box.graph;
+  const uint32_t opaque = OpaqueArgbFromColorref(graph.color);
+  // The label first: the bars take the room right of it.
+  const float label_width =
+      painter.DrawGraphLabel(graph.label, static_cast<float>(area.x), static_cast<float>(area.y),
+                             GraphLabelPixels(area.font_px), opaque);
+  const int label_room = static_cast<int>(std::ceil(label_width)) + GraphLabelGap(area.font_px);
+  GraphArea bar_area = area;
+  bar_area.x += std::min(label_room, area.width / 2);
+  bar_area.width = area.x + area.width - bar_area.x;
+  std::vector<GraphBar> bars;
+  GraphBars(graph, bar_area, bars);
+  if (bars.empty()) return;
+  const auto bottom = static_cast<float>(bar_area.y + bar_area.height);
+  const auto thickness = static_cast<float>(GraphLineWidth(area.font_px));
   std::vector<GraphPoint> outline;
-  GraphOutline(graph, box.graph, outline);
-  painter.FillGraph(outline, OpaqueArgbFromColorref(graph.color));
+  GraphOutline(bars, bottom, outline);
+  painter.FillGraph(outline, ArgbFromColorref(graph.color, kGraphBodyAlpha));
+  if (const auto target = GraphTargetLine(graph, bar_area, thickness)) {
+    painter.FillRects(std::span<const GraphRect>(&*target, 1),
+                      OpaqueArgbFromColorref(kGraphTargetColorref));
+  }
+  std::vector<GraphRect> line;
+  GraphTopLine(bars, bottom, thickness, line);
+  painter.FillRects(line, opaque);
 }
 
 uint32_t BackgroundArgb(uint8_t alpha) {
@@ -99,10 +123,14 @@ uint32_t BackgroundArgb(uint8_t alpha) {
 }
 
 uint32_t OpaqueArgbFromColorref(uint32_t colorref) {
+  return ArgbFromColorref(colorref, 0xFF);
+}
+
+uint32_t ArgbFromColorref(uint32_t colorref, uint8_t alpha) {
   const uint32_t red = colorref & 0xFF;
   const uint32_t green = (colorref >> 8) & 0xFF;
   const uint32_t blue = (colorref >> 16) & 0xFF;
-  return 0xFF000000u | (red << 16) | (green << 8) | blue;
+  return (static_cast<uint32_t>(alpha) << 24) | (red << 16) | (green << 8) | blue;
 }
 
 }  // namespace corvane

@@ -44,6 +44,12 @@ class TextPainter {
   virtual float DrawRun(std::u16string_view text, float x, float y, uint32_t argb) = 0;
   // Fills the polygon of the frame-time graph's bars.
   virtual void FillGraph(std::span<const GraphPoint> outline, uint32_t argb) = 0;
+  // Fills the graph's lines, each a rectangle.
+  virtual void FillRects(std::span<const GraphRect> rects, uint32_t argb) = 0;
+  // Draws the graph's label in the text's font at `pixel_size` with its top-left corner at
+  // (x, y) and returns its unrounded width.
+  virtual float DrawGraphLabel(std::u16string_view text, float x, float y, int pixel_size,
+                               uint32_t argb) = 0;
 };
 
 struct TextBox {
@@ -76,7 +82,8 @@ TextBox AddGraphArea(const TextBox& text_box, int font_px);
 
 // Fills the box with the background at `alpha` and draws the runs line by line, each after
 // the previous one without a gap; then, when the box has a graph area and the graph is shown,
-// the graph in its colour.
+// the graph in its colour: the scale's label in the area's top-left corner, and right of it
+// the bars' faint bodies, the target's line and the full-strength line along the bars' tops.
 void PaintTextBox(std::span<const TextSegment> segments, const FrameGraph& graph,
                   const TextBox& box, uint8_t alpha, TextPainter& painter);
 
@@ -84,5 +91,7 @@ void PaintTextBox(std::span<const TextSegment> segments, const FrameGraph& graph
 uint32_t BackgroundArgb(uint8_t alpha);
 // An opaque ARGB colour from a COLORREF (0x00BBGGRR).
 uint32_t OpaqueArgbFromColorref(uint32_t colorref);
+// An ARGB colour from a COLORREF at an opacity.
+uint32_t ArgbFromColorref(uint32_t colorref, uint8_t alpha);
 
 }  // namespace corvane

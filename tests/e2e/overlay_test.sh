@@ -3,8 +3,9 @@
 # unpacked into a host folder as a launcher installs it: the demo game, corvane-feed publishing a
 # document file, and Corvane.exe attached to the game window, started without a host path so
 # that it finds the host folder from where it lies. Checks what shows on screenshots (place,
-# colours, opacity, five lines), the host message, refresh, the frame-time graph while
-# corvane-feed --live publishes the game's frame times, the show flag, the foreground rule, and
+# colours, opacity, five lines), the host message, refresh, the frame-time graph with its
+# scale's label while corvane-feed --live publishes the game's frame times, a style's colour
+# thresholds, the show flag, the foreground rule, and
 # the exit after the game has gone, with the decoded log in <host folder>\log.
 #   overlay_test.sh <release package zip> <corvane-demo-game.exe> <keys dir>
 #                   <window_probe.exe> <the package's version>
@@ -91,11 +92,19 @@ graph_shown() {
     [ "$(probe count "$(graph_band)" "$text_rgb" 40)" -ge 100 ]
 }
 graph_gone() { find_box 100 && within "$box_h" $((horizontal_height - 2)) $((horizontal_height + 2)); }
+# The style colours the CPU's figure red from 0% on (so always): red shows in the line of text.
 stop_feed
 start_feed --live --interval 250 --game-id "$game_id" --fps-file "$(winpath "$work/fps.txt")" \
-  --ipc "$main_ipc" --style "{\"alpha\": 100, \"font-size\": 14, \"font-color\": \"#$text_rgb_hex\"}"
+  --ipc "$main_ipc" --style "{\"alpha\": 100, \"font-size\": 14, \"font-color\": \"#$text_rgb_hex\", \"colors\": {\"cpu\": {\"values\": [0], \"colors\": [\"#ffffff\", \"#ff4040\"]}}}"
 wait_for "frame times published: the graph shows below the text" 10 graph_shown
 echo "     (box ${box_w}x$box_h, one line of text $horizontal_height high)"
+# The scale's label (11 px at 14 px text) in the graph's top-left corner, in the text's colour.
+label_pixels=$(probe count "$((box_x + 8)),$((box_y + horizontal_height)),36,13" "$text_rgb" 60)
+check "the graph's label shows in its top-left corner ($label_pixels pixels)" yes \
+  "$([ "$label_pixels" -ge 10 ] && echo yes)"
+red_pixels=$(probe count "$box_x,$box_y,$box_w,$horizontal_height" 255,64,64 40)
+check "colour thresholds: the CPU's figure in red ($red_pixels pixels)" yes \
+  "$([ "$red_pixels" -ge 15 ] && echo yes)"
 stop_feed
 start_feed --json-file "$(winpath "$doc")" --interval 250 --ipc "$main_ipc"
 wait_for "no frame times published: the graph is gone" 10 graph_gone

@@ -31,8 +31,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& low : {snapshot.fps_low1, snapshot.fps_low01}) {
     if (low && !(*low >= 0.0 && *low <= corvane::kHighestFrameRate)) __builtin_trap();
   }
+  if (snapshot.fps_target_ms && !(*snapshot.fps_target_ms >= corvane::kShortestTargetMs &&
+                                  *snapshot.fps_target_ms <= corvane::kLongestTargetMs)) {
+    __builtin_trap();
+  }
+  // Colour thresholds kept are usable: ascending values, one colour more, or none at all.
+  for (const corvane::ColorThresholds& row : style.colors) {
+    if (!row.empty() && row.colors.size() != row.values.size() + 1) __builtin_trap();
+    if (row.values.size() > corvane::kMaxColorThresholds) __builtin_trap();
+    for (size_t i = 1; i < row.values.size(); ++i) {
+      if (!(row.values[i] > row.values[i - 1])) __builtin_trap();
+    }
+  }
   for (const corvane::DroppedKey& key : dropped) {
-    if ((key.key.rfind("fps[", 0) != 0 && key.key != "seq") || key.reason.empty()) __builtin_trap();
+    const bool pacing = key.key.rfind("fps[", 0) == 0;
+    const bool colours = key.key.rfind("ui_style.colors", 0) == 0;
+    if ((!pacing && !colours && key.key != "seq") || key.reason.empty()) __builtin_trap();
   }
   // The heartbeat is kept only as a number's JSON text.
   if (snapshot.seq &&

@@ -83,11 +83,12 @@ class FakeOverlayPlatform final : public OverlayPlatform {
   }
   void MarkOverlayDirty() override { Note("MarkDirty"); }
   void RenderOverlay(std::span<const TextSegment> segments, const FrameGraph& graph, int x, int y,
-                     uint8_t alpha) override {
+                     uint8_t alpha, int least_width) override {
     Note("Render " + std::to_string(x) + "," + std::to_string(y) + " alpha " +
          std::to_string(alpha));
     rendered.assign(segments.begin(), segments.end());
     rendered_graph = graph;
+    rendered_least_width = least_width;
   }
 
   TextBox EstimateTextBox(std::span<const TextSegment> segments, int pixel_size) override {
@@ -164,6 +165,7 @@ class FakeOverlayPlatform final : public OverlayPlatform {
   TextBox estimate{1, 1, 300, 40, {}};
   std::vector<TextSegment> rendered;
   FrameGraph rendered_graph;
+  int rendered_least_width = 0;
   std::vector<TextSegment> estimated;
 
   bool enabled = true;

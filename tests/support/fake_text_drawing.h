@@ -62,14 +62,35 @@ class FakePainter final : public TextPainter {
   void FillGraph(std::span<const GraphPoint> outline, uint32_t argb) override {
     graphs.push_back({std::vector<GraphPoint>(outline.begin(), outline.end()), argb});
   }
+  void FillRects(std::span<const GraphRect> rects, uint32_t argb) override {
+    lines.push_back({std::vector<GraphRect>(rects.begin(), rects.end()), argb});
+  }
+  // A label measures 6 pixels a unit.
+  float DrawGraphLabel(std::u16string_view text, float x, float y, int pixel_size,
+                       uint32_t argb) override {
+    labels.push_back({std::u16string(text), x, y, argb, pixel_size});
+    return 6.0f * static_cast<float>(text.size());
+  }
 
   struct Graph {
     std::vector<GraphPoint> outline;
     uint32_t argb;
   };
+  struct Lines {
+    std::vector<GraphRect> rects;
+    uint32_t argb;
+  };
+  struct Label {
+    std::u16string text;
+    float x, y;
+    uint32_t argb;
+    int pixel_size;
+  };
   std::vector<Fill> fills;
   std::vector<Run> runs;
   std::vector<Graph> graphs;
+  std::vector<Lines> lines;
+  std::vector<Label> labels;
 
  private:
   RunWidths widths_;
@@ -82,9 +103,10 @@ class FakeSurface final : public RenderSurface {
   };
 
   std::optional<BitmapSize> Paint(std::span<const TextSegment> segments, const FrameGraph& graph,
-                                  uint8_t alpha) override {
+                                  uint8_t alpha, int least_width) override {
     ++paints;
     painted_alpha = alpha;
+    painted_least_width = least_width;
     painted_graph = graph.frame_ms;
     painted_texts.clear();
     for (const TextSegment& s : segments) painted_texts.push_back(s.text);
@@ -100,6 +122,7 @@ class FakeSurface final : public RenderSurface {
   bool fail_paint = false;
   int paints = 0;
   uint8_t painted_alpha = 0;
+  int painted_least_width = 0;
   std::vector<std::u16string> painted_texts;
   std::vector<double> painted_graph;
   std::vector<Presented> presented;

@@ -134,9 +134,52 @@ else
   check "png with a graph: 2.5 em high, under the text after a quarter em" "[40, $((plain_height + 4 + 40))]" \
     "$(q '[d["graph"]["area"]["height"], d["png"]["height"]]')"
   width=$(q 'd["png"]["width"]')
-  bars=$(python3 "$here/../e2e/screen_probe.py" count "$png" "8,$plain_height,$((width - 16)),40" 0,255,128 40)
-  check "png with a graph: bars in the text's colour fill about half the graph" yes \
-    "$([ "$bars" -ge $(((width - 16) * 15)) ] && [ "$bars" -le $(((width - 16) * 30)) ] && echo yes)"
+  check "png with a graph: its label" '"40 ms"' "$(q 'd["graph"]["label"]')"
+  # The label in the graph's top-left corner (12 px at 16 px text), in the text's colour; the
+  # bars right of it: faint bodies (the text's colour at 0x60 over the box at 80%) about half
+  # the graph high, under a line of the text's colour along their tops.
+  probe() { python3 "$here/../e2e/screen_probe.py" count "$png" "$@"; }
+  graph_y=$plain_height  # the gap under the text takes the place of its bottom margin
+  label=$(probe "8,$graph_y,36,14" 0,255,128 60)
+  check "png with a graph: the label's glyphs in the text's colour ($label pixels)" yes \
+    "$([ "$label" -ge 15 ] && echo yes)"
+  bars_x=60 bars_w=$((width - 8 - 60))
+  line=$(probe "$bars_x,$graph_y,$bars_w,40" 0,255,128 40)
+  check "png with a graph: a line along the bars' tops, not a slab ($line pixels)" yes \
+    "$([ "$line" -ge "$bars_w" ] && [ "$line" -le $((bars_w * 4)) ] && echo yes)"
+  bodies=$(probe "$bars_x,$graph_y,$bars_w,40" 20,130,78 16)
+  check "png with a graph: faint bodies fill about half the graph ($bodies pixels)" yes \
+    "$([ "$bodies" -ge $((bars_w * 12)) ] && [ "$bodies" -le $((bars_w * 26)) ] && echo yes)"
+  # A target of 10 ms: the scale is 20 ms, and a grey line marks the target half-way up.
+  sed 's/"low1": 41,/"low1": 41, "target_ms": 10,/' "$work/pacing.json" >"$work/target.json"
+  run "$inspect" --json-file "$(p "$work/target.json")" --game-id 12345 --dpi 96 --png "$(p "$png")" >/dev/null
+  check "png with a target: scale, label and target" '[20.0, "20 ms", 10.0]' \
+    "$(q '[d["graph"]["scale_ms"], d["graph"]["label"], d["graph"]["target_ms"]]')"
+  target=$(probe "$bars_x,$((graph_y + 19)),$bars_w,3" 128,128,128 12)
+  check "png with a target: the grey line across the bars ($target pixels)" yes \
+    "$([ "$target" -ge $((bars_w / 2)) ] && echo yes)"
+  # Colour thresholds: the CPU's 23.5% above 10 in red, the frame rate of 60 below 100 in
+  # yellow; without them, neither colour anywhere.
+  red=255,64,64 yellow=255,208,64
+  python3 - "$work/doc.json" "$work/colours.json" <<'COLOURS'
+import json, sys
+document = json.load(open(sys.argv[1]))
+style = json.loads(document["ui_style"])
+style["colors"] = {"cpu": {"values": [10], "colors": ["#ffffff", "#ff4040"]},
+                   "fps": {"values": [100], "colors": ["#ffd040", "#ffffff"]}}
+document["ui_style"] = json.dumps(style)
+json.dump(document, open(sys.argv[2], "w"))
+COLOURS
+  check "png with colours: exit code" 0 \
+    "$(run "$inspect" --json-file "$(p "$work/colours.json")" --game-id 12345 --dpi 96 --png "$(p "$png")")"
+  check "png with colours: the figures' runs" '[[4247807, "60"], [4210943, "23.5%"]]' \
+    "$(q '[[s["color"], s["text"]] for s in d["segments"] if s["text"] in ("60", "23.5%")]')"
+  check "png with colours: the CPU's figure in red, the frame rate in yellow" yes \
+    "$([ "$(probe "0,0,$width,$plain_height" $red 40)" -ge 20 ] &&
+       [ "$(probe "0,0,$width,$plain_height" $yellow 40)" -ge 15 ] && echo yes)"
+  run "$inspect" --json-file "$doc" --game-id 12345 --dpi 96 --png "$(p "$png")" >/dev/null
+  check "png without colours: neither colour" "0 0" \
+    "$(probe "0,0,$width,$plain_height" $red 40) $(probe "0,0,$width,$plain_height" $yellow 40)"
 
   check "no block: exit code" 1 "$(run "$inspect" --name "$name-missing")"
   check "no block: read" '[false, false, "GDI+"]' "$(q '[d["read"], d["enabled"], d["box"]["measured_by"]]')"

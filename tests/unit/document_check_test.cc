@@ -124,6 +124,14 @@ TEST_F(DocumentCheckTest, EveryListedGameAndDriveAndOneOfEachUnlisted) {
   EXPECT_TRUE(CheckOverlayReading(R"({"fps": [{"game_id": 2, "cur": 1, "low1": 41, "low01": 0,
                                               "frame_ms": [0, 60000]}]})")
                   .whole);
+  // A malformed row of the style's colours, which every overlay reads and leaves out.
+  check = CheckOverlayReading(
+      R"({"ui_style": "{\"colors\": {\"fps\": {\"values\": [30], \"colors\": [\"#ff0000\"]}}}"})");
+  EXPECT_FALSE(check.whole);
+  EXPECT_EQ(DescribeCheck(check),
+            "not read whole: the overlay of a game not listed on a drive not listed leaves out "
+            "\"ui_style.colors.fps.colors\" (and reads the rest): needs one colour more than the "
+            "1 values, not 1");
 
   check = CheckOverlayReading("[1, 2]");
   EXPECT_TRUE(DescribeCheck(check).find("stops at the top level (it is not an object)") !=

@@ -136,10 +136,72 @@ TEST(FrameRowsTest, LowsFollowTheFrameRateWithTheirLabels) {
   EXPECT_EQ(Values(s)[0], u"--");
 }
 
-TEST(FrameGraphTest, ScaleIsTwiceTheMedianOrTheLongestFrame) {
-  EXPECT_EQ(FrameGraphScale(std::vector<double>{16, 17, 16, 18}), 33.0);  // 2 x 16.5
-  EXPECT_EQ(FrameGraphScale(std::vector<double>{17, 16, 100}), 100.0);    // a spike
-  EXPECT_EQ(FrameGraphScale(std::vector<double>{0, 0}), kSmallestGraphScaleMs);
+// 200 frames of a steady 60 fps game, with a little jitter.
+std::vector<double> SteadyFrames(size_t count = 200, double ms = 16.7) {
+  std::vector<double> frames;
+  for (size_t i = 0; i < count; ++i) frames.push_back(ms + 0.3 * static_cast<double>(i % 5) - 0.6);
+  return frames;
+}
+
+TEST(FrameGraphTest, ScaleIsTwiceTheMedianRoundedUpToAStep) {
+  EXPECT_EQ(FrameGraphScale(std::vector<double>{16, 17, 16, 18}, std::nullopt), 40.0);  // 33
+  EXPECT_EQ(FrameGraphScale(std::vector<double>{6.9, 7.0, 6.8}, std::nullopt), 15.0);   // 13.8
+  EXPECT_EQ(FrameGraphScale(std::vector<double>{0, 0}, std::nullopt), kSmallestGraphScaleMs);
+  EXPECT_EQ(FrameGraphScale(std::vector<double>{30000, 60000}, std::nullopt), 100000.0);
+  EXPECT_EQ(GraphScaleStepAtLeast(40.0), 40.0);  // a step is its own
+  EXPECT_EQ(GraphScaleStepAtLeast(40.01), 50.0);
+  EXPECT_EQ(GraphScaleStepAtLeast(1.1), 1.2);
+  EXPECT_EQ(GraphScaleStepAtLeast(250.5), 300.0);
+
+  // Spikes, up to 1% of the frames, change nothing: each is drawn clipped at the top.
+  for (size_t count : {200u, 240u}) {
+    std::vector<double> frames = SteadyFrames(count);
+    const double steady = FrameGraphScale(frames, std::nullopt);
+    EXPECT_EQ(steady, 40.0);
+    frames[count / 3] = 120.0;
+    frames[count - 1] = 250.0;
+    EXPECT_EQ(FrameGraphScale(frames, std::nullopt), steady) << count;
+  }
+
+  // A median that wavers about a step's edge: up at once, down only well below the edge.
+  const std::vector<double> above(200, 20.2);       // 40.4: 50
+  const std::vector<double> just_below(200, 19.5);  // 39: within 90% of 40, so 50 stays
+  const std::vector<double> well_below(200, 17.5);  // 35: 40
+  EXPECT_EQ(FrameGraphScale(above, std::nullopt, 40.0), 50.0);
+  EXPECT_EQ(FrameGraphScale(just_below, std::nullopt, 50.0), 50.0);
+  EXPECT_EQ(FrameGraphScale(well_below, std::nullopt, 50.0), 40.0);
+  EXPECT_EQ(FrameGraphScale(just_below, std::nullopt), 40.0);        // new: no step to keep
+  EXPECT_EQ(FrameGraphScale(well_below, std::nullopt, 80.0), 40.0);  // more than one step down
+  FrameGraph graph;
+  for (const auto* frames : {&above, &just_below, &above, &just_below}) {
+    MakeFrameGraph(*frames, std::nullopt, 0, graph);
+    EXPECT_EQ(graph.scale_ms, 50.0);
+    EXPECT_EQ(graph.label, u"50 ms");
+  }
+  MakeFrameGraph(well_below, std::nullopt, 0, graph);
+  EXPECT_EQ(graph.label, u"40 ms");
+
+  // With a target: exactly twice it, whatever the frames.
+  EXPECT_EQ(FrameGraphScale(SteadyFrames(), 16.0), 32.0);
+  EXPECT_EQ(FrameGraphScale(above, 6.25, 50.0), 12.5);
+  MakeFrameGraph(SteadyFrames(), 1000.0 / 60.0, 0, graph);
+  EXPECT_DOUBLE_EQ(graph.scale_ms, 2000.0 / 60.0);
+  EXPECT_EQ(graph.target_ms, 1000.0 / 60.0);
+  EXPECT_EQ(graph.label, u"33 ms");
+  MakeFrameGraph(just_below, std::nullopt, 0, graph);  // the target gone: no step to keep
+  EXPECT_EQ(graph.scale_ms, 40.0);
+  EXPECT_EQ(graph.target_ms, std::nullopt);
+}
+
+TEST(FrameGraphTest, LabelTellsTheScaleInMilliseconds) {
+  EXPECT_EQ(GraphScaleLabel(40.0), u"40 ms");
+  EXPECT_EQ(GraphScaleLabel(1.0), u"1 ms");
+  EXPECT_EQ(GraphScaleLabel(1.5), u"1.5 ms");
+  EXPECT_EQ(GraphScaleLabel(2000.0 / 60.0), u"33 ms");
+  EXPECT_EQ(GraphScaleLabel(100000.0), u"100000 ms");
+  FrameGraph graph;
+  MakeFrameGraph(std::vector<double>{16.0}, std::nullopt, 0, graph);  // no graph: no label
+  EXPECT_EQ(graph.label, u"");
 }
 
 TEST(FrameGraphTest, ComposedOnlyForThisGamesFrameTimes) {
@@ -163,7 +225,8 @@ TEST(FrameGraphTest, ComposedOnlyForThisGamesFrameTimes) {
   ComposeFrame(s, style, frame);
   ASSERT_TRUE(frame.graph.shown());
   EXPECT_EQ(frame.graph.frame_ms, s.frame_ms);
-  EXPECT_EQ(frame.graph.scale_ms, 40.0);
+  EXPECT_EQ(frame.graph.scale_ms, 40.0);  // twice 17
+  EXPECT_EQ(frame.graph.target_ms, std::nullopt);
   EXPECT_EQ(frame.graph.color, 0x332211u);  // the text's colour
   EXPECT_NE(frame.hash, text_hash);         // the box is taller: estimated again
   EXPECT_EQ(Texts(frame.segments), Texts([&] {
@@ -171,6 +234,11 @@ TEST(FrameGraphTest, ComposedOnlyForThisGamesFrameTimes) {
               ComposeFrame(FormatRows(s), style, plain);
               return plain.segments;
             }()));
+
+  s.fps_target_ms = 25.0;
+  ComposeFrame(s, style, frame);
+  EXPECT_EQ(frame.graph.scale_ms, 50.0);
+  EXPECT_EQ(frame.graph.target_ms, 25.0);
 
   // The last read found no entry for this game, or the figures are stale: no graph.
   s.fps_valid = false;
@@ -210,6 +278,125 @@ TEST(FrameSegmentsTest, FourteenRunsWithGreySeparators) {
   for (size_t i = 0; i < segments.size(); ++i) {
     EXPECT_EQ(segments[i].color, i % 3 == 2 ? 0x808080u : 0x332211u) << i;
   }
+}
+
+// The text's runs of one row, as (text, colour) pairs: the label's run left out.
+std::vector<std::pair<std::u16string, uint32_t>> RowRuns(const std::vector<TextSegment>& segments,
+                                                         std::u16string_view label) {
+  std::vector<std::pair<std::u16string, uint32_t>> runs;
+  bool in_row = false;
+  for (const TextSegment& s : segments) {
+    if (s.color == kSeparatorColorref) in_row = false;
+    if (in_row) runs.emplace_back(s.text, s.color);
+    if (s.text.starts_with(label) && s.text.size() == label.size() + 1) in_row = true;
+  }
+  return runs;
+}
+
+ColorThresholds Thresholds(std::vector<double> values, std::vector<uint32_t> colors) {
+  return {std::move(values), std::move(colors)};
+}
+
+TEST(FrameSegmentsTest, EachRowsFiguresTakeTheColourOfTheirRange) {
+  constexpr uint32_t kRed = 0xFF0000, kYellow = 0xFFFF00, kGreen = 0x00FF00;
+  constexpr uint32_t kRedRef = 0x0000FF, kYellowRef = 0x00FFFF, kGreenRef = 0x00FF00;
+  constexpr uint32_t kText = 0x332211;  // the style's 0x112233 as a COLORREF
+  UiStyle style;
+  style.font_color = 0x112233;
+  // Frame rates below 30 red, 30 to below 60 yellow, from 60 green; loads the other way.
+  style.colors[0] = Thresholds({30, 60}, {kRed, kYellow, kGreen});
+  for (size_t row = 1; row < kColorRowCount; ++row) {
+    style.colors[row] = Thresholds({50, 90}, {kGreen, kYellow, kRed});
+  }
+  PerfSnapshot s;
+  s.fps_valid = true;
+  s.fps_cur = 59.6;  // shows, and counts, as 60
+  s.fps_low1 = 41;
+  s.fps_low01 = 29.4;
+  s.gpu_valid = true;
+  s.gpu = 90.0;
+  s.gpu_mem_total = 8 * kGiB;
+  s.cpu = 49.96;  // shows as 50.0
+  s.mem_total = 1024;
+  s.mem_free = 512;  // half used
+  s.disk_valid = true;
+  s.disk_used = 12;
+  std::vector<TextSegment> segments;
+  BuildSegments(FormatRows(s), style, segments);
+  using Runs = std::vector<std::pair<std::u16string, uint32_t>>;
+  // The frame rate and each low in runs of their own; the lows' labels in the text's colour.
+  EXPECT_EQ(RowRuns(segments, u"FPS"), (Runs{{u"60", kGreenRef},
+                                             {u" 1% ", kText},
+                                             {u"41", kYellowRef},
+                                             {u" 0.1% ", kText},
+                                             {u"29", kRedRef}}));
+  EXPECT_EQ(RowRuns(segments, u"GPU"), (Runs{{u"90.0% 0.0/8.0GB", kRedRef}}));
+  EXPECT_EQ(RowRuns(segments, u"CPU"), (Runs{{u"50.0%", kYellowRef}}));
+  EXPECT_EQ(RowRuns(segments, u"RAM"), (Runs{{u"0.5/1.0GB", kYellowRef}}));  // 50% used
+  EXPECT_EQ(RowRuns(segments, u"IO"), (Runs{{u"12.0%", kGreenRef}}));
+  // Labels and separators keep their colours.
+  EXPECT_EQ(segments[0].text, u"FPS ");
+  EXPECT_EQ(segments[0].color, kText);
+  EXPECT_EQ(segments[6].color, kSeparatorColorref);
+
+  // Fallbacks keep the text's colour; so does a row without thresholds.
+  s.gpu_valid = false;
+  s.mem_total = 0;
+  s.disk_used = 1e300;  // too long for its row
+  style.colors[2] = {};
+  BuildSegments(FormatRows(s), style, segments);
+  EXPECT_EQ(RowRuns(segments, u"IO"), (Runs{{u"--%", kText}}));
+  EXPECT_EQ(RowRuns(segments, u"GPU"), (Runs{{u"--%", kText}}));
+  EXPECT_EQ(RowRuns(segments, u"CPU"), (Runs{{u"50.0%", kText}}));
+  EXPECT_EQ(RowRuns(segments, u"RAM"), (Runs{{u"--/--GB", kText}}));
+  BuildSegments(FallbackRows(), style, segments);
+  EXPECT_EQ(RowRuns(segments, u"FPS"), (Runs{{u"--", kText}}));
+
+  // Without colours every row is one run in the text's colour, the lows in the frame rate's.
+  const UiStyle plain;
+  s.gpu_valid = true;
+  s.disk_used = 12;
+  BuildSegments(FormatRows(s), plain, segments);
+  EXPECT_EQ(segments.size(), kSegmentCount);
+  EXPECT_EQ(RowRuns(segments, u"FPS"), (Runs{{u"60 1% 41 0.1% 29", 0xFFFFFF}}));
+  for (const TextSegment& segment : segments) {
+    EXPECT_EQ(segment.color, segment.text == u" | " ? kSeparatorColorref : 0xFFFFFFu);
+  }
+}
+
+TEST(FrameSegmentsTest, ThresholdsAtTheirEdges) {
+  const ColorThresholds t = Thresholds({30, 60}, {1, 2, 3});
+  EXPECT_EQ(t.ColorOf(-5), 1u);
+  EXPECT_EQ(t.ColorOf(29.99), 1u);
+  EXPECT_EQ(t.ColorOf(30), 2u);  // from a value on, the next colour
+  EXPECT_EQ(t.ColorOf(59.9), 2u);
+  EXPECT_EQ(t.ColorOf(60), 3u);
+  EXPECT_EQ(t.ColorOf(1e300), 3u);
+  EXPECT_EQ(Thresholds({}, {7}).ColorOf(12), 7u);  // one colour for every figure
+}
+
+// A horizontal box over figures that gain and lose a digit every second.
+TEST(SteadyBoxWidthTest, WidensAtOnceAndNarrowsOnlyAfterSeconds) {
+  SteadyBoxWidth steady;
+  uint32_t now = 0xFFFFF000u;  // the tick count wraps on the way
+  EXPECT_EQ(steady.Take(479, 1, now), 479);
+  EXPECT_EQ(steady.Take(507, 1, now += 1000), 507);  // wider: at once
+  for (int second = 0; second < 10; ++second) {      // 479 and 507 by turns: stays
+    EXPECT_EQ(steady.Take(second % 2 ? 507 : 479, 1, now += 1000), 507) << second;
+  }
+  // Narrower for good: after three seconds, to the widest it needed meanwhile.
+  EXPECT_EQ(steady.Take(470, 1, now += 1000), 507);
+  EXPECT_EQ(steady.Take(490, 1, now += 8), 507);
+  EXPECT_EQ(steady.Take(479, 1, now += 2000), 507);
+  EXPECT_EQ(steady.Take(479, 1, now += 992), 490);
+  EXPECT_EQ(steady.Take(479, 1, now += 1), 490);  // narrower than 490: a new spell
+  EXPECT_EQ(steady.Take(479, 1, now += 2999), 490);
+  EXPECT_EQ(steady.Take(479, 1, now += 1), 479);
+  // A new style or font size: its width at once, narrower too.
+  EXPECT_EQ(steady.Take(507, 1, now += 1000), 507);
+  EXPECT_EQ(steady.Take(400, 2, now += 8), 400);
+  steady.Reset();  // the vertical layout: nothing held
+  EXPECT_EQ(steady.Take(300, 2, now += 8), 300);
 }
 
 TEST(FrameSegmentsTest, OnlyExactlyVerBreaksLines) {

@@ -250,11 +250,12 @@ TEST(InspectReportTest, ShowsTheRecordsTheRowsAndThePlace) {
   const Json& snapshot = report["snapshot"];
   std::vector<std::string> keys;
   for (const auto& item : snapshot.items()) keys.push_back(item.key());
-  EXPECT_EQ(keys, (std::vector<std::string>{"fps_game_id", "fps_cur", "fps_min", "fps_max",
-                                            "fps_valid", "fps_low1", "fps_low01", "frame_ms_count",
-                                            "cpu", "gpu_name", "gpu", "gpu_mem_used",
-                                            "gpu_mem_total", "gpu_valid", "mem_free", "mem_total",
-                                            "disk_name", "disk_used", "disk_valid"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{
+                "fps_game_id", "fps_cur",   "fps_min",        "fps_max",       "fps_valid",
+                "fps_low1",    "fps_low01", "frame_ms_count", "fps_target_ms", "cpu",
+                "gpu_name",    "gpu",       "gpu_mem_used",   "gpu_mem_total", "gpu_valid",
+                "mem_free",    "mem_total", "disk_name",      "disk_used",     "disk_valid"}));
   EXPECT_TRUE(snapshot["fps_low1"].is_null());
   EXPECT_EQ(snapshot["frame_ms_count"], 0u);
   EXPECT_EQ(snapshot["fps_game_id"], 12345u);
@@ -325,8 +326,10 @@ TEST(InspectReportTest, FramePacingShowsTheLowsAndTheGraphUnderTheText) {
     ASSERT_TRUE(report.contains("graph"));
     const Json& graph = report["graph"];
     EXPECT_EQ(graph["samples"], Json::parse("[16.5, 17, 33]"));  // newest last
-    EXPECT_EQ(graph["scale_ms"], 34.0);                          // twice the median
-    EXPECT_EQ(graph["color"], 8453888);                          // the text's, 0x80FF00
+    EXPECT_EQ(graph["scale_ms"], 40.0);  // twice the median, rounded up to a step
+    EXPECT_EQ(graph["label"], "40 ms");
+    EXPECT_FALSE(graph.contains("target_ms"));
+    EXPECT_EQ(graph["color"], 8453888);  // the text's, 0x80FF00
     // Under the line of text, as wide as it, sized from the font at this DPI (16 px at 96,
     // 24 px at 144), and the box holds it.
     const int px = 16 * dpi / 96;
@@ -339,6 +342,37 @@ TEST(InspectReportTest, FramePacingShowsTheLowsAndTheGraphUnderTheText) {
     EXPECT_EQ(report["box"]["height"], area["y"].get<int>() + area["height"].get<int>() + 4);
     EXPECT_EQ(report["position"]["x"], (1920 - frame.box.width) / 2);
   }
+
+  // A target, and colours for the frame rate: the frame rate and each low are runs of their
+  // own, each in the colour of its range; the lows' labels keep the text's colour.
+  document.replace(document.find(R"("low1")"), 6, R"("target_ms": 8, "low1")");
+  document.replace(document.find(R"(\"font-color\")"), 14,
+                   R"(\"colors\": {\"fps\": {\"values\": [40, 60], \"colors\": )"
+                   R"([\"#ff0000\", \"#ffff00\", \"#00ff00\"]}}, \"font-color\")");
+  ReadOutcome outcome;
+  outcome.read =
+      corvane::ParseJson(document, setting.game_id, setting.drive, outcome.snapshot, outcome.style);
+  ASSERT_TRUE(outcome.read);
+  CountingEstimator estimator;
+  const Json report =
+      BuildReport(outcome, setting, Inspect(outcome.snapshot, outcome.style, setting, estimator));
+  EXPECT_EQ(report["snapshot"]["fps_target_ms"], 8.0);
+  EXPECT_EQ(report["graph"]["scale_ms"], 16.0);
+  EXPECT_EQ(report["graph"]["label"], "16 ms");
+  EXPECT_EQ(report["graph"]["target_ms"], 8.0);
+  EXPECT_EQ(
+      report["style"]["colors"]["fps"],
+      Json::parse(R"({"values": [40.0, 60.0], "colors": ["#FF0000", "#FFFF00", "#00FF00"]})"));
+  EXPECT_EQ(report["rows"][0]["value"], "60 1% 41 0.1% 30");
+  const Json& segments = report["segments"];
+  std::vector<std::pair<std::string, uint32_t>> fps_runs;
+  for (size_t i = 1; i < 6; ++i) fps_runs.emplace_back(segments[i]["text"], segments[i]["color"]);
+  EXPECT_EQ(fps_runs, (std::vector<std::pair<std::string, uint32_t>>{{"60", 0x00FF00},
+                                                                     {" 1% ", 0x80FF00},
+                                                                     {"41", 0x00FFFF},
+                                                                     {" 0.1% ", 0x80FF00},
+                                                                     {"30", 0x0000FF}}));
+  EXPECT_EQ(segments[6]["text"], " | ");
 }
 
 TEST(InspectReportTest, HeaderValuesAndTextsThatAreNotPlainJson) {

@@ -396,6 +396,46 @@ TEST_F(OverlayAppTest, FramePacingKeysAddLowsAndAGraphAndWithoutThemNothingChang
   EXPECT_EQ(app_.layout_height(), 40);
 }
 
+// A figure that gains and loses a digit every second does not move a horizontal box: it is
+// placed and painted at the widest the text needed lately, and narrows after three seconds.
+TEST_F(OverlayAppTest, HorizontalBoxKeepsItsWidthWhileAFigureGainsAndLosesADigit) {
+  PerfSnapshot figures;
+  UiStyle published;
+  platform_.on_read = [&](PerfSnapshot& s, UiStyle& style) {
+    s = figures;
+    style = published;
+  };
+  Start();
+  const auto refresh = [&](double cpu, int text_width) {
+    figures.cpu = cpu;
+    platform_.estimate.width = text_width;
+    platform_.tick += kRefreshIntervalMs;
+    app_.UpdateFrame();
+    return platform_.rendered_least_width;
+  };
+  const auto placed_at = [&](int width) {
+    return "Render " + std::to_string((1920 - width) / 2) + ",10 alpha 0";
+  };
+  EXPECT_EQ(refresh(9.5, 479), 479);
+  EXPECT_EQ(refresh(10.5, 507), 507);  // wider: at once
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(refresh(i % 2 ? 10.5 : 9.5, i % 2 ? 507 : 479), 507) << i;
+  EXPECT_THAT(platform_.Take(), ::testing::Contains(placed_at(507)));
+  EXPECT_EQ(refresh(9.4, 479), 507);
+  EXPECT_EQ(refresh(9.3, 479), 507);
+  EXPECT_EQ(refresh(9.2, 479), 507);
+  EXPECT_EQ(refresh(9.1, 479), 479);  // three seconds narrower
+  EXPECT_THAT(platform_.Take(), ::testing::Contains(placed_at(479)));
+
+  // A new font size takes the text's width at once, narrower too.
+  EXPECT_EQ(refresh(10.5, 507), 507);
+  published.font_size = 20;
+  EXPECT_EQ(refresh(9.5, 400), 400);
+  // The vertical layout's box follows its text, as it always did.
+  published.direction = "ver";
+  EXPECT_EQ(refresh(10.5, 200), 0);
+  EXPECT_THAT(platform_.Take(), ::testing::Contains(placed_at(200)));
+}
+
 TEST_F(OverlayAppTest, MovedGameWindowMovesTheBoxAndAGoneOneStopsTheFrame) {
   Start();
   app_.UpdateFrame();

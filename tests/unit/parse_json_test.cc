@@ -216,6 +216,12 @@ TEST_F(ParseJsonTest, FramePacingKeys) {
   ASSERT_EQ(snapshot.frame_ms.size(), corvane::kMaxFrameTimes);
   EXPECT_EQ(snapshot.frame_ms.front(), 60.5);  // the oldest 60 are left out
   EXPECT_EQ(snapshot.frame_ms.back(), 299.5);
+  EXPECT_EQ(snapshot.fps_target_ms, std::nullopt);
+  for (const double target : {0.5, 16.7, 1000.0}) {  // the range's ends are taken
+    ASSERT_TRUE(Parse(R"({"fps": [{"game_id": 12345, "cur": 60, "target_ms": )" +
+                      std::to_string(target) + "}]}"));
+    EXPECT_EQ(snapshot.fps_target_ms, target);
+  }
 
   // A host that stops publishing them: gone at the next read. Another game's entry, even with
   // bad keys, is not read.
@@ -245,6 +251,12 @@ TEST_F(ParseJsonTest, BadFramePacingKeyCostsOnlyItself) {
       {R"("low1": 41, "low01": 30, "frame_ms": [16, -0.5])", "fps[0].frame_ms[1]", true, false},
       {R"("low1": 41, "low01": 30, "frame_ms": [1e300, 16])", "fps[0].frame_ms[0]", true, false},
       {R"("low1": 41, "low01": 30, "frame_ms": [16, [17]])", "fps[0].frame_ms[1]", true, false},
+      {R"("low1": 41, "low01": 30, "frame_ms": [16, 17], "target_ms": 0.4)", "fps[0].target_ms",
+       true, true},
+      {R"("low1": 41, "low01": 30, "frame_ms": [16, 17], "target_ms": 1000.5)", "fps[0].target_ms",
+       true, true},
+      {R"("low1": 41, "low01": 30, "frame_ms": [16, 17], "target_ms": "16.7")", "fps[0].target_ms",
+       true, true},
   };
   for (const Case& c : cases) {
     snapshot = PerfSnapshot{};
@@ -264,6 +276,7 @@ TEST_F(ParseJsonTest, BadFramePacingKeyCostsOnlyItself) {
     EXPECT_EQ(snapshot.fps_low1.has_value() && snapshot.fps_low01.has_value(), c.lows) << c.keys;
     EXPECT_EQ(snapshot.fps_low1.has_value() || snapshot.fps_low01.has_value(), true) << c.keys;
     EXPECT_EQ(snapshot.frame_ms.size(), c.frame_ms ? 2u : 0u) << c.keys;
+    EXPECT_EQ(snapshot.fps_target_ms, std::nullopt) << c.keys;
   }
   EXPECT_TRUE(logger.records.empty());
 
@@ -431,6 +444,86 @@ TEST_F(ParseJsonTest, FontColourForms) {
     ASSERT_TRUE(ParseStyle(std::string(R"({"font-color": ")") + colour + "\"}")) << colour;
     EXPECT_EQ(style.font_color, 0x00FF80u) << colour;
   }
+}
+
+// The style's colour thresholds by row; a malformed row costs only itself and is named.
+TEST_F(ParseJsonTest, StyleColourThresholds) {
+  std::vector<corvane::DroppedKey> dropped;
+  const auto parse_colors = [&](const std::string& colors) {
+    dropped.clear();
+    std::string escaped;
+    for (char c : R"({"font-size": 20, "colors": )" + colors + "}") {
+      if (c == '\n') c = ' ';
+      if (c == '"' || c == '\\') escaped += '\\';
+      escaped += c;
+    }
+    return ParseJson(R"({"cpu": 5, "ui_style": ")" + escaped + "\"}", 12345, "C:", snapshot, style,
+                     nullptr, &dropped);
+  };
+  ASSERT_TRUE(
+      parse_colors(R"({"fps": {"values": [30, 60], "colors": ["#ff0000", "ffff00", "#00FF00"]},
+                               "io": {"values": [], "colors": ["#123456"]}, "disk": 5})"));
+  EXPECT_TRUE(dropped.empty());
+  using corvane::ColorRow;
+  EXPECT_EQ(style.ColorsOf(ColorRow::kFps).values, (std::vector<double>{30, 60}));
+  EXPECT_EQ(style.ColorsOf(ColorRow::kFps).colors,
+            (std::vector<uint32_t>{0xFF0000, 0xFFFF00, 0x00FF00}));
+  EXPECT_EQ(style.ColorsOf(ColorRow::kIo).colors, std::vector<uint32_t>{0x123456});
+  EXPECT_TRUE(style.ColorsOf(ColorRow::kCpu).empty());
+
+  struct Case {
+    const char* entry;   // the "cpu" row's
+    const char* key;     // the value left out, after "ui_style.colors.cpu"
+    const char* reason;  // and why
+  };
+  const Case cases[] = {
+      {R"([1, 2])", "", "must be an object, not array"},
+      {R"({"colors": ["#000000"]})", ".values", "is missing"},
+      {R"({"values": 5, "colors": ["#000000"]})", ".values",
+       "must be an array of numbers, not number"},
+      {R"({"values": [1, 2, 3, 4, 5, 6, 7, 8, 9], "colors": []})", ".values",
+       "has 9 values; at most 8"},
+      {R"({"values": [1], "colors": "#000000"})", ".colors",
+       R"(must be an array of "#RRGGBB" texts, not string)"},
+      {R"({"values": [1]})", ".colors", "is missing"},
+      {R"({"values": [50, 50], "colors": ["#000000", "#111111", "#222222"]})", ".values[1]",
+       "must be above the value before it (50.0)"},
+      {R"({"values": [90, 50], "colors": ["#000000", "#111111", "#222222"]})", ".values[1]",
+       "must be above the value before it (90.0)"},
+      {R"({"values": [50, "90"], "colors": ["#000000", "#111111", "#222222"]})", ".values[1]",
+       "must be a number, not string"},
+      {R"({"values": [null], "colors": ["#000000", "#111111"]})", ".values[0]",
+       "must be a number, not null"},
+      {R"({"values": [50, 90], "colors": ["#000000", "#111111"]})", ".colors",
+       "needs one colour more than the 2 values, not 2"},
+      {R"({"values": [50], "colors": ["#000000", "red"]})", ".colors[1]",
+       R"(must be a "#RRGGBB" text, not "red")"},
+      {R"({"values": [50], "colors": ["#000000", 255]})", ".colors[1]",
+       R"(must be a "#RRGGBB" text, not 255)"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(
+        parse_colors(std::string(R"({"gpu": {"values": [90], "colors": ["#00ff00", "#ff0000"]},
+                                             "cpu": )") +
+                     c.entry + "}"))
+        << c.entry;
+    ASSERT_EQ(dropped.size(), 1u) << c.entry;
+    EXPECT_EQ(dropped[0].key, std::string("ui_style.colors.cpu") + c.key);
+    EXPECT_EQ(dropped[0].reason, c.reason);
+    EXPECT_TRUE(style.ColorsOf(ColorRow::kCpu).empty()) << c.entry;  // only this row is lost
+    EXPECT_EQ(style.ColorsOf(ColorRow::kGpu).colors, (std::vector<uint32_t>{0x00FF00, 0xFF0000}));
+    EXPECT_TRUE(style.ColorsOf(ColorRow::kFps).empty());  // rows not given have none
+    EXPECT_EQ(style.font_size, 20);
+    EXPECT_EQ(snapshot.cpu, 5.0);
+  }
+  ASSERT_TRUE(parse_colors(R"(["#ff0000"])"));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].key, "ui_style.colors");
+  EXPECT_EQ(dropped[0].reason, "must be an object, not array");
+  // A style without "colors" has none: every run in the text's colour.
+  ASSERT_TRUE(ParseStyle("{}"));
+  for (const corvane::ColorThresholds& row : style.colors) EXPECT_TRUE(row.empty());
+  EXPECT_TRUE(logger.records.empty());
 }
 
 TEST_F(ParseJsonTest, StyleTypeErrorsKeepWhatWasSet) {

@@ -142,5 +142,20 @@ TEST(RenderCacheTest, GraphShowsOnlyAtAPaint) {
   EXPECT_EQ(surface.painted_graph, graph.frame_ms);
 }
 
+// The box's least width, which the steady horizontal box changes between refreshes, repaints
+// like a new opacity; an unchanged one only moves the box.
+TEST(RenderCacheTest, NewLeastWidthRepaints) {
+  RenderCache cache;
+  FakeSurface surface;
+  cache.Render(kRuns, {}, 0, 0, 100, surface, 507);
+  EXPECT_EQ(surface.painted_least_width, 507);
+  cache.Render(kRuns, {}, 4, 0, 100, surface, 507);
+  EXPECT_EQ(surface.paints, 1);
+  cache.Render(kRuns, {}, 14, 0, 100, surface, 479);
+  EXPECT_EQ(surface.paints, 2);
+  EXPECT_EQ(surface.painted_least_width, 479);
+  EXPECT_EQ(surface.presented.back().x, 14);
+}
+
 }  // namespace
 }  // namespace corvane

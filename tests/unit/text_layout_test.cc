@@ -185,10 +185,12 @@ TEST(GraphAreaTest, UnderTheTextSizedFromTheFont) {
 
 TEST(GraphAreaTest, OutlineHasABarPerFrameNewestOnTheRight) {
   FrameGraph graph;
-  MakeFrameGraph(std::vector<double>{10, 20, 40}, 0x0000FF, graph);
+  MakeFrameGraph(std::vector<double>{10, 20, 40}, std::nullopt, 0x0000FF, graph);
   ASSERT_EQ(graph.scale_ms, 40.0);
+  std::vector<GraphBar> bars;
+  GraphBars(graph, GraphArea{8, 30, 300, 40}, bars);
   std::vector<GraphPoint> outline;
-  GraphOutline(graph, GraphArea{8, 30, 300, 40}, outline);
+  GraphOutline(bars, 70, outline);
   const std::vector<std::pair<float, float>> expected = {
       {8, 70}, {8, 60}, {108, 60}, {108, 50}, {208, 50}, {208, 30}, {308, 30}, {308, 70}};
   ASSERT_EQ(outline.size(), expected.size());
@@ -198,34 +200,101 @@ TEST(GraphAreaTest, OutlineHasABarPerFrameNewestOnTheRight) {
   }
   // A frame beyond the scale stops at the top.
   graph.scale_ms = 20;
-  GraphOutline(graph, GraphArea{8, 30, 300, 40}, outline);
-  EXPECT_FLOAT_EQ(outline[5].y, 30.0f);
+  GraphBars(graph, GraphArea{8, 30, 300, 40}, bars);
+  EXPECT_FLOAT_EQ(bars[2].top, 30.0f);
 
-  MakeFrameGraph(std::vector<double>{10}, 0, graph);  // too few frames
+  // The line along the tops, 2 pixels, inside the bars: a level piece on each bar and an
+  // upright one inside the higher of two neighbours; a bar of no height keeps its line.
+  graph.frame_ms = {10, 20, 0};
+  GraphBars(graph, GraphArea{8, 30, 300, 40}, bars);
+  std::vector<GraphRect> line;
+  GraphTopLine(bars, 70, 2, line);
+  const std::vector<std::vector<float>> rects = {
+      {8, 50, 100, 2}, {108, 30, 2, 22}, {108, 30, 100, 2}, {206, 30, 2, 40}, {208, 68, 100, 2}};
+  ASSERT_EQ(line.size(), rects.size());
+  for (size_t i = 0; i < rects.size(); ++i) {
+    EXPECT_EQ((std::vector<float>{line[i].x, line[i].y, line[i].width, line[i].height}), rects[i])
+        << i;
+  }
+
+  MakeFrameGraph(std::vector<double>{10}, std::nullopt, 0, graph);  // too few frames
   EXPECT_FALSE(graph.shown());
+}
+
+// More frames than pixel columns (the vertical layout at 12 px has 192): each column shows the
+// longest frame that falls in it, so a spike anywhere reaches the top of a whole column.
+TEST(GraphAreaTest, ASpikeAtAnyPositionIsDrawnWhenFramesOutnumberColumns) {
+  const GraphArea area{8, 100, 192, 30};
+  for (size_t frames : {200u, 240u}) {
+    for (size_t spike = 0; spike < frames; ++spike) {
+      FrameGraph graph;
+      graph.frame_ms.assign(frames, 16.7);
+      graph.frame_ms[spike] = 120.0;
+      graph.scale_ms = 40.0;
+      std::vector<GraphBar> bars;
+      GraphBars(graph, area, bars);
+      ASSERT_EQ(bars.size(), 192u);
+      size_t at_top = 0;
+      for (size_t c = 0; c < bars.size(); ++c) {
+        EXPECT_EQ(bars[c].left, static_cast<float>(8 + c));  // whole pixel columns
+        EXPECT_EQ(bars[c].right, static_cast<float>(9 + c));
+        if (bars[c].top == 100.0f) ++at_top;
+      }
+      EXPECT_EQ(at_top, 1u) << frames << " frames, spike at " << spike;
+    }
+  }
 }
 
 TEST(PaintTextBoxTest, GraphAfterTheTextInItsColourOnlyWhereThereIsRoom) {
   const auto segments = Segments({u"FPS ", u"60"});
   FrameGraph graph;
-  MakeFrameGraph(std::vector<double>{16, 32}, 0x000000FF, graph);
+  MakeFrameGraph(std::vector<double>{16, 32}, std::nullopt, 0x000000FF, graph);
   FakePainter painter(kWidths);
   const TextBox box = AddGraphArea(TextBox{20, 1, 62, 28, {}}, 14);
   PaintTextBox(segments, graph, box, 204, painter);
   EXPECT_EQ(painter.fills[0].height, box.height);  // the background holds the graph too
   EXPECT_EQ(painter.runs.size(), 2u);
+  // The label in the area's top-left corner, at three quarters of an em, in the text's colour.
+  ASSERT_EQ(painter.labels.size(), 1u);
+  EXPECT_EQ(painter.labels[0].text, u"50 ms");
+  EXPECT_EQ(painter.labels[0].x, static_cast<float>(box.graph.x));
+  EXPECT_EQ(painter.labels[0].y, static_cast<float>(box.graph.y));
+  EXPECT_EQ(painter.labels[0].pixel_size, 11);
+  EXPECT_EQ(painter.labels[0].argb, 0xFFFF0000u);
+  // The bars right of it (its 30 pixels and a gap of a quarter em): faint bodies under a
+  // full-strength line of one pixel along their tops.
   ASSERT_EQ(painter.graphs.size(), 1u);
-  EXPECT_EQ(painter.graphs[0].argb, 0xFFFF0000u);
+  EXPECT_EQ(painter.graphs[0].argb, (kGraphBodyAlpha << 24) | 0xFF0000u);
   EXPECT_EQ(painter.graphs[0].outline.size(), 6u);
+  EXPECT_FLOAT_EQ(painter.graphs[0].outline.front().x, static_cast<float>(box.graph.x + 30 + 4));
+  EXPECT_FLOAT_EQ(painter.graphs[0].outline.back().x,
+                  static_cast<float>(box.graph.x + box.graph.width));
   EXPECT_FLOAT_EQ(painter.graphs[0].outline.front().y,
                   static_cast<float>(box.graph.y + box.graph.height));
+  ASSERT_EQ(painter.lines.size(), 1u);
+  EXPECT_EQ(painter.lines[0].argb, 0xFFFF0000u);
+  EXPECT_EQ(painter.lines[0].rects.front().height, 1.0f);
+
+  // A target: a grey line across the bars at its height, half-way up, under the tops' line.
+  MakeFrameGraph(std::vector<double>{16, 32}, 10.0, 0x000000FF, graph);
+  FakePainter with_target(kWidths);
+  PaintTextBox(segments, graph, box, 204, with_target);
+  EXPECT_EQ(with_target.labels[0].text, u"20 ms");
+  ASSERT_EQ(with_target.lines.size(), 2u);
+  EXPECT_EQ(with_target.lines[0].argb, 0xFF808080u);
+  ASSERT_EQ(with_target.lines[0].rects.size(), 1u);
+  const GraphRect target = with_target.lines[0].rects[0];
+  EXPECT_FLOAT_EQ(target.y + target.height / 2, box.graph.y + box.graph.height / 2.0f);
+  EXPECT_FLOAT_EQ(target.x + target.width, static_cast<float>(box.graph.x + box.graph.width));
 
   FakePainter without_room(kWidths);  // a box measured without the graph draws none
   PaintTextBox(segments, graph, TextBox{20, 1, 62, 28, {}}, 204, without_room);
   EXPECT_TRUE(without_room.graphs.empty());
+  EXPECT_TRUE(without_room.labels.empty());
   FakePainter without_graph(kWidths);
   PaintTextBox(segments, {}, box, 204, without_graph);
   EXPECT_TRUE(without_graph.graphs.empty());
+  EXPECT_TRUE(without_graph.lines.empty());
 }
 
 TEST(ColourTest, BackgroundAndTextConversions) {

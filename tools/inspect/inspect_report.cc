@@ -1,5 +1,7 @@
 #include "tools/inspect/inspect_report.h"
 
+#include <cstdio>
+
 #include "base/strings/utf.h"
 #include "src/app/overlay_app.h"
 
@@ -27,6 +29,7 @@ nlohmann::ordered_json SnapshotJson(const PerfSnapshot& s) {
           {"fps_low1", OrNull(s.fps_low1)},
           {"fps_low01", OrNull(s.fps_low01)},
           {"frame_ms_count", s.frame_ms.size()},
+          {"fps_target_ms", OrNull(s.fps_target_ms)},
           {"cpu", s.cpu},
           {"gpu_name", s.gpu_name},
           {"gpu", s.gpu},
@@ -40,12 +43,28 @@ nlohmann::ordered_json SnapshotJson(const PerfSnapshot& s) {
           {"disk_valid", s.disk_valid}};
 }
 
+std::string RgbText(uint32_t rgb) {
+  char text[8];
+  std::snprintf(text, sizeof(text), "#%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
+  return text;
+}
+
 nlohmann::ordered_json StyleJson(const UiStyle& s) {
-  return {{"alpha", s.alpha},
-          {"font_size", s.font_size},
-          {"font_color", s.font_color},
-          {"pos", s.pos},
-          {"direction", s.direction}};
+  nlohmann::ordered_json style = {{"alpha", s.alpha},
+                                  {"font_size", s.font_size},
+                                  {"font_color", s.font_color},
+                                  {"pos", s.pos},
+                                  {"direction", s.direction}};
+  // The colour thresholds taken, by row; no key when the style has none.
+  constexpr const char* kRows[kColorRowCount] = {"fps", "gpu", "cpu", "ram", "io"};
+  for (size_t row = 0; row < kColorRowCount; ++row) {
+    const ColorThresholds& thresholds = s.colors[row];
+    if (thresholds.empty()) continue;
+    nlohmann::ordered_json colors = nlohmann::ordered_json::array();
+    for (const uint32_t rgb : thresholds.colors) colors.push_back(RgbText(rgb));
+    style["colors"][kRows[row]] = {{"values", thresholds.values}, {"colors", std::move(colors)}};
+  }
+  return style;
 }
 
 }  // namespace
@@ -125,12 +144,15 @@ nlohmann::ordered_json BuildReport(const ReadOutcome& outcome, const FrameSettin
   if (frame.composed.graph.shown()) {
     // What the graph draws, newest last, its scale, and where it lies in the box (the box
     // given with --box has no room set aside for it).
+    // The label tells the scale; a target, when the host gives one, is marked by a line.
     const GraphArea& area = frame.box.graph;
+    const FrameGraph& graph = frame.composed.graph;
     report["graph"] = {
-        {"samples", frame.composed.graph.frame_ms},
-        {"scale_ms", frame.composed.graph.scale_ms},
-        {"color", frame.composed.graph.color},
-        {"area", {{"x", area.x}, {"y", area.y}, {"width", area.width}, {"height", area.height}}}};
+        {"samples", graph.frame_ms}, {"scale_ms", graph.scale_ms}, {"label", Utf8(graph.label)}};
+    if (graph.target_ms) report["graph"]["target_ms"] = *graph.target_ms;
+    report["graph"]["color"] = graph.color;
+    report["graph"]["area"] = {
+        {"x", area.x}, {"y", area.y}, {"width", area.width}, {"height", area.height}};
   }
   return report;
 }
