@@ -1,10 +1,15 @@
 #include "src/window/gdiplus_text.h"
 
+#include <atomic>
 #include <vector>
+
+#include "base/log/log_record.h"
+#include "base/strings/utf.h"
 
 namespace corvane {
 namespace {
 
+constexpr char kLogSource[] = "src/window/gdiplus_text";
 namespace gdip = Gdiplus::DllExports;
 
 // Lines are at least this much higher than the font's pixel size.
@@ -45,8 +50,25 @@ GdiplusCanvas MakeCanvas(int width, int height) {
 GdiplusFont MakeFont(const wchar_t* family, float pixel_size) {
   GdiplusFont made;
   Gdiplus::GpFontFamily* new_family = nullptr;
-  gdip::GdipCreateFontFamilyFromName(family, nullptr, &new_family);
+  // A name that is not installed gives FontFamilyNotFound and no family.
+  if (gdip::GdipCreateFontFamilyFromName(family, nullptr, &new_family) != Gdiplus::Ok) {
+    new_family = nullptr;
+    if (gdip::GdipCreateFontFamilyFromName(kFallbackFontFamily, nullptr, &new_family) !=
+        Gdiplus::Ok) {
+      new_family = nullptr;
+    }
+    made.fell_back = new_family != nullptr;
+    // Once per process: the overlay makes a font at every change of size and for every
+    // estimate of its box, and the reason stays the same.
+    static std::atomic<bool> warned{false};
+    if (!warned.exchange(true)) {
+      LOG_WARNING("Font family \"{}\" is not installed; drawing with \"{}\" instead{}",
+                  base::WideToUtf8(family), base::WideToUtf8(kFallbackFontFamily),
+                  made.fell_back ? "" : ", which is not installed either: no text is drawn");
+    }
+  }
   made.family.reset(new_family);
+  if (!new_family) return made;
   Gdiplus::GpFont* new_font = nullptr;
   gdip::GdipCreateFont(new_family, pixel_size, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel,
                        &new_font);

@@ -10,11 +10,19 @@
 
 namespace corvane {
 
-// A regular font of `family` at `pixel_size` physical pixels, with its family. Both are null
-// when the family is not installed: then every run measures and draws as nothing.
+// The family taken when the one asked for is not installed: every Windows has Tahoma, and so
+// does a bare Wine prefix (Wine ships its own). The overlay's texts are digits and Latin
+// letters, which it draws.
+inline constexpr wchar_t kFallbackFontFamily[] = L"Tahoma";
+
+// A regular font of `family` at `pixel_size` physical pixels, with its family. When `family`
+// is not installed, the font is made of kFallbackFontFamily instead, and the first time in the
+// process one WARNING record names both. Both handles are null only when neither is
+// installed: then every run measures and draws as nothing.
 struct GdiplusFont {
   base::win::ScopedGpFontFamily family;
   base::win::ScopedGpFont font;  // declared last: released first, before its family
+  bool fell_back = false;        // made of kFallbackFontFamily
 };
 GdiplusFont MakeFont(const wchar_t* family, float pixel_size);
 
