@@ -11,16 +11,16 @@
  *   - it closes the block when it ends (after the given seconds, or on Ctrl+C).
  *
  * Run it, then start Corvane for a game window with the same game id:
- *   kit\bin\sample_host.exe 12345
+ *   sample_host.exe 12345
  *   overlay\Corvane.exe --hwnd <the game's window, hexadecimal> --game-id 12345
  * (tools\corvane-demo-game.exe makes a game window and prints its handle.)
  *
- * Build it from the package's folder (the examples folder's parent is kit\):
+ * Build it in the package's folder (the host folder), then put the DLL beside the program,
+ * where Windows finds it:
  *   MSVC:   cl /W4 /I kit\include kit\examples\sample_host.c kit\lib\corvane_feed.lib user32.lib
- *           /Fe:kit\bin\sample_host.exe
  *   MinGW:  x86_64-w64-mingw32-gcc -Wall -Wextra -I kit/include kit/examples/sample_host.c
- *           kit/lib/libcorvane_feed.dll.a -o kit/bin/sample_host.exe
- * and run it beside corvane_feed.dll (kit\bin), where Windows finds the DLL.
+ *           kit/lib/libcorvane_feed.dll.a -o sample_host.exe
+ *   copy kit\bin\corvane_feed.dll .
  *
  * Usage: sample_host [game id [seconds]]   game id 12345 and no time limit by default.
  */
