@@ -3,12 +3,15 @@
 # the MSVC ABI (clang, lld-link and the Universal C Runtime, with msvc_crt_start.c standing in
 # for the static part of Microsoft's C runtime, which Debian lacks; mingw-w64's headers stand in
 # for the Windows SDK), against kit/include and kit/lib as shipped. Then, under Wine, each build
-# publishes to the package's real Corvane.exe attached to the package's demo game: the box
-# shows with text in the sample's colour, and each host prints the message 1004 it receives
-# (the game id and the game's process id).
-#   sample_host_test.sh <release package zip> <keys dir>
+# publishes to the package's real Corvane.exe attached to the package's demo game, in a prefix
+# of its own made without any font mapping, so that "Microsoft YaHei" is missing as in a fresh
+# Wine or Proton prefix (Debian's Wine has no Tahoma either): the box shows with text in the
+# sample's colour, each host prints the
+# message 1004 it receives (the game id and the game's process id), and Corvane's log holds one
+# WARNING naming the missing family and the one it drew with.
+#   sample_host_test.sh <release package zip> <keys dir> <folder of the font-less prefix>
 set -uo pipefail
-package=$1 keys=$2
+package=$1 keys=$2 bare_prefix=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 game_exe=""
 # shellcheck source=tests/e2e/overlay_e2e_lib.sh
@@ -45,6 +48,23 @@ for build in mingw msvc; do
   check "$build: the sample imports corvane_feed.dll" 1 \
     "$(x86_64-w64-mingw32-objdump -p "$host/sample_host_$build.exe" | grep -c 'DLL Name: corvane_feed.dll')"
 done
+
+# A prefix that never had a font mapped, made once and kept beside the test bed's; its own
+# wineserver for this test, ended at the end.
+export WINEPREFIX=$bare_prefix
+trap 'stop_session; WINEPREFIX=$bare_prefix wineserver -k 2>/dev/null
+  if [ -n "${CORVANE_E2E_KEEP:-}" ]; then echo "kept $work"; else rm -rf "$work"; fi' EXIT
+if [ ! -f "$bare_prefix/.corvane-fontless" ]; then
+  rm -rf "$bare_prefix"
+  timeout 240 wineboot -i >"$work/wineboot.log" 2>&1
+  wineserver -w
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$work/wineboot.log" 2>&1
+  wineserver -w
+  touch "$bare_prefix/.corvane-fontless"
+fi
+wineserver -p 2>/dev/null || true
+check "the prefix maps no font to Microsoft YaHei" 1 \
+  "$(wine reg query 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei' >/dev/null 2>&1; echo $?)"
 
 start_host() {  # start_host <build> <args...>: the sample host, its lines in host-<build>.out
   local build=$1
@@ -84,4 +104,8 @@ tell_game main quit
 wait_game main
 wait_corvane 20
 check "Corvane ends with exit code 0" 0 "$corvane_rc"
+records=$(decode_text_log "$host/log")
+check "log: one WARNING naming the missing family and the one drawn with" 1 \
+  "$(echo "$records" | grep -c '\[WARNING\].*Font family "Microsoft YaHei" is not installed; drawing with "[^"]*" instead$')"
+echo "     ($(echo "$records" | grep -o 'drawing with "[^"]*"'))"
 finish
