@@ -15,11 +15,10 @@ __declspec(dllimport) char*** __cdecl __p___argv(void);
 __declspec(dllimport) __declspec(noreturn) void __cdecl exit(int status);
 __declspec(dllimport) FILE* __cdecl __acrt_iob_func(unsigned index);
 __declspec(dllimport) int __cdecl __stdio_common_vfprintf(unsigned long long options, FILE* stream,
-                                                          const char* format,
-                                                          locale_handle locale, va_list args);
-__declspec(dllimport) int __cdecl __stdio_common_vsprintf(unsigned long long options,
-                                                          char* buffer, size_t size,
-                                                          const char* format,
+                                                          const char* format, locale_handle locale,
+                                                          va_list args);
+__declspec(dllimport) int __cdecl __stdio_common_vsprintf(unsigned long long options, char* buffer,
+                                                          size_t size, const char* format,
                                                           locale_handle locale, va_list args);
 
 /* snprintf returns the length it needed, as C99 says, not -1 when the text was cut. */

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2154  # main_hwnd, main_pid and host_pid_* come from start_game, start_host
 # The kit's sample host as a launcher team builds it from the package alone: with MinGW and for
 # the MSVC ABI (clang, lld-link and the Universal C Runtime, with msvc_crt_start.c standing in
 # for the static part of Microsoft's C runtime, which Debian lacks; mingw-w64's headers stand in

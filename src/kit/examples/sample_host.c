@@ -70,15 +70,16 @@ static void Publish(void) {
   memory.dwLength = sizeof memory;
   if (!GlobalMemoryStatusEx(&memory)) memory.ullAvailPhys = memory.ullTotalPhys = 0;
   /* ui_style is a JSON text inside a string: its quotes are escaped. */
-  length = snprintf(
-      document, sizeof document,
-      "{\"fps\": [{\"game_id\": %" PRIu64 ", \"cur\": 60.0, \"min\": 58.0, \"max\": 61.0}], "
-      "\"cpu\": %.1f, \"memory\": {\"free\": %" PRIu64 ", \"total\": %" PRIu64 "}, "
-      "\"ui_style\": \"{\\\"alpha\\\": 80, \\\"font-size\\\": 14, "
-      "\\\"font-color\\\": \\\"#00ff80\\\", \\\"pos\\\": \\\"top-center\\\", "
-      "\\\"direction\\\": \\\"hor\\\"}\"}",
-      g_game_id, CpuPercent(), (uint64_t)(memory.ullAvailPhys >> 20),
-      (uint64_t)(memory.ullTotalPhys >> 20));
+  length = snprintf(document, sizeof document,
+                    "{\"fps\": [{\"game_id\": %" PRIu64
+                    ", \"cur\": 60.0, \"min\": 58.0, \"max\": 61.0}], "
+                    "\"cpu\": %.1f, \"memory\": {\"free\": %" PRIu64 ", \"total\": %" PRIu64
+                    "}, "
+                    "\"ui_style\": \"{\\\"alpha\\\": 80, \\\"font-size\\\": 14, "
+                    "\\\"font-color\\\": \\\"#00ff80\\\", \\\"pos\\\": \\\"top-center\\\", "
+                    "\\\"direction\\\": \\\"hor\\\"}\"}",
+                    g_game_id, CpuPercent(), (uint64_t)(memory.ullAvailPhys >> 20),
+                    (uint64_t)(memory.ullTotalPhys >> 20));
   if (length < 0 || (size_t)length >= sizeof document) {
     printf("the document does not fit the block\n");
     return;
