@@ -17,9 +17,19 @@
  *     ...publish again once a second...
  *     corvane_feed_close(feed);
  *
- * The document's keys and types are described by docs/schema/document.schema.json; the
- * library does not check the JSON (`corvane-feed --check FILE` does, with the overlay's own
- * parser).
+ * The document's keys and types are described by kit/schema/document.schema.json in the
+ * release package, and in HOST-PROTOCOL.md beside the kit; the library does not check the JSON
+ * (`tools/corvane-feed.exe --check FILE` does, with the overlay's own parser). A complete host
+ * that uses this header is kit/examples/sample_host.c.
+ *
+ * Message 1004: every overlay tells the host whom it serves by posting (PostMessageW, never
+ * SendMessage) message 1004 (0x3EC, below WM_USER) to the IPC window named in the last
+ * publication: wParam is the game id the overlay serves (all 64 bits), lParam the id of the
+ * process that owns the game window (0 when it cannot be found). It is posted right after the
+ * overlay's first read of the block, and afterwards at the next refresh (once a second, only
+ * while the game window is the foreground window) that finds a window it has not told; once
+ * per window and process; a post that fails is retried at the next refresh. Any window of the
+ * host may receive it, a message-only window (HWND_MESSAGE) included.
  *
  * The heartbeat: put a top-level "seq" in every document, a number that changes at every
  * publication, also when no figure changed (a counter from 1 is enough), and publish at least
@@ -95,7 +105,7 @@ CORVANE_FEED_API int corvane_feed_open(const char* block_name, corvane_feed** fe
  * CORVANE_FEED_MAX_DOCUMENT_SIZE, no terminator needed) with the show flag (non-zero: the
  * overlays show their box; 0: they hide it but still read the figures) and the host's IPC
  * window handle (the 32 significant bits of its HWND; 0 = none), which receives message 1004
- * from every overlay that starts. It takes the block's lock word, waiting in 1 ms pauses while
+ * from every overlay (see above). It takes the block's lock word, waiting in 1 ms pauses while
  * an overlay holds it, writes, and frees the word. A word that keeps one value for more than
  * 2 s belongs to a process that died or froze holding it: it is taken over, the document is
  * published, and corvane_feed_last_message says so. A document that is too large is refused,

@@ -1,11 +1,18 @@
 #include "src/window/gdiplus_text.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <string>
 #include <vector>
+
+#include "base/log/log_record.h"
+#include "base/strings/utf.h"
 
 namespace corvane {
 namespace {
 
+constexpr char kLogSource[] = "src/window/gdiplus_text";
 namespace gdip = Gdiplus::DllExports;
 
 // Lines are at least this much higher than the font's pixel size.
@@ -42,6 +49,32 @@ class SmoothingOff {
   Gdiplus::SmoothingMode smoothing_ = Gdiplus::SmoothingModeAntiAlias;
 };
 
+std::wstring FamilyName(Gdiplus::GpFontFamily* family) {
+  WCHAR name[LF_FACESIZE] = {};
+  gdip::GdipGetFamilyName(family, name, LANG_NEUTRAL);
+  return name;
+}
+
+// The family that GDI's font mapper gives for kFallbackFontFamily among the TrueType fonts (the
+// only ones GDI+ draws with): that family where it is installed, otherwise the nearest one the
+// system has, so that some text shows. Null only when there is no TrueType font at all.
+Gdiplus::GpFontFamily* FallbackFamily() {
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return nullptr;
+  LOGFONTW wanted{};
+  wanted.lfHeight = -16;  // any size: only the family is kept
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  wanted.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+  wcsncpy(wanted.lfFaceName, kFallbackFontFamily, LF_FACESIZE - 1);
+  Gdiplus::GpFont* mapped = nullptr;
+  gdip::GdipCreateFontFromLogfontW(screen, &wanted, &mapped);
+  ReleaseDC(nullptr, screen);
+  const base::win::ScopedGpFont mapped_font(mapped);
+  Gdiplus::GpFontFamily* family = nullptr;  // a copy, owned by the caller
+  if (!mapped_font || gdip::GdipGetFamily(mapped, &family) != Gdiplus::Ok) return nullptr;
+  return family;
+}
+
 GdiplusCanvas MakeCanvas(int width, int height) {
   GdiplusCanvas canvas;
   Gdiplus::GpBitmap* bitmap = nullptr;
@@ -62,8 +95,27 @@ GdiplusCanvas MakeCanvas(int width, int height) {
 GdiplusFont MakeFont(const wchar_t* family, float pixel_size) {
   GdiplusFont made;
   Gdiplus::GpFontFamily* new_family = nullptr;
-  gdip::GdipCreateFontFamilyFromName(family, nullptr, &new_family);
+  // A name that is not installed gives FontFamilyNotFound and no family.
+  if (gdip::GdipCreateFontFamilyFromName(family, nullptr, &new_family) != Gdiplus::Ok) {
+    new_family = FallbackFamily();
+    made.fell_back = new_family != nullptr;
+    // Once per process: the overlay makes a font at every change of size and for every
+    // estimate of its box, and the reason stays the same.
+    static std::atomic<bool> warned{false};
+    if (!warned.exchange(true)) {
+      if (made.fell_back) {
+        LOG_WARNING("Font family \"{}\" is not installed; drawing with \"{}\" instead",
+                    base::WideToUtf8(family), base::WideToUtf8(FamilyName(new_family)));
+      } else {
+        LOG_WARNING(
+            "Font family \"{}\" is not installed, and no font stands in for \"{}\": "
+            "no text is drawn",
+            base::WideToUtf8(family), base::WideToUtf8(kFallbackFontFamily));
+      }
+    }
+  }
   made.family.reset(new_family);
+  if (!new_family) return made;
   Gdiplus::GpFont* new_font = nullptr;
   gdip::GdipCreateFont(new_family, pixel_size, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel,
                        &new_font);

@@ -10,11 +10,20 @@
 
 namespace corvane {
 
-// A regular font of `family` at `pixel_size` physical pixels, with its family. Both are null
-// when the family is not installed: then every run measures and draws as nothing.
+// The family that stands in when the one asked for is not installed: every Windows has
+// Tahoma. Where it is missing too (a bare Wine prefix without Wine's own fonts), GDI's font
+// mapper picks the nearest TrueType family the system has. The overlay's texts are digits and
+// Latin letters, which any of them draws.
+inline constexpr wchar_t kFallbackFontFamily[] = L"Tahoma";
+
+// A regular font of `family` at `pixel_size` physical pixels, with its family. When `family`
+// is not installed, the font is made of the stand-in for kFallbackFontFamily instead, and the
+// first time in the process one WARNING record names both. Both handles are null only when
+// the system has no TrueType font at all: then every run measures and draws as nothing.
 struct GdiplusFont {
   base::win::ScopedGpFontFamily family;
   base::win::ScopedGpFont font;  // declared last: released first, before its family
+  bool fell_back = false;        // made of the stand-in for kFallbackFontFamily
 };
 GdiplusFont MakeFont(const wchar_t* family, float pixel_size);
 

@@ -3,10 +3,14 @@
 # the debug information in the debug zip, no development private key in either, programs that
 # need no DLL beyond the system's own, and in each program the package's version and a debug
 # link that finds its file.
+# The package's docs are its own: every relative link and path in them leads to a file of the
+# unpacked zips.
 #   package_test.sh <package dir> <package name> <version> <source dir> <objdump> <objcopy>
-#                   <kit built: 0|1>
+#                   <kit built: 0|1> <the reader keys file built in>
 set -uo pipefail
-package_dir=$1 name=$2 version=$3 source_dir=$4 objdump=$5 objcopy=$6 kit=$7
+package_dir=$1 name=$2 version=$3 source_dir=$4 objdump=$5 objcopy=$6 kit=$7 keys_file=$8
+dev_key=0
+[ "$(realpath "$keys_file")" = "$(realpath "$source_dir/keys/dev-reader.pub")" ] && dev_key=1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 emulator=""
 # shellcheck source=tests/tools/tool_test_lib.sh
@@ -16,10 +20,11 @@ main_zip=$package_dir/$name.zip debug_zip=$package_dir/$name-debug.zip
 entries() { unzip -Z1 "$1" 2>/dev/null | grep -v '/$' | LC_ALL=C sort; }  # files, no folders
 
 expected=(HOST-PROTOCOL.md INTEGRATORS.txt README.md overlay/Corvane.exe
-  tools/corvane-feed.exe tools/corvane-inspect.exe tools/corvane-logcat.exe)
+  tools/corvane-feed.exe tools/corvane-inspect.exe tools/corvane-logcat.exe
+  tools/corvane-demo-game.exe)
 if [ "$kit" = 1 ]; then
   expected+=(kit/bin/corvane_feed.dll kit/include/corvane_feed.h kit/lib/libcorvane_feed.dll.a
-    kit/lib/corvane_feed.def kit/lib/corvane_feed.lib)
+    kit/lib/corvane_feed.def kit/lib/corvane_feed.lib kit/examples/sample_host.c)
 fi
 for schema in "$source_dir"/docs/schema/*.schema.json; do
   [ -e "$schema" ] && expected+=("kit/schema/$(basename "$schema")")
@@ -27,10 +32,14 @@ done
 check "the main zip holds exactly the release files" \
   "$(printf '%s\n' "${expected[@]}" | LC_ALL=C sort)" "$(entries "$main_zip")"
 programs=(overlay/Corvane.exe tools/corvane-feed.exe tools/corvane-inspect.exe
-  tools/corvane-logcat.exe)
+  tools/corvane-logcat.exe tools/corvane-demo-game.exe)
 [ "$kit" = 1 ] && programs+=(kit/bin/corvane_feed.dll)
-check "the debug zip holds only the programs' debug information" \
-  "$(for program in "${programs[@]}"; do echo "${program%.*}.debug"; done | LC_ALL=C sort)" \
+# With the development key built in, the debug zip also carries that key's private half (public
+# anyway), under a name that says what it is; a build with release keys ships no private key.
+dev_key_file=tools/DEVELOPMENT-ONLY-reader.key
+check "the debug zip holds only the programs' debug information (and the development key)" \
+  "$( (for program in "${programs[@]}"; do echo "${program%.*}.debug"; done
+      [ "$dev_key" = 1 ] && echo "$dev_key_file") | LC_ALL=C sort)" \
   "$(entries "$debug_zip")"
 
 unpacked=$work/host
@@ -40,19 +49,37 @@ check "the host protocol page ships as it stands in docs/" yes \
   "$(cmp -s "$unpacked/HOST-PROTOCOL.md" "$source_dir/docs/host-protocol.md" && echo yes)"
 check "the integrators' text points to it" yes \
   "$(grep -q 'in HOST-PROTOCOL.md' "$unpacked/INTEGRATORS.txt" && echo yes)"
+check "the README is the package's own, of this version" "# Corvane $version for launcher teams" \
+  "$(head -n 1 "$unpacked/README.md")"
+# Every relative link and path that the package's docs name (README, HOST-PROTOCOL, INTEGRATORS,
+# the kit's header and sample) resolves inside the unpacked zips.
+python3 "$here/package_docs.py" "$unpacked" README.md HOST-PROTOCOL.md INTEGRATORS.txt \
+  kit/include/corvane_feed.h kit/examples/sample_host.c >"$work/docs.out" 2>&1
+check "the package's docs name only files of the package" "" "$(grep -v '^ok ' "$work/docs.out")"
+check "the package's docs: paths and links were found" yes \
+  "$([ "$(grep -c '^ok ' "$work/docs.out")" -ge 20 ] && echo yes)"
+if [ "$dev_key" = 1 ]; then
+  check "the development key in the debug zip is the development key" yes \
+    "$(cmp -s "$unpacked/$dev_key_file" "$source_dir/keys/dev-reader.key" && echo yes)"
+fi
 
 # The development private key, as the text of its file and as the 32 bytes it stands for, in no
-# file of either zip (whatever the file is called), and no key file at all.
-check "no key file in either zip" "" "$(cd "$unpacked" && find . -iname '*.key')"
-check "no file holds the development private key" "" "$(python3 - "$source_dir/keys/dev-reader.key" "$unpacked" <<'PY'
+# file of the main zip (whatever the file is called), and no key file at all; in the debug zip
+# only in the file that says what it is.
+check "no key file in the main zip" "" \
+  "$(unzip -Z1 "$main_zip" | grep -i '\.key$')"
+check "no other file holds the development private key" "" "$(python3 - "$source_dir/keys/dev-reader.key" "$unpacked" "$dev_key_file" <<'PY'
 import os, sys
 digits = open(sys.argv[1]).read().strip()
 needles = [digits.lower().encode(), digits.upper().encode(), bytes.fromhex(digits)]
 for folder, _, files in os.walk(sys.argv[2]):
     for file in files:
+        path = os.path.relpath(os.path.join(folder, file), sys.argv[2])
+        if path == sys.argv[3]:
+            continue
         data = open(os.path.join(folder, file), "rb").read()
         if any(needle in data for needle in needles):
-            print(os.path.relpath(os.path.join(folder, file), sys.argv[2]))
+            print(path)
 PY
 )"
 
@@ -69,7 +96,7 @@ check "the programs import only system DLLs" "" "$foreign"
 
 # Every shipped program and DLL carries the package's version in its version resource (the
 # fixed file information that Windows and Corvane's first log record show).
-versioned=(overlay/Corvane.exe tools/corvane-{feed,inspect,logcat}.exe)
+versioned=(overlay/Corvane.exe tools/corvane-{feed,inspect,logcat,demo-game}.exe)
 [ "$kit" = 1 ] && versioned+=(kit/bin/corvane_feed.dll)
 check "the programs' file version is the package's" \
   "$(printf "%s $version\n" "${versioned[@]}")" \
