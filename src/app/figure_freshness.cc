@@ -22,7 +22,11 @@ void FigureFreshness::Count(const RefreshFindings& refresh) {
   unread_refreshes_ = 0;
   last_document_ = refresh.document_digest;
   // A document without "seq" ends the count: only documents that carry one are held to it.
-  same_seq_refreshes_ = refresh.seq && refresh.seq == last_seq_ ? same_seq_refreshes_ + 1 : 0;
+  if (!refresh.seq) {
+    same_seq_reads_ = 0;
+  } else {
+    same_seq_reads_ = refresh.seq == last_seq_ ? same_seq_reads_ + 1 : 1;
+  }
   last_seq_ = refresh.seq;
 }
 
@@ -45,9 +49,9 @@ std::string FigureFreshness::StaleReason(const RefreshFindings& refresh) const {
     case HostWindowState::kTold:
       break;
   }
-  if (same_seq_refreshes_ >= kSameSeqRefreshesForStale) {
-    return fmt::format("the host's seq {} did not change at {} refreshes in a row", *last_seq_,
-                       same_seq_refreshes_);
+  if (same_seq_reads_ >= kSameSeqReadsForStale) {
+    return fmt::format("the host's seq {} was read at {} refreshes in a row", *last_seq_,
+                       same_seq_reads_);
   }
   return {};
 }

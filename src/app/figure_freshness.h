@@ -11,9 +11,9 @@
 namespace corvane {
 
 // The figures count as stale once the block could not be read at this many refreshes in a row,
-// and once this many refreshes in a row read the "seq" that the refresh before them read.
+// and once this many refreshes in a row read one and the same "seq".
 inline constexpr int kUnreadRefreshesForStale = 3;
-inline constexpr int kSameSeqRefreshesForStale = 3;
+inline constexpr int kSameSeqReadsForStale = 3;
 
 // The host window the block names, as this overlay sees it at one refresh.
 enum class HostWindowState {
@@ -60,11 +60,11 @@ class FigureFreshness {
  private:
   // Why the figures are stale after this refresh; empty when nothing says so.
   std::string StaleReason(const RefreshFindings& refresh) const;
-  // Keeps the counts of unread refreshes and of refreshes that read an unchanged "seq".
+  // Keeps the counts of unread refreshes and of refreshes in a row that read the same "seq".
   void Count(const RefreshFindings& refresh);
 
   int unread_refreshes_ = 0;
-  int same_seq_refreshes_ = 0;
+  int same_seq_reads_ = 0;
   std::optional<std::string> last_seq_;
   // The document the last read took, and the one the last read took before the spell began.
   std::optional<uint64_t> last_document_;
