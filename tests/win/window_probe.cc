@@ -4,6 +4,11 @@
 //   window_probe client HWND                       prints "X,Y W,H" of its client area on screen
 //   window_probe owner HWND                        prints the id of the process that owns it
 //   window_probe above HWND                        prints the window directly above it, "0x<HEX>"
+//   window_probe find CLASS                        prints the first top-level window of that
+//                                                  class, "0x<HEX>" (exit code 1: none)
+//   window_probe crash HWND                        crashes the process that owns it (a thread
+//                                                  started in it at an invalid address), waits
+//                                                  for it to end and prints "exit=0x<CODE>"
 //   window_probe raise HWND                        puts it at the top of its band, not activated
 //   window_probe topmost X,Y W,H                   shows a topmost window there, prints
 //                                                  "hwnd=0x<HEX>", and keeps it until killed
@@ -26,9 +31,10 @@ bool ParseNumber(const char* text, uint64_t* out) {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: window_probe post HWND MESSAGE WPARAM LPARAM | foreground | client HWND | "
-               "owner HWND | above HWND | raise HWND | topmost X,Y W,H\n");
+  std::fprintf(
+      stderr,
+      "usage: window_probe post HWND MESSAGE WPARAM LPARAM | foreground | client HWND | "
+      "owner HWND | above HWND | raise HWND | find CLASS | crash HWND | topmost X,Y W,H\n");
   return 2;
 }
 
@@ -67,6 +73,43 @@ int ShowTopmostWindow(const char* position, const char* size) {
 
 }  // namespace
 
+// A real crash in a running program, as a fault of its own would be: a thread of its own that
+// starts at an address where no code is.
+int CrashOwnerOf(HWND window) {
+  DWORD pid = 0;
+  if (GetWindowThreadProcessId(window, &pid) == 0) {
+    std::fprintf(stderr, "window_probe: not a window\n");
+    return 1;
+  }
+  const HANDLE process =
+      OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+                      PROCESS_VM_READ | PROCESS_VM_WRITE | SYNCHRONIZE,
+                  FALSE, pid);
+  if (process == nullptr) {
+    std::fprintf(stderr, "window_probe: OpenProcess failed (error %lu)\n", GetLastError());
+    return 1;
+  }
+  constexpr uintptr_t kNoCode = 0x10;
+  const HANDLE thread = CreateRemoteThread(
+      process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(kNoCode), nullptr, 0, nullptr);
+  if (thread == nullptr) {
+    std::fprintf(stderr, "window_probe: CreateRemoteThread failed (error %lu)\n", GetLastError());
+    CloseHandle(process);
+    return 1;
+  }
+  CloseHandle(thread);
+  DWORD code = 0;
+  const bool ended = WaitForSingleObject(process, 60000) == WAIT_OBJECT_0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  if (!ended) {
+    std::fprintf(stderr, "window_probe: the process did not end\n");
+    return 1;
+  }
+  std::printf("exit=0x%08lX\n", code);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc == 6 && std::strcmp(argv[1], "post") == 0) {
     uint64_t window = 0, message = 0, wparam = 0, lparam = 0;
@@ -84,6 +127,14 @@ int main(int argc, char** argv) {
   }
   if (argc == 2 && std::strcmp(argv[1], "foreground") == 0) {
     std::printf("0x%" PRIXPTR "\n", reinterpret_cast<uintptr_t>(GetForegroundWindow()));
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "find") == 0) {
+    wchar_t name[256] = {};
+    MultiByteToWideChar(CP_ACP, 0, argv[2], -1, name, 255);
+    const HWND found = FindWindowW(name, nullptr);
+    if (found == nullptr) return 1;
+    std::printf("0x%" PRIXPTR "\n", reinterpret_cast<uintptr_t>(found));
     return 0;
   }
   if (argc == 4 && std::strcmp(argv[1], "topmost") == 0) return ShowTopmostWindow(argv[2], argv[3]);
@@ -108,6 +159,7 @@ int main(int argc, char** argv) {
     std::printf("0x%" PRIXPTR "\n", reinterpret_cast<uintptr_t>(GetWindow(hwnd, GW_HWNDPREV)));
     return 0;
   }
+  if (std::strcmp(argv[1], "crash") == 0) return CrashOwnerOf(hwnd);
   if (std::strcmp(argv[1], "raise") == 0) {
     if (!SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE)) {
       std::fprintf(stderr, "window_probe: SetWindowPos failed (error %lu)\n", GetLastError());
