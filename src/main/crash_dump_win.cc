@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/log/log_record.h"
 #include "base/os/win/scoped_resource.h"
 #include "base/strings/utf.h"
@@ -92,11 +94,6 @@ DWORD WINAPI WriteDumpOnRequest(void* parameter) {
   DumpWriter& writer = *static_cast<DumpWriter*>(parameter);
   WaitForSingleObject(writer.requested.get(), INFINITE);
 
-  const EXCEPTION_RECORD* record =
-      writer.exception != nullptr ? writer.exception->ExceptionRecord : nullptr;
-  const DWORD code = record != nullptr ? record->ExceptionCode : 0;
-  const uintptr_t address =
-      record != nullptr ? reinterpret_cast<uintptr_t>(record->ExceptionAddress) : 0;
   if (!FormatCrashDumpName(Now(), GetCurrentProcessId(), writer.name.data(), writer.name.size())) {
     SetEvent(writer.written.get());
     return 0;
@@ -105,16 +102,23 @@ DWORD WINAPI WriteDumpOnRequest(void* parameter) {
   // logger): if one of those hangs, the dump is there all the same.
   writer.path.assign(writer.folder);
   writer.path.append(writer.name.data());
-  if (WriteDumpFile(writer, writer.path)) {
+  const bool dump_written = WriteDumpFile(writer, writer.path);
+  const DWORD error = GetLastError();
+  // What crashed: an exception, or an abort (no exception record).
+  const EXCEPTION_RECORD* record =
+      writer.exception != nullptr ? writer.exception->ExceptionRecord : nullptr;
+  const std::string what = record != nullptr
+                               ? fmt::format("exception 0x{:08X} at 0x{:x}", record->ExceptionCode,
+                                             reinterpret_cast<uintptr_t>(record->ExceptionAddress))
+                               : std::string("abort");
+  if (dump_written) {
     const std::wstring name(writer.name.data());
     DeleteOldDumps(writer, name);
     // The memory log keeps this record, whatever happens to the text log's queue.
-    LOG_FATAL("[crash] exception 0x{:08X} at 0x{:x} in thread {}, minidump {}", code, address,
-              writer.crashed_thread, base::WideToUtf8(name));
+    LOG_FATAL("[crash] {} in thread {}, minidump {}", what, writer.crashed_thread,
+              base::WideToUtf8(name));
   } else {
-    const DWORD error = GetLastError();
-    LOG_FATAL("[crash] exception 0x{:08X} at 0x{:x} in thread {}, no minidump (gle={})", code,
-              address, writer.crashed_thread, error);
+    LOG_FATAL("[crash] {} in thread {}, no minidump (gle={})", what, writer.crashed_thread, error);
   }
   // The memory log's newest record may lack its last few bytes (the encoder's unfinished
   // block): this one, so that the one above is whole.
