@@ -80,7 +80,8 @@ int RunProcess(const wchar_t* command_line, StartupOps& ops) {
   }
   if (!host_path.empty()) LOG_NOTICE("[boot] vexora_path={}", base::WideToUtf8(host_path));
 
-  // The folder the logger ended up with; after the first records, which come first in a run.
+  // Minidumps go to the folder the logger ended up with. Set up after the start records, which
+  // are a run's first.
   if (logger != nullptr) ops.WriteCrashDumpsInto(logger->GetLogDir());
   // A crash-report library's own crash handler takes the place of this program's.
   ops.LoadCrashReportHelper(version);
