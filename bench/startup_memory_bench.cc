@@ -1,7 +1,8 @@
 // Where the overlay's private memory goes under Wine: the steps of Corvane's start in the
-// program's order (logger with encryption and the memory log, GDI+, the overlay window and its
-// font, the block, paints), each named on standard output, waiting for a line on standard input
-// after each. bench/startup_memory.sh runs it and reads the process's memory at every step.
+// program's order (logger with encryption and the memory log, crash minidumps, GDI+, the overlay
+// window and its font, the block, paints), each named on standard output, waiting for a line on
+// standard input after each. bench/startup_memory.sh runs it and reads the process's memory at
+// every step.
 //   startup_memory_bench.exe LOG_DIR
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "base/strings/utf.h"
 #include "src/app/frame_composition.h"
 #include "src/data/shared_memory_reader.h"
+#include "src/main/crash_report_helper.h"
 #include "src/window/monitor_dpi.h"
 #include "src/window/overlay_window.h"
 
@@ -46,6 +48,9 @@ int main(int argc, char** argv) {
   LOG_NOTICE("startup_memory_bench: first record");
   Sleep(200);  // the worker writes it
   Step("logger (worker, encryption, memory log)");
+
+  corvane::WriteCrashDumpsInto(logger->GetLogDir());
+  Step("minidumps (dbghelp, a thread)");
 
   corvane::OverlayWindow::StartupGdiplus();
   Step("GDI+ started");

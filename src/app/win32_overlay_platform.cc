@@ -1,9 +1,12 @@
 #include "src/app/win32_overlay_platform.h"
 
+#include "base/log/log_record.h"
 #include "src/window/gdiplus_text.h"
 
 namespace corvane {
 namespace {
+
+constexpr char kLogSource[] = "src/app/win32_overlay_platform";
 
 HWND AsWindow(uint64_t value) {
   return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
@@ -16,7 +19,21 @@ uint32_t Win32OverlayPlatform::TickCount() {
 }
 
 void Win32OverlayPlatform::Sleep(uint32_t milliseconds) {
-  ::Sleep(milliseconds);
+  if (!sleeper_) {
+    sleeper_.emplace();
+    if (sleeper_->high_resolution()) {
+      LOG_INFO("Passes wait on a high-resolution timer");
+    } else {
+      LOG_INFO("No high-resolution timer (error {}): passes wait with Sleep",
+               sleeper_->timer_error());
+    }
+  }
+  const bool had_timer = sleeper_->high_resolution();
+  sleeper_->Sleep(milliseconds);
+  if (had_timer && !sleeper_->high_resolution()) {
+    LOG_WARNING("The high-resolution timer failed (error {}): passes wait with Sleep",
+                sleeper_->timer_error());
+  }
 }
 
 DpiReading Win32OverlayPlatform::GameDpi() {

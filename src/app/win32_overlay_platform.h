@@ -2,6 +2,9 @@
 // The overlay application's platform on Windows: the layered overlay window, the game window
 // and the performance block, owned here by value, and the user32, gdi32 and GDI+ calls around
 // them.
+#include <optional>
+
+#include "base/os/win/pass_sleeper.h"
 #include "src/app/overlay_platform.h"
 #include "src/data/shared_memory_reader.h"
 #include "src/window/monitor_dpi.h"
@@ -64,6 +67,8 @@ class Win32OverlayPlatform final : public OverlayPlatform {
   SharedMemoryReader reader_;
   TargetWindow target_;
   MonitorDpi monitor_dpi_;
+  // Made at the first sleep: only the main loop sleeps.
+  std::optional<base::win::PassSleeper> sleeper_;
 };
 
 }  // namespace corvane

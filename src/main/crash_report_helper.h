@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+struct _EXCEPTION_POINTERS;  // <windows.h>
+#endif
+
 namespace corvane {
 
 // The record handed to InitCrashReportHelper: 248 bytes, 64-bit pointers, every byte not named
@@ -100,6 +104,13 @@ void UnloadCrashReportHelper();
 // process at once with the exception's code (3 for an abort), never with a dialog or a
 // debugger over the player's game. What the memory log holds stays in its file.
 void EndProcessOnUnhandledException();
+// From here on a crash that reaches that handler first leaves a minidump in `log_dir`, keeps
+// the newest few (crash_dump.h) and records the dump's name in the memory log. Once, when the
+// logger runs; a second call does nothing.
+void WriteCrashDumpsInto(const std::wstring& log_dir);
+// The crash handler's part: writes the dump of `exception` (null for an abort) and returns when
+// it is written, or at once when dumps were never set up.
+void WriteCrashDump(::_EXCEPTION_POINTERS* exception);
 #endif
 
 }  // namespace corvane

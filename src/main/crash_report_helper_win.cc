@@ -26,9 +26,11 @@ class Win32CrashLibraryOps final : public CrashLibraryOps {
   void FreeLibraryModule(void* module) override { FreeLibrary(static_cast<HMODULE>(module)); }
 };
 
-// The process ends here, on the thread that crashed: no dialog, no debugger, and nothing more
-// of a program in an unknown state runs (no destructors, no exit handlers).
+// The process ends here, on the thread that crashed, once its minidump is written: no dialog,
+// no debugger, and nothing more of a program in an unknown state runs (no destructors, no exit
+// handlers).
 LONG WINAPI EndProcessWithExceptionCode(EXCEPTION_POINTERS* exception) {
+  WriteCrashDump(exception);
   const DWORD code = exception != nullptr && exception->ExceptionRecord != nullptr
                          ? exception->ExceptionRecord->ExceptionCode
                          : 1;
@@ -39,6 +41,7 @@ LONG WINAPI EndProcessWithExceptionCode(EXCEPTION_POINTERS* exception) {
 // The C library's abort would otherwise show its own message box in a program without a
 // console.
 void EndProcessOnAbort(int) {
+  WriteCrashDump(nullptr);
   TerminateProcess(GetCurrentProcess(), 3);
 }
 

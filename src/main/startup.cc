@@ -80,6 +80,10 @@ int RunProcess(const wchar_t* command_line, StartupOps& ops) {
   }
   if (!host_path.empty()) LOG_NOTICE("[boot] vexora_path={}", base::WideToUtf8(host_path));
 
+  // Minidumps go to the folder the logger ended up with. Set up after the start records, which
+  // are a run's first.
+  if (logger != nullptr) ops.WriteCrashDumpsInto(logger->GetLogDir());
+  // A crash-report library's own crash handler takes the place of this program's.
   ops.LoadCrashReportHelper(version);
 
   const LaunchArgs args = ParseLaunchArgs(command_line_copy);

@@ -33,6 +33,9 @@ class StartupOps {
   virtual std::wstring GetModuleVersionString() = 0;
   virtual uint32_t GetProcessId() = 0;
 
+  // A crash from here on leaves a minidump in the log folder the logger ended up with.
+  virtual void WriteCrashDumpsInto(const std::wstring& log_dir) = 0;
+
   // Crash-report library.
   virtual void LoadCrashReportHelper(const std::wstring& version) = 0;
   virtual void UnloadCrashReportHelper() = 0;

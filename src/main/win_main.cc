@@ -49,6 +49,9 @@ class Win32StartupOps final : public StartupOps {
   std::wstring GetModuleVersionString() override { return corvane::GetModuleVersionString(); }
   uint32_t GetProcessId() override { return GetCurrentProcessId(); }
 
+  void WriteCrashDumpsInto(const std::wstring& log_dir) override {
+    corvane::WriteCrashDumpsInto(log_dir);
+  }
   void LoadCrashReportHelper(const std::wstring& version) override {
     corvane::LoadCrashReportHelper(version);
   }

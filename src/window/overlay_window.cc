@@ -5,6 +5,7 @@
 #include "base/log/log_record.h"
 #include "base/strings/utf.h"
 #include "src/window/gdiplus_text.h"
+#include "src/window/z_order.h"
 
 namespace corvane {
 namespace {
@@ -17,6 +18,24 @@ ULONG_PTR g_gdiplus_token = 0;
 
 uintptr_t HandleValue(HWND window) {
   return reinterpret_cast<uintptr_t>(window);
+}
+
+bool IsTopmost(HWND window) {
+  return (static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0;
+}
+
+HWND InsertAfterHandle(InsertAfter step, HWND above) {
+  switch (step) {
+    case InsertAfter::kWindowAbove:
+      return above;
+    case InsertAfter::kTopmost:
+      return HWND_TOPMOST;
+    case InsertAfter::kNotTopmost:
+      return HWND_NOTOPMOST;
+    case InsertAfter::kTop:
+      break;
+  }
+  return HWND_TOP;
 }
 
 }  // namespace
@@ -131,11 +150,23 @@ bool OverlayWindow::PumpMessages() {
 
 void OverlayWindow::KeepAbove(HWND game) {
   if (!window_ || game == nullptr || !IsWindow(game)) return;
+  const HWND overlay = window_.get();
   const HWND above = GetWindow(game, GW_HWNDPREV);
-  if (above == window_.get()) return;
-  // Inserted behind the window above the game, that is, between it and the game; with none
-  // above (HWND_TOP) the overlay goes to the top.
-  calls_.set_window_pos(window_.get(), above, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  ZOrderView view;
+  view.above_exists = above != nullptr;
+  view.above_is_overlay = above == overlay;
+  view.above_topmost = above != nullptr && IsTopmost(above);
+  view.game_topmost = IsTopmost(game);
+  view.overlay_topmost = IsTopmost(overlay);
+  for (const InsertAfter step : PlanKeepAbove(view)) {
+    if (step == InsertAfter::kNotTopmost) {
+      LOG_INFO("z-order: overlay out of the topmost band, game hwnd={:016X}", HandleValue(game));
+    } else if (step == InsertAfter::kTopmost) {
+      LOG_INFO("z-order: overlay follows the topmost game hwnd={:016X}", HandleValue(game));
+    }
+    calls_.set_window_pos(overlay, InsertAfterHandle(step, above), 0, 0, 0, 0,
+                          SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  }
 }
 
 void OverlayWindow::SetFont(const std::wstring& family, int logical_px, int dpi) {

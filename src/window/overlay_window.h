@@ -48,7 +48,8 @@ class OverlayWindow {
   bool IsVisible() const;
   // Runs the thread's pending messages; false once a quit message was taken.
   bool PumpMessages();
-  // Puts the overlay directly above `game` in the z-order, unless it already is.
+  // Puts the overlay directly above `game` in the z-order, unless it already is, without
+  // making it topmost unless the game is (see z_order.h).
   void KeepAbove(HWND game);
 
   // The font of `family` at `logical_px` (96 DPI pixels) scaled to `dpi` (96 when it is not

@@ -1,9 +1,12 @@
-// Loading the crash-report library, over fake module operations.
+// Loading the crash-report library, over fake module operations; the names of the minidumps a
+// crash leaves, and which of them are kept.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
+#include "src/main/crash_dump.h"
 #include "src/main/crash_report_helper.h"
 #include "tests/support/test_logger.h"
 
@@ -182,6 +185,43 @@ TEST_F(CrashReportHelperTest, NegativeInitResultIsSigned) {
   helper_.Load(L"1.0.0.0");
   EXPECT_EQ(logger_.Texts(base::kLogWarning),
             std::vector<std::string>{"[crash] InitCrashReportHelper failed, rc=-2"});
+}
+
+TEST(CrashDumpTest, NamesSortByTimeAndNeverOverflow) {
+  wchar_t name[96];
+  ASSERT_TRUE(corvane::FormatCrashDumpName({2026, 12, 9, 7, 5, 3, 42}, 4242, name, 96));
+  EXPECT_EQ(std::wstring(name), L"app.corvane.crash.20261209-070503-042.4242.dmp");
+  EXPECT_TRUE(corvane::IsCrashDumpName(name));
+  // Too small a buffer: refused, not cut short.
+  EXPECT_FALSE(corvane::FormatCrashDumpName({2026, 12, 9, 7, 5, 3, 42}, 4242, name, 20));
+
+  EXPECT_FALSE(corvane::IsCrashDumpName(L"app.corvane.20261209-070503-042.log"));
+  EXPECT_FALSE(corvane::IsCrashDumpName(L"app.corvane.log"));
+  EXPECT_FALSE(corvane::IsCrashDumpName(L"app.corvane.crash..dmp"));
+}
+
+TEST(CrashDumpTest, TheNewestFewAreKeptWithTheOneJustWritten) {
+  using Names = std::vector<std::wstring>;
+  const Names folder = {L"app.corvane.crash.20261201-100000-000.7.dmp",
+                        L"app.corvane.crash.20261130-100000-000.9.dmp",
+                        L"app.corvane.crash.20261203-100000-000.5.dmp",
+                        L"app.corvane.crash.20261202-100000-000.8.dmp",
+                        L"app.corvane.20261203-100000-000.log",
+                        L"app.corvane.log",
+                        L"app.corvane.crash.20261209-100000-000.4.dmp"};
+  const std::wstring newest = L"app.corvane.crash.20261209-100000-000.4.dmp";
+  EXPECT_EQ(corvane::CrashDumpsToDelete(folder, newest, 3),
+            (Names{L"app.corvane.crash.20261130-100000-000.9.dmp",
+                   L"app.corvane.crash.20261201-100000-000.7.dmp"}));
+  EXPECT_TRUE(corvane::CrashDumpsToDelete(folder, newest, 5).empty());
+  // A clock set back: the dump just written stays, even though its name sorts first.
+  const std::wstring back = L"app.corvane.crash.20200101-000000-000.3.dmp";
+  Names with_back = folder;
+  with_back.push_back(back);
+  const Names deleted = corvane::CrashDumpsToDelete(with_back, back, 2);
+  EXPECT_EQ(deleted.size(), 4u);
+  for (const std::wstring& name : deleted) EXPECT_NE(name, back);
+  EXPECT_EQ(std::count(deleted.begin(), deleted.end(), newest), 0);
 }
 
 }  // namespace

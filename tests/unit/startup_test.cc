@@ -55,6 +55,9 @@ class FakeStartupOps final : public StartupOps {
   }
   uint32_t GetProcessId() override { return 4242; }
 
+  void WriteCrashDumpsInto(const std::wstring& log_dir) override {
+    Note("crash.dumps_into " + base::WideToUtf8(log_dir));
+  }
   void LoadCrashReportHelper(const std::wstring& version) override {
     Note("crash.load " + std::string(version.begin(), version.end()));
   }
@@ -113,14 +116,27 @@ TEST_F(StartupTest, NormalRunInOrder) {
   ops_.vexora_path = L"D:\\Games\\Host";
   const int exit_code = RunProcess(L"--hwnd 1A2B --game-id 42 vx=D:\\Games\\Host", ops_);
   EXPECT_EQ(exit_code, 0);
-  EXPECT_EQ(journal_, Events({"crash.end_process_on_unhandled", "dpi.context -4", "env.vexora_path",
-                              "logger.Init", "logger.SetLevel 2", "env.version",
+  EXPECT_EQ(journal_, Events({"crash.end_process_on_unhandled",
+                              "dpi.context -4",
+                              "env.vexora_path",
+                              "logger.Init",
+                              "logger.SetLevel 2",
+                              "env.version",
                               "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
                               "cmdline=[--hwnd 1A2B --game-id 42 vx=D:\\Games\\Host]",
-                              "log NOTICE [boot] vexora_path=D:\\Games\\Host", "crash.load 1.2.3.4",
-                              "app.create", "gdiplus.start", "app.init", "app.run", "app.shutdown",
-                              "gdiplus.stop", "log NOTICE Corvane exit with code 0", "crash.unload",
-                              "logger.Uninit", "app.destroy"}));
+                              "log NOTICE [boot] vexora_path=D:\\Games\\Host",
+                              "crash.dumps_into D:\\Games\\Host\\log",
+                              "crash.load 1.2.3.4",
+                              "app.create",
+                              "gdiplus.start",
+                              "app.init",
+                              "app.run",
+                              "app.shutdown",
+                              "gdiplus.stop",
+                              "log NOTICE Corvane exit with code 0",
+                              "crash.unload",
+                              "logger.Uninit",
+                              "app.destroy"}));
   EXPECT_EQ(ops_.init_args.game_window, 0x1A2Bu);
   EXPECT_EQ(ops_.init_args.game_id, 42u);
 }
@@ -165,12 +181,13 @@ TEST_F(StartupTest, MissingHandleEndsWithOneAndCreatesNothing) {
     journal_.clear();
     logger_.records.clear();
     EXPECT_EQ(RunProcess(line, ops_), 1) << line;
-    EXPECT_EQ(FromLogger(), Events({"logger.Init", "logger.SetLevel 2", "env.version",
-                                    "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
-                                    "cmdline=[" +
-                                        base::WideToUtf8(line) + "]",
-                                    "crash.load 1.2.3.4", "log ERROR Missing --hwnd argument",
-                                    "crash.unload", "logger.Uninit"}))
+    EXPECT_EQ(FromLogger(),
+              Events({"logger.Init", "logger.SetLevel 2", "env.version",
+                      "log NOTICE Corvane starting, version=1.2.3.4, pid=4242, "
+                      "cmdline=[" +
+                          base::WideToUtf8(line) + "]",
+                      "crash.dumps_into ", "crash.load 1.2.3.4",
+                      "log ERROR Missing --hwnd argument", "crash.unload", "logger.Uninit"}))
         << base::WideToUtf8(line);
   }
 }
@@ -186,18 +203,19 @@ TEST_F(StartupTest, GdiplusFailure) {
   ops_.gdiplus_starts = false;
   EXPECT_EQ(RunProcess(L"--hwnd 1A2B", ops_), 1);
   EXPECT_EQ(FromLogger(), Events({"logger.Init", "logger.SetLevel 2", "env.version", kStarting,
-                                  "crash.load 1.2.3.4", "app.create", "gdiplus.start",
-                                  "log ERROR Failed to initialize GDI+", "crash.unload",
-                                  "logger.Uninit", "app.destroy"}));
+                                  "crash.dumps_into ", "crash.load 1.2.3.4", "app.create",
+                                  "gdiplus.start", "log ERROR Failed to initialize GDI+",
+                                  "crash.unload", "logger.Uninit", "app.destroy"}));
 }
 
 TEST_F(StartupTest, AppInitFailureStopsGdiplusOnceAndSkipsShutdown) {
   ops_.app_inits = false;
   EXPECT_EQ(RunProcess(L"--hwnd 1A2B", ops_), 1);
-  EXPECT_EQ(FromLogger(), Events({"logger.Init", "logger.SetLevel 2", "env.version", kStarting,
-                                  "crash.load 1.2.3.4", "app.create", "gdiplus.start", "app.init",
-                                  "log ERROR Failed to initialize OverlayApp", "gdiplus.stop",
-                                  "crash.unload", "logger.Uninit", "app.destroy"}));
+  EXPECT_EQ(FromLogger(),
+            Events({"logger.Init", "logger.SetLevel 2", "env.version", kStarting,
+                    "crash.dumps_into ", "crash.load 1.2.3.4", "app.create", "gdiplus.start",
+                    "app.init", "log ERROR Failed to initialize OverlayApp", "gdiplus.stop",
+                    "crash.unload", "logger.Uninit", "app.destroy"}));
 }
 
 TEST_F(StartupTest, RunResultIsTheExitCode) {

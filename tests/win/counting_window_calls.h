@@ -1,5 +1,7 @@
 #pragma once
 // Overlay window calls that count themselves and then do the real thing.
+#include <vector>
+
 #include "src/window/overlay_window.h"
 
 namespace corvane::testing {
@@ -7,6 +9,7 @@ namespace corvane::testing {
 struct WindowCallCounts {
   int set_window_pos = 0;
   int update_layered_window = 0;
+  std::vector<HWND> insert_after;  // of each SetWindowPos, in order
 };
 
 inline WindowCallCounts g_window_calls;
@@ -18,6 +21,7 @@ inline OverlayWindowCalls CountingWindowCalls() {
   calls.set_window_pos = [](HWND window, HWND after, int x, int y, int cx, int cy,
                             UINT flags) -> BOOL {
     ++g_window_calls.set_window_pos;
+    g_window_calls.insert_after.push_back(after);
     return SetWindowPos(window, after, x, y, cx, cy, flags);
   };
   calls.update_layered_window = [](HWND window, HDC dst, POINT* point, SIZE* size, HDC src,

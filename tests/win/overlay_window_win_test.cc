@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/test_logger.h"
 #include "tests/win/counting_window_calls.h"
@@ -232,6 +233,74 @@ TEST_F(OverlayWindowWinTest, KeepAboveInsertsDirectlyAboveTheGameOnce) {
   cover.Close();
   overlay.KeepAbove(gone);
   EXPECT_EQ(testing::g_window_calls.set_window_pos, 2);
+}
+
+bool IsTopmost(HWND window) {
+  return (static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0;
+}
+
+void SetTopmost(HWND window, bool topmost) {
+  SetWindowPos(window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+// On Windows a window inserted behind a topmost window becomes topmost; Wine leaves it as it
+// was. So the rule is checked on what SetWindowPos is handed, and where Windows would have made
+// the overlay topmost, the test makes it so.
+TEST_F(OverlayWindowWinTest, KeepAboveNeverInsertsBehindATopmostWindow) {
+  OverlayWindow overlay(testing::CountingWindowCalls());
+  ASSERT_TRUE(overlay.Create(700, 32));
+  overlay.Show(true);
+  const HWND self = overlay.hwnd();
+
+  TestGameWindow game(50, 50, 300, 200, RGB(0, 80, 0));
+  TestGameWindow pin(60, 60, 100, 100, RGB(80, 0, 0));  // a topmost window, as a taskbar is
+  SetTopmost(pin.hwnd(), true);
+  SetWindowPos(game.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  PumpFor(50);
+  const HWND above = GetWindow(game.hwnd(), GW_HWNDPREV);
+  ASSERT_NE(above, nullptr);
+  ASSERT_TRUE(IsTopmost(above));
+  ASSERT_FALSE(IsTopmost(game.hwnd()));
+
+  // One correction: what SetWindowPos was handed, in order.
+  std::vector<HWND> every_insert_after;
+  auto keep_above = [&] {
+    testing::g_window_calls.insert_after.clear();
+    overlay.KeepAbove(game.hwnd());
+    const std::vector<HWND> calls = testing::g_window_calls.insert_after;
+    every_insert_after.insert(every_insert_after.end(), calls.begin(), calls.end());
+    return calls;
+  };
+
+  // HWND_TOP instead: the top of the non-topmost band, directly above the game in front.
+  EXPECT_EQ(keep_above(), std::vector<HWND>{HWND_TOP});
+  EXPECT_EQ(GetWindow(game.hwnd(), GW_HWNDPREV), self);
+  EXPECT_FALSE(IsTopmost(self));
+  EXPECT_TRUE(keep_above().empty());  // already there
+
+  // Made topmost as Windows would have made it: out of the topmost band first.
+  SetTopmost(self, true);
+  EXPECT_EQ(keep_above(), (std::vector<HWND>{HWND_NOTOPMOST, HWND_TOP}));
+  EXPECT_FALSE(IsTopmost(self));
+  EXPECT_EQ(GetWindow(game.hwnd(), GW_HWNDPREV), self);
+
+  // A topmost game is followed into the topmost band, and left there when it leaves it.
+  SetTopmost(game.hwnd(), true);
+  ASSERT_NE(GetWindow(game.hwnd(), GW_HWNDPREV), self);
+  std::vector<HWND> calls = keep_above();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0], HWND_TOPMOST);
+  EXPECT_TRUE(IsTopmost(self));
+  EXPECT_EQ(GetWindow(game.hwnd(), GW_HWNDPREV), self);
+  SetTopmost(game.hwnd(), false);
+  calls = keep_above();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls[0], HWND_NOTOPMOST);
+  EXPECT_FALSE(IsTopmost(self));
+
+  // Through it all, the topmost window was never the one to insert behind.
+  for (const HWND after : every_insert_after) EXPECT_NE(after, pin.hwnd());
 }
 
 TEST(GdiplusLifetimeWinTest, StartAndStopWithTheirRecords) {

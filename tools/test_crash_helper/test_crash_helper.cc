@@ -2,7 +2,9 @@
 // (unless built as the init-only variant) UninitCrashReportHelper, and appends one line per
 // call to the file named by CORVANE_TEST_CRASH_LOG. Init returns CORVANE_TEST_CRASH_RC
 // (default 0). The config is read at raw byte offsets, so a test sees the layout as the
-// library does, independent of the program's own struct.
+// library does, independent of the program's own struct. With CORVANE_TEST_CRASH_FILTER=1, Init
+// also puts a crash handler of its own in place, as a real crash-report library does: it
+// appends "crash 0x<code>" and passes the crash on to the handler it replaced.
 #include <windows.h>
 
 #include <cstdint>
@@ -58,6 +60,15 @@ bool ReservedBytesAreZero(const unsigned char* record) {
   return true;
 }
 
+LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+
+LONG WINAPI RecordCrash(EXCEPTION_POINTERS* exception) {
+  char line[64];
+  std::snprintf(line, sizeof line, "crash 0x%08lX", exception->ExceptionRecord->ExceptionCode);
+  AppendLine(line);
+  return g_previous_filter != nullptr ? g_previous_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) int32_t InitCrashReportHelper(const void* config) {
@@ -76,11 +87,15 @@ extern "C" __declspec(dllexport) int32_t InitCrashReportHelper(const void* confi
       Utf16ToAscii(ReadAt<const char16_t*>(record, 240)).c_str(),
       ReservedBytesAreZero(record) ? 1 : 0);
   AppendLine(line);
+  if (Environment("CORVANE_TEST_CRASH_FILTER") == "1") {
+    g_previous_filter = SetUnhandledExceptionFilter(RecordCrash);
+  }
   return static_cast<int32_t>(std::atoi(Environment("CORVANE_TEST_CRASH_RC").c_str()));
 }
 
 #ifndef CRASH_HELPER_INIT_ONLY
 extern "C" __declspec(dllexport) void UninitCrashReportHelper() {
+  if (g_previous_filter != nullptr) SetUnhandledExceptionFilter(g_previous_filter);
   AppendLine("uninit");
 }
 #endif

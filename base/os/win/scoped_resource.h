@@ -83,6 +83,13 @@ struct FileHandleTraits {
 };
 using ScopedFileHandle = ScopedResource<FileHandleTraits>;
 
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return INVALID_HANDLE_VALUE; }
+  static void Release(Handle h) { FindClose(h); }
+};
+using ScopedFindHandle = ScopedResource<FindHandleTraits>;
+
 struct MappedViewTraits {
   using Handle = void*;
   static Handle Empty() { return nullptr; }
