@@ -163,7 +163,9 @@ TEST(FeedBlockWinTest, WriterMakesTheBlockForTheAccountAndTheSystemAtMediumInteg
   const std::wstring medium_no_write_up =
       L"S-1-16-8192 " + std::to_wstring(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP);
   const std::wstring label = LabelOf(sacl);
-  if (!label.empty()) EXPECT_EQ(label, medium_no_write_up);
+  if (!label.empty()) {
+    EXPECT_EQ(label, medium_no_write_up);
+  }
 
   // The descriptor the writer asks for carries that label; Windows gives it to the section.
   const std::string sddl =
