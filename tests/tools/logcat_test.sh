@@ -121,4 +121,29 @@ check "no log says so" 1 "$(grep -c 'is no Corvane log' "$work/err")"
 check "missing file exits 1" 1 "$(run "$logcat" "$(p "$work/missing.log")")"
 check "a key file with no key exits 1" 1 "$(run "$logcat" --key "$(p "$work/nolog.txt")" "$(p "$work/text.log")")"
 
+# A directory, a pipe or a device where a file is wanted, as the log or as the key: one line
+# on what is wrong and exit code 1, never an abort, and nothing read from a device.
+bad_path() {  # bad_path <name> <expected reason> <logcat arguments...>
+  local name=$1 reason=$2
+  shift 2
+  check "$name exits 1" 1 "$(run "$logcat" "$@")"
+  check "$name: one line on standard error" 1 "$(wc -l <"$work/err")"
+  check "$name says why" 1 "$(grep -c "^corvane-logcat: cannot read .*: $reason$" "$work/err")"
+}
+mkdir -p "$work/a folder"
+bad_path "a directory as the log" "it is a directory" "$(p "$work/a folder")"
+bad_path "a directory as the key" "it is a directory" --key "$(p "$work/a folder")" \
+  "$(p "$work/text.log")"
+head -c 100000 /dev/zero >"$work/long.key"
+bad_path "a key file far too long" "it is longer than 4096 bytes" --key "$(p "$work/long.key")" \
+  "$(p "$work/text.log")"
+if [ -z "$emulator" ]; then
+  mkfifo "$work/pipe"
+  for device in /dev/zero /dev/null "$work/pipe"; do
+    bad_path "$device as the log" "it is no regular file (a pipe or a device)" "$device"
+    bad_path "$device as the key" "it is no regular file (a pipe or a device)" --key "$device" \
+      "$work/text.log"
+  done
+fi
+
 finish
