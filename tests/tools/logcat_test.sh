@@ -55,6 +55,14 @@ for f in text.log memory.log; do
 done
 check "enciphered log without a key exits 1" 1 "$(run "$logcat" "$(p "$work/text.log")")"
 
+# A whole log, read to its end, that holds the logger's record of lines it could not write:
+# records are missing, which exit code 1 and one line say.
+check "a whole log with a loss record exits 1" 1 "$(run "$logcat" --key "$key" "$(p "$work/loss.log")")"
+check "a whole log with a loss record prints its records" 3 "$(wc -l <"$work/out")"
+check "a whole log with a loss record says that records are missing" \
+  "corvane-logcat: $(p "$work/loss.log"): records are missing: 1 record of the program says how many lines it could not write" \
+  "$(cat "$work/err")"
+
 size=$(stat -c %s "$work/text.log")
 head -c $((size / 2)) "$work/text.log" >"$work/cut.log"
 check "cut-short log exits 1" 1 "$(run "$logcat" --key "$key" "$(p "$work/cut.log")")"
