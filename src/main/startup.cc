@@ -106,9 +106,9 @@ int RunProcess(const wchar_t* command_line, StartupOps& ops) {
         fmt::format("Corvane version={}, pid={}", base::WideToUtf8(version), ops.GetProcessId()));
   }
   if (!host_path.empty()) LOG_NOTICE("[boot] vexora_path={}", base::WideToUtf8(host_path));
-  if (!log_folder.why_not_host.empty() && logger != nullptr) {
+  if (!log_folder.why_not_host.empty()) {
     LOG_WARNING("[boot] {}; the logs are in {}", log_folder.why_not_host,
-                base::WideToUtf8(logger->GetLogDir()));
+                base::WideToUtf8(log_folder.path.value_or(L"")));
   }
 
   ops.LoadCrashReportHelper(version);

@@ -161,10 +161,16 @@ TEST(MappedFileTest, FileWithHolesGetsEveryBlockBeforeItIsMapped) {
     ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
     ASSERT_TRUE(SetEndOfFile(file.get()));
   }
+  // Wine counts the blocks the Linux file system holds in the allocation size (its
+  // GetCompressedFileSizeW gives the length).
   auto stored = [&] {
-    DWORD high = 0;
-    const DWORD low = GetCompressedFileSizeW(path.c_str(), &high);
-    return (static_cast<uint64_t>(high) << 32) | low;
+    base::win::ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FILE_STANDARD_INFO info{};
+    if (!GetFileInformationByHandleEx(file.get(), FileStandardInfo, &info, sizeof info))
+      return 0ull;
+    return static_cast<unsigned long long>(info.AllocationSize.QuadPart);
   };
   if (stored() >= kSize) GTEST_SKIP() << "this file system left no holes";
   base::os::MappedFile mapped;
