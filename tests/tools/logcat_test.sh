@@ -152,6 +152,13 @@ if [ -z "$emulator" ]; then
     bad_path "$device as the key" "it is no regular file (a pipe or a device)" --key "$device" \
       "$work/text.log"
   done
+else
+  # Windows' device names: refused like a file that is not there (Wine's C library finds no
+  # file by that name), in one line.
+  for device in NUL CON; do
+    check "$device as the log exits 1" 1 "$(run "$logcat" "$device")"
+    check "$device as the log: one line on standard error" 1 "$(wc -l <"$work/err")"
+  done
 fi
 
 finish
