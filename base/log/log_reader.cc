@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "base/log/log_level.h"
@@ -14,6 +15,8 @@
 
 namespace base::log_reader {
 namespace {
+
+std::atomic<void (*)()> g_resume_step_hook{nullptr};
 
 using base::log_crypt::kSegmentHeaderSize;
 using base::log_crypt::kSegmentTrailerSize;
@@ -688,8 +691,10 @@ DecodedLog DecodeLog(std::span<const uint8_t> file, const Scalar* private_key) {
   // The damaged places from here on wait for the header where reading goes on; those before
   // it have theirs. Each place is looked at once, however many there are.
   size_t awaiting_resume = 0;
+  void (*const resume_step_hook)() = g_resume_step_hook.load(std::memory_order_acquire);
   auto resume_at = [&](size_t header_at) {
     for (; awaiting_resume < log.skipped.size(); ++awaiting_resume) {
+      if (resume_step_hook != nullptr) resume_step_hook();
       log.skipped[awaiting_resume].resumed_at = header_at;
     }
     at = header_at + kSegmentHeaderSize;
@@ -894,6 +899,10 @@ std::string ToHex(std::span<const uint8_t> bytes) {
     out += kDigits[b & 15];
   }
   return out;
+}
+
+void SetResumeStepHookForTesting(void (*hook)()) {
+  g_resume_step_hook.store(hook, std::memory_order_release);
 }
 
 bool IsLossRecord(const LogLine& record) {

@@ -116,4 +116,9 @@ std::optional<Scalar> ParsePrivateKey(std::string_view text);
 std::optional<PublicKey> ParsePublicKey(std::string_view text);
 std::string ToHex(std::span<const uint8_t> bytes);
 
+// For tests: `hook` runs each time reading past a damaged place looks at one of the places
+// still waiting for the header where reading goes on, so that a test can count that work
+// (each place once, however many there are). Null removes it.
+void SetResumeStepHookForTesting(void (*hook)());
+
 }  // namespace base::log_reader

@@ -30,6 +30,12 @@ std::wstring DefaultLogDirectory() {
   return dir;
 }
 
+// The application name part of the memory log of a process that finds the usual file held by
+// another: app.corvane.1234.log beside app.corvane.log.
+std::wstring MemLogNameOfProcess(const std::wstring& app_name, uint32_t process_id) {
+  return app_name + L"." + std::to_wstring(process_id);
+}
+
 struct WorkerContext {
   std::shared_ptr<LogQueue> queue;
   std::shared_ptr<g3::TextFileSink> sink;
@@ -144,9 +150,17 @@ bool logger::Init(bool timestamp_in_name, const wchar_t* app_name, const wchar_t
     if (os::CreateDirectoryTree(data.mem_log_dir) == os::CreateDirectoryResult::kFailed) {
       return false;
     }
-    const std::wstring mem_log_path = g3::JoinLogPath(
-        dir, g3::LogFileName(file_prefix, app_name != nullptr ? app_name : L"mem", false));
-    data.mem_log.Open(&mem_log_path, encrypt);
+    const std::wstring name = app_name != nullptr ? app_name : L"mem";
+    const std::wstring mem_log_path =
+        g3::JoinLogPath(dir, g3::LogFileName(file_prefix, name, false));
+    if (data.mem_log.Open(&mem_log_path, encrypt) == os::MappedFile::OpenResult::kHeldElsewhere) {
+      // Another process logs into this folder (a second overlay on the same host) and keeps
+      // the file: this one takes a name of its own, with its process id.
+      const std::wstring own_path = g3::JoinLogPath(
+          dir,
+          g3::LogFileName(file_prefix, MemLogNameOfProcess(name, os::CurrentProcessId()), false));
+      data.mem_log.Open(&own_path, encrypt);
+    }
   }
 
   // The new sink is in place before one left from an earlier, failed Init is deleted.

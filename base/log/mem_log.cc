@@ -16,13 +16,14 @@ MemLog::~MemLog() {
   Close();
 }
 
-void MemLog::Open(const std::wstring* path, bool encrypt) {
+os::MappedFile::OpenResult MemLog::Open(const std::wstring* path, bool encrypt) {
   std::lock_guard lock(lock_);
   ring_.Detach();
   file_.Close();
   encoder_.reset();
   path_ = path != nullptr ? *path : std::wstring();
-  if (!file_.Open(path, kFileSize)) return;
+  const os::MappedFile::OpenResult opened = file_.Open(path, kFileSize);
+  if (opened != os::MappedFile::OpenResult::kMapped) return opened;
   encoder_ = std::make_shared<log_crypt::LogCrypt>(0, encrypt, /*compress=*/false);
 
   uint8_t* view = file_.data();
@@ -32,6 +33,7 @@ void MemLog::Open(const std::wstring* path, bool encrypt) {
   std::memcpy(view + kHeaderSize + kCapacity, trailer.data(),
               std::min<size_t>(trailer.size(), kTrailerSize));
   ring_.Attach(view + kHeaderSize, kCapacity);
+  return opened;
 }
 
 void MemLog::Write(std::string_view line) {

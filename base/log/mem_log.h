@@ -35,8 +35,9 @@ class MemLog {
 
   // Opens (or creates) the file at `path` and maps it, writing a new header and trailer; the
   // ring bytes of an earlier run stay until they are overwritten. Without a path the ring
-  // lives in anonymous memory. A file that cannot be opened or mapped leaves the log unmapped.
-  void Open(const std::wstring* path, bool encrypt);
+  // lives in anonymous memory. A file that cannot be opened or mapped leaves the log unmapped;
+  // the result says whether another owner holds it (os::MappedFile::OpenResult).
+  os::MappedFile::OpenResult Open(const std::wstring* path, bool encrypt);
 
   // Encodes a record's whole line (base/log/log_entry.h) and places it in the ring. Encoding
   // and placing happen under one lock, so pieces from several threads reach the ring in

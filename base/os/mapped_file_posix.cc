@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,38 +25,44 @@ bool MappedFile::has_file() const {
   return handles_->fd >= 0;
 }
 
-bool MappedFile::Open(const std::wstring* path, size_t size) {
+MappedFile::OpenResult MappedFile::Open(const std::wstring* path, size_t size) {
   Close();
   int fd = -1;
   if (path != nullptr) {
-    // POSIX has no share modes: other writers are not kept out here.
     fd = ::open(NativePath(*path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) return OpenResult::kFailed;
+    // POSIX has no share modes: an exclusive advisory lock, held while the file is open, keeps
+    // a second writer out as Windows' share mode does.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const bool held = errno == EWOULDBLOCK;
+      ::close(fd);
+      return held ? OpenResult::kHeldElsewhere : OpenResult::kFailed;
+    }
     // Blocks for every byte, also for holes an earlier writer left: ftruncate alone gives a
     // sparse file.
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
       ::close(fd);
-      return false;
+      return OpenResult::kFailed;
     }
     const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
     if (error != 0) {
       if (st.st_size < static_cast<off_t>(size)) (void)::ftruncate(fd, st.st_size);
       ::close(fd);
       errno = error;
-      return false;
+      return OpenResult::kFailed;
     }
   }
   const int flags = fd >= 0 ? MAP_SHARED : MAP_SHARED | MAP_ANONYMOUS;
   void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, fd, 0);
   if (view == MAP_FAILED) {
     if (fd >= 0) ::close(fd);
-    return false;
+    return OpenResult::kFailed;
   }
   handles_->fd = fd;
   data_ = static_cast<uint8_t*>(view);
   size_ = size;
-  return true;
+  return OpenResult::kMapped;
 }
 
 bool MappedFile::FlushAndTouch() {

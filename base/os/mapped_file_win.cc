@@ -8,10 +8,6 @@
 namespace base::os {
 namespace {
 
-// Makes the file system hold every one of the file's first `size` bytes: the bytes there are
-// written back as they are when the file has holes, and zeros are written where it is short.
-// (A mapping that grows a file only sets its length, and a page without a block faults at its
-// first write once the disk is full.) On failure the file keeps its old length.
 OVERLAPPED At(uint64_t offset) {
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset);
@@ -19,11 +15,40 @@ OVERLAPPED At(uint64_t offset) {
   return at;
 }
 
-bool AllocateOnDisk(HANDLE file, uint64_t size) {
-  FILE_STANDARD_INFO info{};
-  if (!GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info)) return false;
-  const uint64_t length = static_cast<uint64_t>(info.EndOfFile.QuadPart);
-  if (length >= size && static_cast<uint64_t>(info.AllocationSize.QuadPart) >= size) return true;
+// The file's blocks as the file system counts them. The stored size comes from
+// GetCompressedFileSizeW, the documented count of a sparse or compressed file's bytes on disk:
+// for a sparse file NTFS gives the full length as its allocation size, holes and all.
+bool ReadFileBlocks(HANDLE file, const std::wstring& path, FileBlocks* blocks, bool* sparse) {
+  FILE_STANDARD_INFO standard{};
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
+      !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+    return false;
+  }
+  blocks->length = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+  blocks->reserved = static_cast<uint64_t>(standard.AllocationSize.QuadPart);
+  blocks->stored = blocks->reserved;
+  DWORD high = 0;
+  const DWORD low = GetCompressedFileSizeW(path.c_str(), &high);
+  if (low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) {
+    blocks->stored = (static_cast<uint64_t>(high) << 32) | low;
+  }
+  *sparse = (basic.FileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
+  return true;
+}
+
+// Makes the file system hold every one of the file's first `size` bytes: the bytes there are
+// written back as they are when the file has holes, and zeros are written where it is short.
+// (A mapping that grows a file only sets its length, and a page without a block faults at its
+// first write once the disk is full.) A sparse file, as an older program may have left it, is
+// then marked not sparse, so that nothing is given back later. On failure the file keeps its
+// old length.
+bool AllocateOnDisk(HANDLE file, const std::wstring& path, uint64_t size) {
+  FileBlocks blocks;
+  bool sparse = false;
+  if (!ReadFileBlocks(file, path, &blocks, &sparse)) return false;
+  if (HoldsBlocksFor(blocks, size) && !sparse) return true;
+  const uint64_t length = blocks.length;
 
   std::vector<char> chunk(64 * 1024);
   bool written = true;
@@ -41,7 +66,18 @@ bool AllocateOnDisk(HANDLE file, uint64_t size) {
     written = WriteFile(file, chunk.data(), count, &stored, &at) && stored == count;
     offset += count;
   }
-  if (written) return true;
+  if (written) {
+    if (sparse) {
+      // Valid once no range is sparse any more (before Windows 8 only then); the outcome
+      // does not matter: every block is there already.
+      FILE_SET_SPARSE_BUFFER not_sparse{};
+      not_sparse.SetSparse = FALSE;
+      DWORD returned = 0;
+      DeviceIoControl(file, FSCTL_SET_SPARSE, &not_sparse, sizeof not_sparse, nullptr, 0, &returned,
+                      nullptr);
+    }
+    return true;
+  }
   const DWORD error = GetLastError();
   LARGE_INTEGER old_end{};
   old_end.QuadPart = static_cast<LONGLONG>(length);
@@ -68,15 +104,18 @@ bool MappedFile::has_file() const {
   return handles_->file.valid();
 }
 
-bool MappedFile::Open(const std::wstring* path, size_t size) {
+MappedFile::OpenResult MappedFile::Open(const std::wstring* path, size_t size) {
   Close();
   if (path != nullptr) {
     handles_->file.reset(CreateFileW(path->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handles_->file.valid()) return false;
-    if (!AllocateOnDisk(handles_->file.get(), size)) {
+    if (!handles_->file.valid()) {
+      return GetLastError() == ERROR_SHARING_VIOLATION ? OpenResult::kHeldElsewhere
+                                                       : OpenResult::kFailed;
+    }
+    if (!AllocateOnDisk(handles_->file.get(), *path, size)) {
       Close();
-      return false;
+      return OpenResult::kFailed;
     }
   }
   // Without a file the mapping is backed by the paging file. A file shorter than `size` grows.
@@ -89,11 +128,11 @@ bool MappedFile::Open(const std::wstring* path, size_t size) {
   }
   if (!handles_->view.valid()) {
     Close();
-    return false;
+    return OpenResult::kFailed;
   }
   data_ = static_cast<uint8_t*>(handles_->view.get());
   size_ = size;
-  return true;
+  return OpenResult::kMapped;
 }
 
 bool MappedFile::FlushAndTouch() {

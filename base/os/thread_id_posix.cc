@@ -13,4 +13,8 @@ uint32_t CurrentThreadId() {
   return id;
 }
 
+uint32_t CurrentProcessId() {
+  return static_cast<uint32_t>(getpid());
+}
+
 }  // namespace base::os

@@ -8,4 +8,8 @@ uint32_t CurrentThreadId() {
   return GetCurrentThreadId();
 }
 
+uint32_t CurrentProcessId() {
+  return GetCurrentProcessId();
+}
+
 }  // namespace base::os

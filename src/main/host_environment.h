@@ -36,6 +36,11 @@ std::wstring GetParentInstallDir();
 // The file version of the file at `path`, or "0.0.0.0".
 std::wstring ReadFileVersionString(const std::wstring& path);
 std::wstring GetModuleVersionString();
+// Creates `folder` with its parents and a file in it, removed again; false with the system's
+// words in `why` when either fails.
+bool PrepareLogFolder(const std::wstring& folder, std::string* why);
+// The user's local application data folder (FOLDERID_LocalAppData), or empty.
+std::wstring GetLocalAppDataDir();
 #endif
 
 }  // namespace corvane

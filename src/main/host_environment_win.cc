@@ -3,9 +3,12 @@
 #include <vector>
 
 #include "base/os/file_system.h"
+#include "base/os/output_file.h"
 #include "base/os/win/scoped_resource.h"
 
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 namespace corvane {
 
@@ -53,6 +56,34 @@ std::wstring ReadFileVersionString(const std::wstring& path) {
 
 std::wstring GetModuleVersionString() {
   return ReadFileVersionString(base::os::ExecutablePath());
+}
+
+bool PrepareLogFolder(const std::wstring& folder, std::string* why) {
+  if (base::os::CreateDirectoryTree(folder) == base::os::CreateDirectoryResult::kFailed) {
+    *why = base::os::ErrorText(GetLastError());
+    return false;
+  }
+  // A folder that exists may still refuse new files (Program Files to a program that is not
+  // elevated, a read-only disk): a file is made there, and removed when its handle closes.
+  const std::wstring probe =
+      folder + L"\\corvane-write-check." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  const base::win::ScopedFileHandle file(CreateFileW(
+      probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file.valid()) {
+    *why = base::os::ErrorText(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+std::wstring GetLocalAppDataDir() {
+  PWSTR path = nullptr;
+  const HRESULT result =
+      SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &path);
+  std::wstring folder = SUCCEEDED(result) && path != nullptr ? path : L"";
+  CoTaskMemFree(path);  // also after a failure, as the call's contract asks
+  return folder;
 }
 
 }  // namespace corvane

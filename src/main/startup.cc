@@ -44,6 +44,31 @@ int RunOverlay(const LaunchArgs& args, StartupOps& ops) {
 
 }  // namespace
 
+std::wstring UserLogDirectory(const std::wstring& local_app_data) {
+  return local_app_data + L"\\Corvane\\log";
+}
+
+LogFolder ChooseLogFolder(const std::wstring& host_path, StartupOps& ops) {
+  const std::optional<std::wstring> host_folder = HostLogDirectory(host_path);
+  if (!host_folder) return {};
+  std::string why;
+  if (ops.PrepareLogFolder(*host_folder, &why)) return {host_folder, {}};
+  // Under Program Files a program that is not elevated cannot write, and a 64-bit one is not
+  // redirected: its logs would be lost without a word.
+  std::string reason = fmt::format("the host's log folder {} cannot be written ({})",
+                                   base::WideToUtf8(*host_folder), why);
+  const std::wstring local_app_data = ops.GetLocalAppDataDir();
+  if (local_app_data.empty()) {
+    reason += "; there is no local application data folder either";
+    return {host_folder, reason};
+  }
+  const std::wstring user_folder = UserLogDirectory(local_app_data);
+  std::string user_why;
+  if (ops.PrepareLogFolder(user_folder, &user_why)) return {user_folder, reason};
+  reason += fmt::format("; nor can {} ({})", base::WideToUtf8(user_folder), user_why);
+  return {host_folder, reason};
+}
+
 void MakeProcessDpiAware(StartupOps& ops) {
   if (ops.SetProcessDpiAwarenessContext(kDpiAwarenessContextPerMonitorV2) ==
       StartupOps::OptionalCall::kSucceeded) {
@@ -66,8 +91,10 @@ int RunProcess(const wchar_t* command_line, StartupOps& ops) {
 
   std::wstring host_path = ops.GetVexoraPath();
   if (host_path.empty()) host_path = ops.GetParentInstallDir();
+  // The one place that decides where the logs (and anything written beside them) go.
+  const LogFolder log_folder = ChooseLogFolder(host_path, ops);
   base::ILogger* logger = base::GetLogger();
-  StartLogger(logger, HostLogDirectory(host_path));
+  StartLogger(logger, log_folder.path);
 
   const std::wstring version = ops.GetModuleVersionString();
   const std::wstring command_line_copy = command_line != nullptr ? command_line : L"";
@@ -79,6 +106,10 @@ int RunProcess(const wchar_t* command_line, StartupOps& ops) {
         fmt::format("Corvane version={}, pid={}", base::WideToUtf8(version), ops.GetProcessId()));
   }
   if (!host_path.empty()) LOG_NOTICE("[boot] vexora_path={}", base::WideToUtf8(host_path));
+  if (!log_folder.why_not_host.empty()) {
+    LOG_WARNING("[boot] {}; the logs are in {}", log_folder.why_not_host,
+                base::WideToUtf8(log_folder.path.value_or(L"")));
+  }
 
   // Minidumps go to the folder the logger ended up with. Set up after the start records, which
   // are a run's first.

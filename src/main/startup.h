@@ -2,6 +2,7 @@
 // The process's ordered start and stop, as logic over the operations it needs. The process
 // entry runs it on the real operations; tests run it on fakes that record the order of calls.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "src/main/launch_options.h"
@@ -33,6 +34,12 @@ class StartupOps {
   virtual std::wstring GetModuleVersionString() = 0;
   virtual uint32_t GetProcessId() = 0;
 
+  // Log folder. Creates `folder` with its parents and makes a file in it, removed again: true
+  // when the logs can be written there; otherwise false with the system's words in `why`.
+  virtual bool PrepareLogFolder(const std::wstring& folder, std::string* why) = 0;
+  // The user's local application data folder (%LOCALAPPDATA%), or empty when there is none.
+  virtual std::wstring GetLocalAppDataDir() = 0;
+
   // A crash from here on leaves a minidump in the log folder the logger ended up with.
   virtual void WriteCrashDumpsInto(const std::wstring& log_dir) = 0;
 
@@ -49,6 +56,20 @@ class StartupOps {
   virtual void ShutdownApp() = 0;
   virtual void DestroyApp() = 0;
 };
+
+// Where the logs go. The host's folder (host path + "\log") when it can be written; otherwise
+// the user's own folder under local application data, with the reason kept for the first
+// records; without a host path, the logger's default folder beside the executable. Once the
+// logger runs, its GetLogDir() names the folder it settled on in every case.
+struct LogFolder {
+  std::optional<std::wstring> path;  // none: the logger's default
+  std::string why_not_host;          // empty when the host's folder (or the default) is used
+};
+
+// <local application data>\Corvane\log
+std::wstring UserLogDirectory(const std::wstring& local_app_data);
+
+LogFolder ChooseLogFolder(const std::wstring& host_path, StartupOps& ops);
 
 inline constexpr intptr_t kDpiAwarenessContextPerMonitorV2 = -4;
 inline constexpr int kProcessPerMonitorDpiAware = 2;

@@ -48,6 +48,10 @@ class Win32StartupOps final : public StartupOps {
   std::wstring GetParentInstallDir() override { return corvane::GetParentInstallDir(); }
   std::wstring GetModuleVersionString() override { return corvane::GetModuleVersionString(); }
   uint32_t GetProcessId() override { return GetCurrentProcessId(); }
+  bool PrepareLogFolder(const std::wstring& folder, std::string* why) override {
+    return corvane::PrepareLogFolder(folder, why);
+  }
+  std::wstring GetLocalAppDataDir() override { return corvane::GetLocalAppDataDir(); }
 
   void WriteCrashDumpsInto(const std::wstring& log_dir) override {
     corvane::WriteCrashDumpsInto(log_dir);

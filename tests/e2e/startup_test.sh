@@ -120,5 +120,33 @@ check "long install path: its log directory is found" 1 "$(ls "$long/log"/app.co
 check "long install path: the start record names it" 1 \
   "$(decode "$(ls "$long/log"/app.corvane.2*.log | head -n 1)" | grep -c "vexora_path=.*qqqq")"
 
+# A host folder that cannot be written (a read-only mount: as root under Wine, file modes do
+# not stop writes): both logs go to the user's %LOCALAPPDATA%\Corvane\log, and the records
+# right after the start one say why and where. Mounting needs root: without it, skipped.
+ro_host="$work/ReadOnlyHost"
+mkdir -p "$ro_host"
+if mount -t tmpfs -o ro,size=1m corvane-read-only-host "$ro_host" 2>"$work/mount.err"; then
+  local_app_data=$("$wine_run" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+  user_log=$("$wine_run" winepath -u "$local_app_data\\Corvane\\log" 2>/dev/null | tr -d '\r')
+  rm -rf "$user_log"
+  check "read-only host folder: the run exits 1 (no --hwnd)" 1 "$(run "vx=$(winpath "$ro_host")")"
+  umount "$ro_host"
+  check "read-only host folder: nothing was written there" "" "$(ls -A "$ro_host")"
+  user_text_logs=$(ls "$user_log"/app.corvane.2*.log 2>/dev/null)
+  check "read-only host folder: one text log in %LOCALAPPDATA%\\Corvane\\log" 1 \
+    "$(echo "$user_text_logs" | grep -c .)"
+  check "read-only host folder: the memory log beside it" 3145890 \
+    "$(stat -c %s "$user_log/app.corvane.log" 2>/dev/null)"
+  for log in "$(echo "$user_text_logs" | head -n 1)" "$user_log/app.corvane.log"; do
+    records=$(decode "$log" | cut -f2-)
+    check "read-only host folder, $(basename "$log"): after the start and host records, why and where" \
+      "[boot] the host's log folder $(winpath "$ro_host")\\log cannot be written; the logs are in $local_app_data\\Corvane\\log" \
+      "$(echo "$records" | sed -n 3p | sed 's/ cannot be written ([^)]*);/ cannot be written;/')"
+  done
+  rm -rf "$user_log"
+else
+  echo "skipped: a read-only host folder: cannot mount a tmpfs: $(cat "$work/mount.err")"
+fi
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

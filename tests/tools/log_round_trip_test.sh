@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A real logging run (worker, encrypt, memory log) read back with corvane-logcat and the
 # development key: every record is in the text log, in order, and in the memory log; a wrong
-# key is reported and prints nothing.
+# key is reported and prints nothing. Two runs at once on one folder each keep a memory log:
+# the second one's file is named with its process id.
 #   log_round_trip_test.sh <log_run> <corvane-logcat> <corvane-keygen> <keys dir> [emulator]
 set -uo pipefail
 log_run=$1 logcat=$2 keygen=$3 keys=$4 emulator=${5:-}
@@ -46,5 +47,37 @@ for f in "$text_log" "$memory_log"; do
   check "$(basename "$f") under a wrong key prints nothing" 0 "$(wc -c <"$work/out")"
   check "$(basename "$f") under a wrong key says so" 1 "$(grep -c 'wrong key' "$work/err")"
 done
+
+# Two logging processes on one folder (two overlays of one host): the first waits after its
+# record 9, holding app.corvane.log, while the second runs whole; each memory log holds its own
+# run's records, every one, and nothing of the other's.
+shared=$work/shared
+$emulator "$log_run" "$(p "$keys/dev-reader.pub")" "$(p "$shared")" 50 9 >"$work/first.out" 2>&1 &
+first=$!
+for _ in $(seq 1 600); do
+  [ -e "$shared/paused" ] && break
+  kill -0 "$first" 2>/dev/null || break
+  sleep 0.1
+done
+check "the first run waits, holding its memory log" yes "$([ -e "$shared/paused" ] && echo yes)"
+check "the second run on the same folder exits 0" 0 \
+  "$(run "$log_run" "$(p "$keys/dev-reader.pub")" "$(p "$shared")" 100)"
+rm -f "$shared/paused"
+wait "$first"
+check "the first run exits 0" 0 "$?"
+own=$(ls "$shared" | grep -E '^app\.corvane\.[0-9]+\.log$')
+check "one memory log named with a process id" 1 "$(echo -n "$own" | grep -c .)"
+check "... 3145890 bytes" 3145890 "$(stat -c %s "$shared/$own" 2>/dev/null)"
+check "two text logs" 2 "$(ls "$shared" | grep -cE '^app\.corvane\.[0-9]{8}-')"
+expect_run() {  # expect_run <count>: the records of a run of <count>, as the memory log has them
+  seq 0 $(($1 - 1)) | sed "s/.*/run record & of $1/"
+  echo "last record of the run"
+}
+check "app.corvane.log decodes" 0 "$(run "$logcat" --key "$key" "$(p "$shared/app.corvane.log")")"
+check "app.corvane.log holds the first run's records, and only those" "" \
+  "$(grep -v '\]\[TRACE\]\[' "$work/out" | cut -f2- | diff <(expect_run 50) -)"
+check "$own decodes" 0 "$(run "$logcat" --key "$key" "$(p "$shared/$own")")"
+check "$own holds the second run's records, and only those" "" \
+  "$(grep -v '\]\[TRACE\]\[' "$work/out" | cut -f2- | diff <(expect_run 100) -)"
 
 finish

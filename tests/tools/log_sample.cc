@@ -3,6 +3,8 @@
 // should print for them.
 //   log_sample PUBLIC_KEY_FILE OUT_DIR COUNT
 // OUT_DIR gets text.log, plain.log (not enciphered), memory.log, memory.dump and expected.txt;
+// loss.log (a whole text log, closed, that holds the logger's record of lines it could not
+// write, as one whose file failed from its first bytes holds it);
 // spaces.log and controls.log (plain text logs with messages of spaces and of control
 // characters); and files someone made: bomb.log (a text log that would inflate to 2 GiB),
 // random.bin (8 MiB of random bytes), random.log (a log header and 8 MiB of random bytes) and
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "base/log/log_reader.h"
+#include "base/log/write_failure.h"
 #include "tests/support/log_layouts.h"
 
 namespace {
@@ -55,10 +58,20 @@ int main(int argc, char** argv) {
     expected += r.Line().substr(1) + "\n";
   }
   memory.Close();  // as the program's memory log closes: the newest record is whole
+  // Whole, with no damaged place, and still records are missing.
+  auto with_loss = corvane::testing::MakeRecords(3);
+  with_loss[1].file = "text_file_sink";
+  with_loss[1].level = "WARNING";
+  with_loss[1].message = "12" + std::string(g3::kLossRecordWords) +
+                         "No space left on device (error 28); the log of Corvane "
+                         "version=1.2.3.4, pid=1234";
+  corvane::testing::TextLogWriter loss(true, table);
+  for (const auto& r : with_loss) loss.Add(r);
+
   const bool ok =
       Write(dir + "/text.log", text.Finish()) && Write(dir + "/plain.log", plain.Finish()) &&
       Write(dir + "/memory.log", memory.File()) && Write(dir + "/memory.dump", memory.Dump()) &&
-      Write(dir + "/expected.txt", expected);
+      Write(dir + "/expected.txt", expected) && Write(dir + "/loss.log", loss.Finish());
 
   // Messages whose spaces and control characters are theirs.
   auto special = corvane::testing::MakeRecords(3);

@@ -55,6 +55,14 @@ for f in text.log memory.log; do
 done
 check "enciphered log without a key exits 1" 1 "$(run "$logcat" "$(p "$work/text.log")")"
 
+# A whole log, read to its end, that holds the logger's record of lines it could not write:
+# records are missing, which exit code 1 and one line say.
+check "a whole log with a loss record exits 1" 1 "$(run "$logcat" --key "$key" "$(p "$work/loss.log")")"
+check "a whole log with a loss record prints its records" 3 "$(wc -l <"$work/out")"
+check "a whole log with a loss record says that records are missing" \
+  "corvane-logcat: $(p "$work/loss.log"): records are missing: 1 record of the program says how many lines it could not write" \
+  "$(cat "$work/err")"
+
 size=$(stat -c %s "$work/text.log")
 head -c $((size / 2)) "$work/text.log" >"$work/cut.log"
 check "cut-short log exits 1" 1 "$(run "$logcat" --key "$key" "$(p "$work/cut.log")")"
@@ -120,5 +128,37 @@ check "no log exits 1" 1 "$(run "$logcat" "$(p "$work/nolog.txt")")"
 check "no log says so" 1 "$(grep -c 'is no Corvane log' "$work/err")"
 check "missing file exits 1" 1 "$(run "$logcat" "$(p "$work/missing.log")")"
 check "a key file with no key exits 1" 1 "$(run "$logcat" --key "$(p "$work/nolog.txt")" "$(p "$work/text.log")")"
+
+# A directory, a pipe or a device where a file is wanted, as the log or as the key: one line
+# on what is wrong and exit code 1, never an abort, and nothing read from a device.
+bad_path() {  # bad_path <name> <expected reason> <logcat arguments...>
+  local name=$1 reason=$2
+  shift 2
+  check "$name exits 1" 1 "$(run "$logcat" "$@")"
+  check "$name: one line on standard error" 1 "$(wc -l <"$work/err")"
+  check "$name says why" 1 "$(grep -c "^corvane-logcat: cannot read .*: $reason$" "$work/err")"
+}
+mkdir -p "$work/a folder"
+bad_path "a directory as the log" "it is a directory" "$(p "$work/a folder")"
+bad_path "a directory as the key" "it is a directory" --key "$(p "$work/a folder")" \
+  "$(p "$work/text.log")"
+head -c 100000 /dev/zero >"$work/long.key"
+bad_path "a key file far too long" "it is longer than 4096 bytes" --key "$(p "$work/long.key")" \
+  "$(p "$work/text.log")"
+if [ -z "$emulator" ]; then
+  mkfifo "$work/pipe"
+  for device in /dev/zero /dev/null "$work/pipe"; do
+    bad_path "$device as the log" "it is no regular file (a pipe or a device)" "$device"
+    bad_path "$device as the key" "it is no regular file (a pipe or a device)" --key "$device" \
+      "$work/text.log"
+  done
+else
+  # Windows' device names: refused like a file that is not there (Wine's C library finds no
+  # file by that name), in one line.
+  for device in NUL CON; do
+    check "$device as the log exits 1" 1 "$(run "$logcat" "$device")"
+    check "$device as the log: one line on standard error" 1 "$(wc -l <"$work/err")"
+  done
+fi
 
 finish

@@ -8,6 +8,7 @@
 #include "base/log/log_record.h"
 #include "base/log/logger.h"
 #include "base/os/file_system.h"
+#include "base/os/thread_id.h"
 #include "tests/support/log_text.h"
 #include "tests/support/temp_dir.h"
 
@@ -43,6 +44,35 @@ TEST(LoggerInitTest, MakesBothLogsAndTheEmptyMemlogDirectory) {
   EXPECT_NE(ReadFileBytes(TextLogs(native_dir)[0]).find("[NOTICE][logger_init("),
             std::string::npos);
   EXPECT_NE(ReadFileBytes(native_dir / "app.corvane.log").find("\tfirst 1"), std::string::npos);
+}
+
+// Two loggers on one folder (two overlays of one host): the second finds the memory log held
+// and keeps one of its own, named with its process id; each holds its own records. Once the
+// usual file is free again, a new run takes it as before.
+TEST(LoggerInitTest, SecondLoggerOnOneFolderKeepsAMemoryLogOfItsOwn) {
+  TempDir dir;
+  base::logger first;
+  base::logger second;
+  ASSERT_TRUE(InitLike(first, dir.wide()));
+  ASSERT_TRUE(InitLike(second, dir.wide()));
+  BASE_LOG_TO(&first, kLogSource, base::kLogTrace, "first's record");
+  BASE_LOG_TO(&second, kLogSource, base::kLogTrace, "second's record");
+  const auto own = dir / ("app.corvane." + std::to_string(base::os::CurrentProcessId()) + ".log");
+  EXPECT_EQ(std::filesystem::file_size(own), 3145890u);
+  second.Uninit();
+  first.Uninit();
+  const std::string usual = ReadFileBytes(dir / "app.corvane.log");
+  const std::string second_ring = ReadFileBytes(own);
+  EXPECT_NE(usual.find("\tfirst's record"), std::string::npos);
+  EXPECT_EQ(usual.find("second's record"), std::string::npos);
+  EXPECT_NE(second_ring.find("\tsecond's record"), std::string::npos);
+  EXPECT_EQ(second_ring.find("first's record"), std::string::npos);
+
+  base::logger next;
+  ASSERT_TRUE(InitLike(next, dir.wide()));
+  BASE_LOG_TO(&next, kLogSource, base::kLogTrace, "next run's record");
+  next.Uninit();
+  EXPECT_NE(ReadFileBytes(dir / "app.corvane.log").find("\tnext run's record"), std::string::npos);
 }
 
 TEST(LoggerInitTest, SeparatorRulesOfTheDirectory) {

@@ -1,5 +1,5 @@
 // The OS services the logger builds on: the lock's sleep and wake-up, the thread's time limit,
-// directory creation, the executable's path and the system's error texts.
+// directory creation, the executable's path, the mapped file and the system's error texts.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,10 +9,15 @@
 
 #include "base/os/file_system.h"
 #include "base/os/lock.h"
+#include "base/os/mapped_file.h"
 #include "base/os/output_file.h"
 #include "base/os/thread.h"
 #include "base/strings/utf.h"
 #include "tests/support/temp_dir.h"
+
+#ifdef _WIN32
+#include "base/os/win/scoped_resource.h"
+#endif
 
 namespace {
 
@@ -106,6 +111,73 @@ TEST(FileSystemTest, ExecutablePathNamesThisProgram) {
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(path.stem().string(), "corvane_unit_tests");
 }
+
+// A file that one owner maps for writing is refused to a second one (another process on
+// Windows by the share mode, elsewhere by the advisory lock), told apart from a file that
+// cannot be opened at all; once the first lets go, the second maps it.
+TEST(MappedFileTest, FileHeldByAnotherOwnerIsToldApart) {
+  using OpenResult = base::os::MappedFile::OpenResult;
+  corvane::testing::TempDir dir;
+  const std::wstring path = (dir / "ring.log").wstring();
+  base::os::MappedFile first;
+  base::os::MappedFile second;
+  ASSERT_EQ(first.Open(&path, 4096), OpenResult::kMapped);
+  EXPECT_EQ(second.Open(&path, 4096), OpenResult::kHeldElsewhere);
+  EXPECT_EQ(second.data(), nullptr);
+  first.Close();
+  EXPECT_EQ(second.Open(&path, 4096), OpenResult::kMapped);
+  const std::wstring nowhere = (dir / "none" / "ring.log").wstring();
+  EXPECT_EQ(first.Open(&nowhere, 4096), OpenResult::kFailed);
+}
+
+// A file counts as holding its blocks only when the disk stores every byte. A sparse file at
+// full length, as an older program could leave it, shows its holes in the stored size only:
+// NTFS counts them in its allocation size (Wine and POSIX file systems do not).
+TEST(MappedFileTest, OnlyStoredBytesCountAsBlocks) {
+  using base::os::HoldsBlocksFor;
+  constexpr uint64_t kSize = 3145890;
+  EXPECT_TRUE(HoldsBlocksFor({kSize, kSize + 2014, kSize + 2014}, kSize));
+  EXPECT_FALSE(HoldsBlocksFor({kSize - 1, kSize + 2014, kSize + 2014}, kSize));
+  EXPECT_FALSE(HoldsBlocksFor({kSize, kSize + 2014, 65536}, kSize));  // sparse, as NTFS says
+  EXPECT_FALSE(HoldsBlocksFor({kSize, 65536, 65536}, kSize));         // sparse, as Wine says
+}
+
+#ifdef _WIN32
+// Under Wine: a file with holes at full length (made as an older program made it: a length set
+// without writing) gets all its blocks before it is mapped.
+TEST(MappedFileTest, FileWithHolesGetsEveryBlockBeforeItIsMapped) {
+  constexpr uint64_t kSize = 3145890;
+  corvane::testing::TempDir dir;
+  const std::wstring path = (dir / "app.corvane.log").wstring();
+  {
+    base::win::ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+    ASSERT_TRUE(file.valid());
+    DWORD returned = 0;
+    DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = kSize;
+    ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file.get()));
+  }
+  // Wine counts the blocks the Linux file system holds in the allocation size (its
+  // GetCompressedFileSizeW gives the length).
+  auto stored = [&] {
+    base::win::ScopedFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FILE_STANDARD_INFO info{};
+    if (!GetFileInformationByHandleEx(file.get(), FileStandardInfo, &info, sizeof info))
+      return 0ull;
+    return static_cast<unsigned long long>(info.AllocationSize.QuadPart);
+  };
+  if (stored() >= kSize) GTEST_SKIP() << "this file system left no holes";
+  base::os::MappedFile mapped;
+  ASSERT_EQ(mapped.Open(&path, kSize), base::os::MappedFile::OpenResult::kMapped);
+  EXPECT_GE(stored(), kSize);
+}
+#endif
 
 // Error texts come as UTF-16 in the system's language and reach logs and terminals as UTF-8,
 // without the line end and full stop; on this system too (under Wine, from FormatMessageW).

@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "base/strings/utf.h"
 #include "src/main/startup.h"
 #include "tests/support/test_logger.h"
@@ -54,6 +56,13 @@ class FakeStartupOps final : public StartupOps {
     return L"1.2.3.4";
   }
   uint32_t GetProcessId() override { return 4242; }
+  bool PrepareLogFolder(const std::wstring& folder, std::string* why) override {
+    Note("env.prepare_log_folder " + base::WideToUtf8(folder));
+    if (!unwritable_folders.contains(folder)) return true;
+    *why = "Access is denied";
+    return false;
+  }
+  std::wstring GetLocalAppDataDir() override { return local_app_data; }
 
   void WriteCrashDumpsInto(const std::wstring& log_dir) override {
     Note("crash.dumps_into " + base::WideToUtf8(log_dir));
@@ -86,6 +95,8 @@ class FakeStartupOps final : public StartupOps {
   bool shcore_present = true;
   std::wstring vexora_path;
   std::wstring parent_install_dir;
+  std::set<std::wstring> unwritable_folders;
+  std::wstring local_app_data = L"C:\\Users\\player\\AppData\\Local";
   bool gdiplus_starts = true;
   bool app_inits = true;
   int run_result = 0;
@@ -119,6 +130,7 @@ TEST_F(StartupTest, NormalRunInOrder) {
   EXPECT_EQ(journal_, Events({"crash.end_process_on_unhandled",
                               "dpi.context -4",
                               "env.vexora_path",
+                              "env.prepare_log_folder D:\\Games\\Host\\log",
                               "logger.Init",
                               "logger.SetLevel 2",
                               "env.version",
@@ -173,6 +185,59 @@ TEST_F(StartupTest, WithoutHostPathTheLoggerGetsNoDirectoryAndThereIsNoBootRecor
   EXPECT_FALSE(logger_.init_args.has_log_dir);
   for (const std::string& text : logger_.Texts(base::kLogNotice)) {
     EXPECT_EQ(text.find("[boot]"), std::string::npos) << text;
+  }
+}
+
+// A host folder that cannot be written (Program Files to a program that is not elevated): the
+// logs go to the user's own folder, and the records right after the start one say why and
+// where. When that fails too, the host's folder is kept (the text log then goes to the current
+// directory, as for any folder it cannot open).
+TEST_F(StartupTest, UnwritableHostFolderSendsTheLogsToTheUsersFolderAndSaysWhy) {
+  const std::wstring host_log = L"C:\\Program Files\\Host\\log";
+  const std::wstring user_log = L"C:\\Users\\player\\AppData\\Local\\Corvane\\log";
+  const std::string host_fails =
+      "[boot] the host's log folder C:\\Program Files\\Host\\log cannot be written (Access is "
+      "denied)";
+  struct Case {
+    std::set<std::wstring> unwritable;
+    std::wstring local_app_data;
+    std::wstring log_dir;
+    std::string warning;  // empty: none
+  };
+  const Case cases[] = {
+      {{}, ops_.local_app_data, host_log, ""},
+      {{host_log},
+       ops_.local_app_data,
+       user_log,
+       host_fails + "; the logs are in " + base::WideToUtf8(user_log)},
+      {{host_log, user_log},
+       ops_.local_app_data,
+       host_log,
+       host_fails + "; nor can " + base::WideToUtf8(user_log) +
+           " (Access is denied); the logs are in " + base::WideToUtf8(host_log)},
+      {{host_log},
+       L"",
+       host_log,
+       host_fails + "; there is no local application data folder either; the logs are in " +
+           base::WideToUtf8(host_log)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.warning);
+    logger_.records.clear();
+    ops_.unwritable_folders = c.unwritable;
+    ops_.local_app_data = c.local_app_data;
+    ops_.vexora_path = L"C:\\Program Files\\Host";
+    RunProcess(L"--hwnd 1A2B", ops_);
+    EXPECT_EQ(logger_.init_args.log_dir, c.log_dir);
+    const auto warnings = logger_.Texts(base::kLogWarning);
+    if (c.warning.empty()) {
+      EXPECT_THAT(warnings, ::testing::Not(::testing::Contains(::testing::HasSubstr("[boot]"))));
+    } else {
+      // The start record and the host path first, then the reason.
+      ASSERT_GE(logger_.records.size(), 3u);
+      EXPECT_EQ(logger_.records[2].level, base::kLogWarning);
+      EXPECT_EQ(logger_.records[2].text, c.warning);
+    }
   }
 }
 

@@ -1,7 +1,11 @@
 // corvane-logcat: prints the records of a Corvane log: a text log, a memory-log file or a
 // memory-log dump, deciphered with a reader's private key.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -25,7 +29,8 @@ const corvane::tools::ToolInterface kLogcatInterface = {
     "corvane-logcat",
     {"[--key PRIVATE_KEY_FILE] [--json | --raw] [--min-level LEVEL] LOG_FILE"},
     "Prints the records of a Corvane log, oldest first: a text log (app.corvane.<time>.log),\n"
-    "a memory-log file (app.corvane.log) or a memory-log dump.",
+    "a memory-log file (app.corvane.log, or app.corvane.<process id>.log of a Corvane that\n"
+    "found that one held by another) or a memory-log dump.",
     {{"Options",
       {
           {"--key", "FILE",
@@ -50,17 +55,62 @@ const corvane::tools::ToolInterface kLogcatInterface = {
     "more there are and the bytes they lie between. A memory log read as a running or\n"
     "crashed program left it is read whole, but its newest record may lack up to 7 bytes at\n"
     "its end: that is said too.\n"
-    "Exit codes: 0 the whole log was read, 1 bad input (unreadable file or key, no log, wrong\n"
-    "key, cut short or damaged), 2 usage.",
+    "Exit codes: 0 the whole log was read, 1 bad input (a file or key that cannot be read,\n"
+    "such as a directory, a pipe or a device; no log, wrong key, cut short or damaged, or\n"
+    "records missing: a log that holds a record of lines it could not write), 2 usage.",
     /*max_operands=*/1,
 };
 
-std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
+// A key file holds 64 hexadecimal digits and a line end; anything far longer is no key file.
+constexpr size_t kKeyFileMostBytes = 4096;
+
+// The content of the regular file at `path` (at most `most_bytes` of it when given), or
+// nothing with the reason in `why`. A directory, a pipe or a device is refused before it is
+// read: a device such as /dev/zero never ends, and a directory read as a stream makes the
+// library throw.
+std::optional<std::string> ReadRegularFile(const std::string& path, std::string* why,
+                                           std::optional<size_t> most_bytes = std::nullopt) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) {
+    *why = error.message();
+    return std::nullopt;
+  }
+  if (std::filesystem::is_directory(status)) {
+    *why = "it is a directory";
+    return std::nullopt;
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    *why = "it is no regular file (a pipe or a device)";
+    return std::nullopt;
+  }
+  try {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      *why = std::strerror(errno);
+      return std::nullopt;
+    }
+    std::string bytes;
+    if (most_bytes) {
+      bytes.resize(*most_bytes + 1);
+      in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      bytes.resize(static_cast<size_t>(in.gcount()));
+      if (bytes.size() > *most_bytes) {
+        *why = "it is longer than " + std::to_string(*most_bytes) + " bytes";
+        return std::nullopt;
+      }
+    } else {
+      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (in.bad()) {
+      *why = "it cannot be read to its end";
+      return std::nullopt;
+    }
+    return bytes;
+  } catch (const std::exception& failure) {
+    *why = failure.what();
+    return std::nullopt;
+  }
 }
 
 int Usage(const char* message) {
@@ -146,9 +196,11 @@ int main(int argc, char** argv) {
 
   std::optional<base::log_crypt::Scalar> key;
   if (!key_path.empty()) {
-    const auto text = ReadFile(key_path);
+    std::string why;
+    const auto text = ReadRegularFile(key_path, &why, kKeyFileMostBytes);
     if (!text) {
-      std::fprintf(stderr, "corvane-logcat: cannot read the key file %s\n", key_path.c_str());
+      std::fprintf(stderr, "corvane-logcat: cannot read the key file %s: %s\n", key_path.c_str(),
+                   why.c_str());
       return kBadInput;
     }
     key = base::log_reader::ParsePrivateKey(*text);
@@ -158,9 +210,10 @@ int main(int argc, char** argv) {
       return kBadInput;
     }
   }
-  const auto bytes = ReadFile(log_path);
+  std::string why;
+  const auto bytes = ReadRegularFile(log_path, &why);
   if (!bytes) {
-    std::fprintf(stderr, "corvane-logcat: cannot read %s\n", log_path.c_str());
+    std::fprintf(stderr, "corvane-logcat: cannot read %s: %s\n", log_path.c_str(), why.c_str());
     return kBadInput;
   }
 
