@@ -30,11 +30,13 @@ TEST(DemoGameOptionsTest, ReadsEveryOptionAndKeepsDefaults) {
   EXPECT_EQ(options.client_height, 600);
   EXPECT_EQ(options.title, "Corvane Demo Game");
   EXPECT_EQ(options.fps_file, "");
+  EXPECT_FALSE(options.frame_cap.has_value());
   EXPECT_FALSE(options.help);
 
-  ASSERT_TRUE(ParseDemoGameOptions({"--pos", "-20,35", "--size", "640,1", "--title",
-                                    "Spiel \xC3\xBC", "--fps-file", "C:\\x\\fps.txt"},
-                                   &options, &error))
+  ASSERT_TRUE(
+      ParseDemoGameOptions({"--pos", "-20,35", "--size", "640,1", "--title", "Spiel \xC3\xBC",
+                            "--fps-file", "C:\\x\\fps.txt", "--fps", "60"},
+                           &options, &error))
       << error;
   ASSERT_TRUE(options.pos.has_value());
   EXPECT_EQ(options.pos->x, -20);
@@ -43,6 +45,7 @@ TEST(DemoGameOptionsTest, ReadsEveryOptionAndKeepsDefaults) {
   EXPECT_EQ(options.client_height, 1);
   EXPECT_EQ(options.title, "Spiel \xC3\xBC");
   EXPECT_EQ(options.fps_file, "C:\\x\\fps.txt");
+  EXPECT_EQ(options.frame_cap, 60);
 
   ASSERT_TRUE(ParseDemoGameOptions({"--title", "", "--help"}, &options, &error));
   EXPECT_TRUE(options.help);
@@ -62,7 +65,13 @@ TEST(DemoGameOptionsTest, RefusesWhatCannotWork) {
     EXPECT_EQ(ErrorOf({"--size", size}),
               std::string("--size takes W,H from 1 to 16384 pixels, not '") + size + "'");
   }
+  for (const char* fps : {"0", "1001", "-60", "60.5", "60fps", ""}) {
+    EXPECT_EQ(ErrorOf({"--fps", fps}),
+              std::string("--fps takes a number of frames from 1 to 1000, not '") + fps + "'");
+  }
   EXPECT_EQ(ErrorOf({"--pos", "-32767,32767", "--size", "16384,16384"}), "");
+  EXPECT_EQ(ErrorOf({"--fps", "1"}), "");
+  EXPECT_EQ(ErrorOf({"--fps", "1000"}), "");
   // A bad option is refused even when --help is there too.
   EXPECT_NE(ErrorOf({"--help", "--bogus"}), "");
 }
@@ -131,6 +140,29 @@ TEST(DemoGameFrameRateTest, FrameTimesOfTheLastTenSecondsAtMost5000) {
   const std::vector<double> kept = fast.FrameTimesMs();
   ASSERT_EQ(kept.size(), FrameTimeHistory::kMaxRecordedFrames);
   EXPECT_DOUBLE_EQ(kept.back(), 0.1);
+}
+
+TEST(DemoGameFrameRateTest, PacerKeepsTheRateThroughLateWakesAndRestartsAfterAStall) {
+  using corvane::demo_game::FramePacer;
+  FramePacer pacer(1000, 50);             // ticks are milliseconds; a frame every 20
+  EXPECT_EQ(pacer.TicksToWait(100), 0);   // the first frame at once; the next due at 120
+  EXPECT_EQ(pacer.TicksToWait(105), 15);  // not yet, and the wait does not move it
+  EXPECT_EQ(pacer.TicksToWait(119), 1);
+  // A wake 3 ticks late: the frame after it is still due at 140, not 143.
+  EXPECT_EQ(pacer.TicksToWait(123), 0);
+  EXPECT_EQ(pacer.TicksToWait(130), 10);
+  EXPECT_EQ(pacer.TicksToWait(140), 0);
+  // A stall of a whole period or more: the schedule starts again from the late frame, with no
+  // burst of frames to catch up.
+  EXPECT_EQ(pacer.TicksToWait(200), 0);
+  EXPECT_EQ(pacer.TicksToWait(201), 19);
+  EXPECT_EQ(pacer.TicksToWait(220), 0);
+
+  // 60 a second from a real counter's frequency: 60 frames over a second, none of them early.
+  FramePacer sixty(10000000, 60);
+  int frames = 0;
+  for (int64_t now = 0; now < 10000000; now += 1000) frames += sixty.TicksToWait(now) == 0;
+  EXPECT_EQ(frames, 60);
 }
 
 TEST(DemoGameFrameRateTest, FileReplacementWaitsForABusyReaderButNotForever) {

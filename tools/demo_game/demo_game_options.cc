@@ -1,5 +1,6 @@
 #include "tools/demo_game/demo_game_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
@@ -13,8 +14,9 @@ namespace {
 const tools::ToolInterface kDemoGameInterface = {
     "corvane-demo-game",
     {"[OPTIONS]"},
-    "A stand-in game for Corvane's tests and demo: a window that draws as fast as it can and a\n"
-    "hidden host IPC window that prints every message 1004 it receives.",
+    "A stand-in game for Corvane's tests and demo: a window that draws as fast as it can (or at\n"
+    "the rate --fps sets) and a hidden host IPC window that prints every message 1004 it\n"
+    "receives.",
     {{"Options",
       {
           {"--pos", "X,Y",
@@ -26,6 +28,9 @@ const tools::ToolInterface kDemoGameInterface = {
            "then the times of the frames of the last 10 s (at most 5000) in milliseconds,\n"
            "oldest first (\"16.67 16.80 ...\" and a newline); the file is replaced whole\n"
            "each time"},
+          {"--fps", "N",
+           "draw about N frames a second, 1 to 1000 (default: as many as it can); the rate\n"
+           "and frame times it prints and writes are still the measured ones"},
       }}},
     "Standard output: first \"hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>\", then for each message "
     "1004\n"
@@ -88,6 +93,12 @@ bool ParseDemoGameOptions(const std::vector<std::string>& args, DemoGameOptions*
       parsed.client_height = height;
     } else if (option == "--title") {
       parsed.title = value;
+    } else if (option == "--fps") {
+      int rate = 0;
+      if (!ParseInt(value, &rate) || rate < 1 || rate > kMaxFrameCap) {
+        return Fail(error, "--fps takes a number of frames from 1 to 1000, not '" + value + "'");
+      }
+      parsed.frame_cap = rate;
     } else {
       if (value.empty()) return Fail(error, "--fps-file takes a path, not ''");
       parsed.fps_file = value;
@@ -144,6 +155,16 @@ std::vector<double> FrameTimeHistory::FrameTimesMs() const {
   times.reserve(frames_.size());
   for (const Frame& frame : frames_) times.push_back(frame.ms);
   return times;
+}
+
+FramePacer::FramePacer(int64_t ticks_per_second, int frames_per_second)
+    : period_(std::max<int64_t>(1, ticks_per_second / frames_per_second)) {}
+
+int64_t FramePacer::TicksToWait(int64_t now) {
+  if (next_due_ && now < *next_due_) return *next_due_ - now;
+  const bool on_schedule = next_due_ && now - *next_due_ < period_;
+  next_due_ = (on_schedule ? *next_due_ : now) + period_;
+  return 0;
 }
 
 bool ReplaceWhileBusy(const std::function<ReplaceOutcome()>& replace,

@@ -24,8 +24,11 @@ struct DemoGameOptions {
   int client_width = 800;
   int client_height = 600;
   std::string title = "Corvane Demo Game";
-  std::string fps_file;  // empty: no frame-rate file
+  std::string fps_file;          // empty: no frame-rate file
+  std::optional<int> frame_cap;  // frames per second, 1 to kMaxFrameCap; none: as fast as it can
 };
+
+constexpr int kMaxFrameCap = 1000;
 
 // The usage text printed by --help.
 std::string DemoGameUsage();
@@ -100,6 +103,23 @@ class FrameTimeHistory {
   int64_t ticks_per_second_;
   std::optional<int64_t> last_end_;
   std::deque<Frame> frames_;
+};
+
+// Paces frames to a rate, from a monotonic counter with `ticks_per_second` ticks. Each frame is
+// due one period after the previous one was due, not after it began, so that waits which end a
+// little late do not lower the rate. A frame that begins a whole period or more late starts the
+// schedule afresh from itself, rather than letting the frames after it run unpaced to catch up.
+class FramePacer {
+ public:
+  FramePacer(int64_t ticks_per_second, int frames_per_second);
+
+  // At `now`: 0 when the next frame is due, which then counts as begun; otherwise the ticks
+  // until it is due. The first call's frame is due at once.
+  int64_t TicksToWait(int64_t now);
+
+ private:
+  int64_t period_;
+  std::optional<int64_t> next_due_;
 };
 
 // What a line of standard input asks of the game.
