@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the Windows programs it runs and runs the overlay under Wine:
-# the demo game, corvane-feed publishing this machine's figures and the game's frame rate, and
+# the demo game at 60 frames a second, corvane-feed publishing this machine's figures and the game's frame rate, and
 # Corvane.exe attached to the game window. Leaves screenshots and the decoded log in build/demo.
 # Uses the display in $DISPLAY when there is one (the overlay shows live there), else Xvfb.
 set -euo pipefail
@@ -37,11 +37,22 @@ source scripts/overlay_session.sh
 trap 'stop_session; scripts/winebed.sh down' EXIT
 
 game_id=42
-style='{"alpha": 70, "font-size": 16, "font-color": "#7CFC00", "pos": "top-center", "direction": "hor"}'
-vertical_style='{"alpha": 70, "font-size": 16, "font-color": "#FFD700", "pos": "right", "direction": "ver"}'
+# Paced like a game on a 60 Hz display: its frame times graph about 16.7 ms on a 40 ms scale.
+game_fps=60
+# Figures coloured by thresholds: frame rates (and their lows) below 30 red, 30 to 60 yellow,
+# 60 or more green; CPU and RAM at 90% or more red, below it in the text's colour ($1).
+colors() {
+  printf '{"fps": {"values": [30, 60], "colors": ["#ff4040", "#ffd040", "#40ff80"]}, '
+  printf '"cpu": {"values": [90], "colors": ["%s", "#ff4040"]}, ' "$1"
+  printf '"ram": {"values": [90], "colors": ["%s", "#ff4040"]}}' "$1"
+}
+style='{"alpha": 70, "font-size": 16, "font-color": "#F0F0F0", "pos": "top-center", '\
+'"direction": "hor", "colors": '$(colors "#F0F0F0")'}'
+vertical_style='{"alpha": 70, "font-size": 16, "font-color": "#87CEFA", "pos": "right", '\
+'"direction": "ver", "colors": '$(colors "#87CEFA")'}'
 
-echo "== the demo game (a window that draws as fast as it can and counts its frames)"
-start_game game --pos 140,100 --size 1000,600 --title "Corvane demo game" \
+echo "== the demo game (a window that draws $game_fps frames a second and counts them)"
+start_game game --pos 140,100 --size 1000,600 --title "Corvane demo game" --fps "$game_fps" \
   --fps-file "$(winpath "$work/fps.txt")"
 echo "   window $game_hwnd, host IPC window $game_ipc, process $game_pid"
 

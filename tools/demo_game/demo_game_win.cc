@@ -1,8 +1,9 @@
 // corvane-demo-game: the stand-in game that Corvane.exe attaches to in the end-to-end tests and
-// the demo. A visible top-level window that renders without a frame cap and brings itself to
-// the foreground, plus a message-only window that plays the host client's IPC window and
-// prints every message 1004 it receives. A console program, so that its lines reach a pipe
-// under Wine; it makes no console window of its own when started with redirected streams.
+// the demo. A visible top-level window that renders without a frame cap (or paced to the rate
+// --fps sets) and brings itself to the foreground, plus a message-only window that plays the host
+// client's IPC window and prints every message 1004 it receives. A console program, so that its
+// lines reach a pipe under Wine; it makes no console window of its own when started with redirected
+// streams.
 #include <fcntl.h>
 #include <io.h>
 
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/os/win/pass_sleeper.h"
 #include "base/os/win/scoped_resource.h"
 #include "tools/common/command_line.h"
 #include "tools/demo_game/demo_game_options.h"
@@ -134,6 +136,10 @@ class DemoGame {
   explicit DemoGame(const DemoGameOptions& options)
       : options_(options), counter_(QueryFrequency()), frame_times_(QueryFrequency()) {
     if (!options.fps_file.empty()) fps_file_.emplace(options.fps_file);
+    if (options.frame_cap) {
+      pacer_.emplace(QueryFrequency(), *options.frame_cap);
+      sleeper_.emplace();
+    }
   }
 
   // Makes the windows and prints the first line. False with a line on stderr when it cannot.
@@ -192,6 +198,13 @@ class DemoGame {
         TranslateMessage(&message);
         DispatchMessageW(&message);
       }
+      if (pacer_) {
+        const int64_t wait = pacer_->TicksToWait(ReadCounter());
+        if (wait > 0) {
+          WaitForNextFrame(wait);
+          continue;  // the messages that came meanwhile first
+        }
+      }
       RenderFrame();
       const int64_t now = ReadCounter();
       frame_times_.AddFrame(now);
@@ -210,6 +223,18 @@ class DemoGame {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return frequency.QuadPart;
+  }
+
+  // Sleeps the whole milliseconds of a paced wait (at most a frame's period, so messages wait
+  // no longer than a frame), and only yields the processor for the last fraction of one, so
+  // that frames begin close to when they are due.
+  void WaitForNextFrame(int64_t ticks) {
+    const int64_t milliseconds = ticks * 1000 / QueryFrequency();
+    if (milliseconds > 0) {
+      sleeper_->Sleep(static_cast<uint32_t>(milliseconds));
+    } else {
+      Sleep(0);
+    }
   }
 
   static bool Fail(const char* call) {
@@ -314,6 +339,9 @@ class DemoGame {
   // The frame times of the last seconds, which the frame-rate file carries for the host.
   corvane::demo_game::FrameTimeHistory frame_times_;
   std::optional<FrameRateFile> fps_file_;
+  // With --fps only: when the next frame is due, and the timer that waits for it.
+  std::optional<corvane::demo_game::FramePacer> pacer_;
+  std::optional<base::win::PassSleeper> sleeper_;
   double frames_per_second_ = 0.0;
   base::win::ScopedBrush background_{CreateSolidBrush(kBackground)};
   base::win::ScopedWindow ipc_window_;
