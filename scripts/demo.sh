@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the Windows programs it runs and runs the overlay under Wine:
-# the demo game at 60 frames a second, corvane-feed publishing this machine's figures and the game's frame rate, and
-# Corvane.exe attached to the game window. Leaves screenshots and the decoded log in build/demo.
-# Uses the display in $DISPLAY when there is one (the overlay shows live there), else Xvfb.
+# the demo game at 60 frames a second, corvane-feed publishing this machine's figures and the
+# game's frame rate, and Corvane.exe attached to the game window. Leaves screenshots and the
+# decoded log in build/demo. Uses the display in $DISPLAY when there is one (the overlay shows
+# live there), else Xvfb.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ "${1:-}" = "-h" ] || [ "${1:-}" = "--help" ]; then
-  sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 

@@ -30,7 +30,7 @@ const tools::ToolInterface kDemoGameInterface = {
            "each time"},
           {"--fps", "N",
            "draw about N frames a second, 1 to 1000 (default: as many as it can); the rate\n"
-           "and frame times it prints and writes are still the measured ones"},
+           "and frame times it shows and writes are still the measured ones"},
       }}},
     "Standard output: first \"hwnd=0x<HEX> ipc=0x<HEX> pid=<decimal>\", then for each message "
     "1004\n"
