@@ -16,9 +16,10 @@
 // has it open, so keep the writer alive while overlays should see the figures.
 //
 // Give every document a top-level "seq" that changes at every publication, also when no figure
-// changed (a counter), and publish at least once a second: the overlays take a "seq" that stays
-// the same over three refreshes for a hung host and show their fallbacks. Publish sends the
-// document as given; it adds no "seq".
+// changed (a counter), and publish at least once a second: the overlays take a "seq" read
+// unchanged at three refreshes in a row (about 2 to 3 s after the last publication) for a hung
+// host and show their fallbacks until the "seq" changes. Publish sends the document as given;
+// it adds no "seq".
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -34,8 +34,9 @@
  * The heartbeat: put a top-level "seq" in every document, a number that changes at every
  * publication, also when no figure changed (a counter from 1 is enough), and publish at least
  * once a second. An overlay whose documents carry "seq" marks its figures stale when three
- * refreshes in a row (about three seconds) read the "seq" that the one before them read, so a
- * host that hangs with its window alive does not leave frozen figures on screen as live. The
+ * refreshes in a row (once a second each) read the same "seq": at the third read of an
+ * unchanged "seq", about 2 to 3 s after the host's last publication; a changed "seq" ends it.
+ * So a host that hangs with its window alive does not leave frozen figures on screen as live. The
  * library does not add it: it publishes the document as given.
  *
  * On Windows the block exists only while some process has it open: keep the handle open for

@@ -1,8 +1,8 @@
 #pragma once
 // The overlay: one borderless, layered (per-pixel alpha), click-through, never-activated tool
-// window without a taskbar button, kept directly above the game window but never topmost.
-// Its pixels come only from the bitmap that Render paints. The process-wide start and stop of
-// GDI+ live here too.
+// window without a taskbar button, kept directly above the game window (topmost only while the
+// game is). Its pixels come only from the bitmap that Render paints. The process-wide start and
+// stop of GDI+ live here too.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -48,6 +48,8 @@ cp "$kit/bin/corvane_feed.dll" "$host/"
 for build in mingw msvc; do
   check "$build: the sample imports corvane_feed.dll" 1 \
     "$(x86_64-w64-mingw32-objdump -p "$host/sample_host_$build.exe" | grep -c 'DLL Name: corvane_feed.dll')"
+  check "$build: the sample lets message 1004 through the filter (ChangeWindowMessageFilterEx)" 1 \
+    "$(x86_64-w64-mingw32-objdump -p "$host/sample_host_$build.exe" | grep -c ' ChangeWindowMessageFilterEx$')"
 done
 
 # A prefix that never had a font mapped, made once and kept beside the test bed's; its own

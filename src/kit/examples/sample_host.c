@@ -3,11 +3,13 @@
  *
  * What a launcher does for its overlays, in one console program:
  *   - it makes its IPC window, a message-only window (HWND_MESSAGE) that Corvane may post to,
- *     and prints every message 1004 it receives: wParam is the game id the overlay serves,
- *     lParam the id of the game's process;
+ *     lets message 1004 through to it even when the launcher runs elevated, and prints every
+ *     message 1004 it receives: wParam is the game id the overlay serves, lParam the id of the
+ *     game's process;
  *   - it opens the block every overlay reads and, every second, publishes the figures (this
- *     machine's CPU load and memory, a frame rate for the game) and a display style, naming
- *     its IPC window in the block;
+ *     machine's CPU load and memory, a frame rate for the game), a display style and the
+ *     heartbeat "seq" (1, 2, 3, ...: the overlays mark the figures stale when it stops
+ *     changing), naming its IPC window in the block;
  *   - it closes the block when it ends (after the given seconds, or on Ctrl+C).
  *
  * Run it, then start Corvane for a game window with the same game id:
@@ -24,6 +26,11 @@
  *
  * Usage: sample_host [game id [seconds]]   game id 12345 and no time limit by default.
  */
+/* ChangeWindowMessageFilterEx came with Windows 7; older MinGW headers declare it only when
+ * told that Windows 7 is the target. */
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601
+#endif
 #include <windows.h>
 
 #include <inttypes.h>
@@ -40,6 +47,7 @@
 static corvane_feed* g_feed = NULL;
 static HWND g_ipc_window = NULL;
 static uint64_t g_game_id = 12345;
+static uint64_t g_seq = 0;          /* the heartbeat: one more at every publication */
 static unsigned g_seconds_left = 0; /* 0: run until Ctrl+C */
 static DWORD g_main_thread = 0;
 
@@ -61,8 +69,10 @@ static double CpuPercent(void) {
   return 100.0 * (double)(total_delta - idle_delta) / (double)total_delta;
 }
 
-/* One publication: the figures and the style as one JSON document of at most 4096 bytes.
- * A real launcher measures the game's frame rate; this sample publishes a steady one. */
+/* One publication: the heartbeat, the figures and the style as one JSON document of at most
+ * 4096 bytes. "seq" changes at every publication, also when no figure changed, so the overlays
+ * can tell a host that hangs from figures that stand still. A real launcher measures the game's
+ * frame rate; this sample publishes a steady one. */
 static void Publish(void) {
   static char document[CORVANE_FEED_MAX_DOCUMENT_SIZE + 1];
   MEMORYSTATUSEX memory;
@@ -71,14 +81,14 @@ static void Publish(void) {
   if (!GlobalMemoryStatusEx(&memory)) memory.ullAvailPhys = memory.ullTotalPhys = 0;
   /* ui_style is a JSON text inside a string: its quotes are escaped. */
   length = snprintf(document, sizeof document,
-                    "{\"fps\": [{\"game_id\": %" PRIu64
+                    "{\"seq\": %" PRIu64 ", \"fps\": [{\"game_id\": %" PRIu64
                     ", \"cur\": 60.0, \"min\": 58.0, \"max\": 61.0}], "
                     "\"cpu\": %.1f, \"memory\": {\"free\": %" PRIu64 ", \"total\": %" PRIu64
                     "}, "
                     "\"ui_style\": \"{\\\"alpha\\\": 80, \\\"font-size\\\": 14, "
                     "\\\"font-color\\\": \\\"#00ff80\\\", \\\"pos\\\": \\\"top-center\\\", "
                     "\\\"direction\\\": \\\"hor\\\"}\"}",
-                    g_game_id, CpuPercent(), (uint64_t)(memory.ullAvailPhys >> 20),
+                    ++g_seq, g_game_id, CpuPercent(), (uint64_t)(memory.ullAvailPhys >> 20),
                     (uint64_t)(memory.ullTotalPhys >> 20));
   if (length < 0 || (size_t)length >= sizeof document) {
     printf("the document does not fit the block\n");
@@ -150,6 +160,13 @@ int main(int argc, char** argv) {
     printf("CreateWindowEx failed: error %lu\n", GetLastError());
     corvane_feed_close(g_feed);
     return 1;
+  }
+  /* Windows keeps a process at a lower integrity level from posting to the windows of one at a
+   * higher level. Corvane runs at medium integrity; a launcher that runs elevated would never
+   * get message 1004 unless its IPC window lets it through. A launcher that is not elevated
+   * gets Corvane's posts anyway. */
+  if (!ChangeWindowMessageFilterEx(g_ipc_window, CORVANE_HOST_MESSAGE, MSGFLT_ALLOW, NULL)) {
+    printf("ChangeWindowMessageFilterEx failed: error %lu\n", GetLastError());
   }
   printf("sample host: corvane_feed %s, game id %" PRIu64 ", IPC window %08lX\n",
          corvane_feed_version(), g_game_id, (unsigned long)(uintptr_t)g_ipc_window);
