@@ -130,8 +130,8 @@ inline constexpr uint32_t kBoxNarrowsAfterMs = 3000;
 
 // The width of a horizontal box that does not move with every digit a figure gains or loses:
 // it widens at once, and narrows only once its text has needed less for kBoxNarrowsAfterMs,
-// then to the widest the text needed in that time. A new style or font size (a new `key`)
-// takes the text's width at once.
+// then to the widest the text needed in that time. A new `key` (a new style or font size, a
+// change between live and stale figures) takes the text's width at once.
 class SteadyBoxWidth {
  public:
   // The box's width for a text that needs `width`, at tick `now` (milliseconds, wrapping).

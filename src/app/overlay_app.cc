@@ -221,8 +221,10 @@ void OverlayApp::UpdateFrame() {
   if (style_.direction == "ver") {
     steady_width_.Reset();
   } else {
-    // A new style (its font size included) or a new DPI takes the text's width at once.
-    const uint64_t box_key = frame_.style_hash * 31 + static_cast<uint64_t>(dpi_);
+    // A new style (its font size included), a new DPI, or figures going stale or live again
+    // take the text's width at once: only a figure's digits come and go slowly.
+    const uint64_t box_key =
+        (frame_.style_hash * 31 + static_cast<uint64_t>(dpi_)) * 2 + (freshness_.stale() ? 1 : 0);
     least_width = steady_width_.Take(box.width, box_key, now);
     box.width = least_width;
   }

@@ -430,6 +430,14 @@ TEST_F(OverlayAppTest, HorizontalBoxKeepsItsWidthWhileAFigureGainsAndLosesADigit
   EXPECT_EQ(refresh(10.5, 507), 507);
   published.font_size = 20;
   EXPECT_EQ(refresh(9.5, 400), 400);
+  // Figures going stale show their (narrower) fallbacks at once.
+  EXPECT_EQ(refresh(10.5, 507), 507);
+  platform_.read_result = BlockRead::kLockHeld;
+  EXPECT_EQ(refresh(10.5, 507), 507);
+  EXPECT_EQ(refresh(10.5, 507), 507);
+  EXPECT_EQ(refresh(10.5, 300), 300);  // the third refresh without a read: stale
+  ASSERT_TRUE(app_.figures_stale());
+  platform_.read_result = BlockRead::kParsed;
   // The vertical layout's box follows its text, as it always did.
   published.direction = "ver";
   EXPECT_EQ(refresh(10.5, 200), 0);
