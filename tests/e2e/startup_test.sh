@@ -2,15 +2,20 @@
 # The real Corvane.exe under Wine: exit codes of start-up, and the crash-report library found
 # at <exe dir>\..\crash_x64 of an install laid out as the host client lays it out.
 # Every run leaves its two logs; they are read back with corvane-logcat and the development key.
+# Two Corvanes of one host, each over its own demo game, keep a memory log each.
 #   startup_test.sh <Corvane.exe> <test crash_report_helper.dll> <expected version>
-#                   <corvane-logcat.exe> <keys dir>
+#                   <corvane-logcat.exe> <keys dir> <corvane-demo-game.exe>
 set -uo pipefail
-exe=$1 helper_dll=$2 version=$3 logcat=$4 keys=$5
+exe=$1 helper_dll=$2 version=$3 logcat=$4 keys=$5 game_exe=$6
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 wine_run=$here/../../scripts/wine-run.sh
+"$here/../../scripts/winebed.sh" up || exit 1
+eval "$("$here/../../scripts/winebed.sh" env)"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=scripts/overlay_session.sh
+source "$here/../../scripts/overlay_session.sh"  # winpath, the demo game and Corvane in the background
+trap 'stop_session; rm -rf "$work"' EXIT
 passes=0 failures=0
 check() {  # check <name> <expected> <actual>
   if [ "$2" == "$3" ]; then
@@ -36,7 +41,6 @@ run_line() {  # run_line <command line>: the line exactly as given, through cmd;
   "$wine_run" cmd /c "$1" >/dev/null 2>&1
   echo $?
 }
-winpath() { echo "Z:${1//\//\\}"; }
 decode() {  # decode <log file>: its records, one a line, on standard output
   "$wine_run" "$logcat" --key "$(winpath "$keys/dev-reader.key")" "$(winpath "$1")" 2>/dev/null |
     tr -d '\r'
@@ -109,6 +113,51 @@ Failed to initialize OverlayApp" \
   "$(echo "$records" | grep -A1 '^Target game window is not alive after retries$')"
 check "--hwnd that never becomes a window: the start record names the handle" 1 \
   "$(echo "$records" | grep -c '^OverlayApp::Init hwnd=000000007FFF1A2B game_id=42$')"
+
+# Two games of one host at once: two Corvanes with the same host path, each over its own demo
+# game. The first keeps the memory log app.corvane.log; the second finds that file held and
+# keeps its own in app.corvane.<its process id>.log. Each holds its own start record only.
+host="$work/TwoGamesHost"
+log_dir="$host/log"
+mkdir -p "$host"
+text_logs_in() { ls "$1"/app.corvane.2*-*.log 2>/dev/null; }  # app.corvane.<time>.log
+has_text_logs() { [ "$(text_logs_in "$log_dir" | wc -l)" -ge "$1" ]; }
+start_game one --pos 100,80 --size 320,200 --title "Corvane first game"
+start_game two --pos 500,80 --size 320,200 --title "Corvane second game"
+corvane=$exe
+start_corvane "vx=$(winpath "$host")" --hwnd "$one_hwnd" --game-id 1
+first_corvane=$corvane_pid
+# The logger opens the memory log before it makes the text log: once the text log is there,
+# the first one holds app.corvane.log.
+for _ in $(seq 1 150); do has_text_logs 1 && break; sleep 0.2; done
+start_corvane "vx=$(winpath "$host")" --hwnd "$two_hwnd" --game-id 2
+second_corvane=$corvane_pid
+for _ in $(seq 1 150); do has_text_logs 2 && break; sleep 0.2; done
+tell_game one quit
+tell_game two quit
+corvane_pid=$first_corvane
+wait_corvane 20
+check "two Corvanes on one host: the first ends with its game, exit code 0" 0 "$corvane_rc"
+corvane_pid=$second_corvane
+wait_corvane 20
+check "two Corvanes on one host: the second ends with its game, exit code 0" 0 "$corvane_rc"
+check "two Corvanes on one host: two text logs" 2 "$(text_logs_in "$log_dir" | wc -l)"
+pid_logs=$(cd "$log_dir" && for name in app.corvane.*.log; do
+  if [[ $name =~ ^app\.corvane\.[0-9]+\.log$ ]]; then echo "$name"; fi
+done)
+check "two Corvanes on one host: one memory log named with a process id" 1 "$(echo "$pid_logs" | grep -c .)"
+second_pid=$(echo "$pid_logs" | head -n 1 | cut -d. -f3)
+check "two Corvanes on one host: both memory logs are 3145890 bytes" "3145890 3145890" \
+  "$(stat -c %s "$log_dir/app.corvane.log" "$log_dir/$(echo "$pid_logs" | head -n 1)" 2>/dev/null | xargs)"
+starts_in() { decode "$1" | cut -f2- | grep '^Corvane starting, '; }  # its start records
+# <start records> <pattern>: how many there are, and how many match
+count_starts() { echo "$(echo "$1" | grep -c .) $(echo "$1" | grep -c "$2")"; }
+check "two Corvanes on one host: app.corvane.log holds one start record, the first one's" "1 1" \
+  "$(count_starts "$(starts_in "$log_dir/app.corvane.log")" \
+    "^Corvane starting, version=$version, pid=[0-9]*, cmdline=\[.* --game-id 1\]$")"
+check "two Corvanes on one host: app.corvane.<pid>.log holds one start record, that of process <pid>" \
+  "1 1" "$(count_starts "$(starts_in "$log_dir/app.corvane.$second_pid.log")" \
+    "^Corvane starting, version=$version, pid=$second_pid, cmdline=\[.* --game-id 2\]$")"
 
 # An install path of more than 260 characters: the executable's whole path is read, so the
 # host path (the parent of its directory) and the logs under it are found.
