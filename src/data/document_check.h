@@ -22,7 +22,7 @@ struct OverlayProblem {
   std::optional<uint64_t> game_id;    // none: a game that the document does not list
   std::optional<std::string> drive;   // none: a drive that the document does not list
   ParseStop stop;                     // where and why it stopped (nothing when it did not)
-  std::optional<DroppedKey> dropped;  // a frame-pacing or style key that it leaves out
+  std::optional<DroppedKey> dropped;  // a frame-pacing, style or "seq" key it leaves out
 };
 
 struct DocumentCheck {
