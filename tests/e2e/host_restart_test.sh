@@ -99,7 +99,11 @@ check "log: stale once, because the host window is gone" 1 \
   "$(echo "$records" | grep -c "Figures stale, showing the fallbacks: the host's IPC window 0*${second_ipc^^} is no longer a window")"
 check "log: stale once more, because the host's seq stood still" 1 \
   "$(echo "$records" | grep -c "Figures stale, showing the fallbacks: the host's seq 7 was read at 3 refreshes in a row")"
-check "log: live again after each" 2 "$(echo "$records" | grep -c 'Figures live again$')"
+# A restart of corvane-feed that takes Wine two seconds or more leaves one seq standing at three
+# refreshes too: that spell is stale and ends like the others.
+check "log: live again after each stale spell" \
+  "$(echo "$records" | grep -c 'Figures stale, showing the fallbacks: ')" \
+  "$(echo "$records" | grep -c 'Figures live again$')"
 # The game monitor's DPI, or the screen's where that cannot be had, and which one it was.
 dpi_record=$(echo "$records" | grep -o "DPI from the game's monitor: [0-9]*\|The game's monitor DPI is not available, the screen's is used: [0-9]*")
 check "log: where the DPI came from, once" 1 "$(echo "$dpi_record" | grep -c .)"
