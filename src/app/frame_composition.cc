@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cwchar>
 #include <optional>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "base/strings/utf.h"
@@ -34,6 +36,22 @@ constexpr int kLargestPixelSize = kLargestFontSize * 10;  // ten times 96 DPI
 constexpr uint64_t kFnvOffsetBasis = 0xCBF29CE484222325ull;
 constexpr uint64_t kFnvPrime = 0x100000001B3ull;
 constexpr uint64_t kGoldenRatio = 0x9E3779B97F4A7C15ull;
+
+// FNV-1a over a text's code units.
+template <typename Unit>
+uint64_t Fnv1a(std::basic_string_view<Unit> text) {
+  uint64_t hash = kFnvOffsetBasis;
+  for (const Unit unit : text) {
+    hash ^= static_cast<std::make_unsigned_t<Unit>>(unit);
+    hash *= kFnvPrime;
+  }
+  return hash;
+}
+
+// Folds `value` into `seed`, so that the order of the values counts.
+uint64_t Combine(uint64_t seed, uint64_t value) {
+  return seed ^ (value + kGoldenRatio + (seed << 6) + (seed >> 2));
+}
 // Combined into the runs' hash when the frame has a graph, which makes the box taller.
 constexpr std::u16string_view kGraphHashMark = u"\x0001frame-time graph";
 
@@ -176,19 +194,12 @@ void BuildSegments(const FrameRows& rows, const UiStyle& style,
 }
 
 uint64_t HashText(std::u16string_view text) {
-  uint64_t hash = kFnvOffsetBasis;
-  for (const char16_t unit : text) {
-    hash ^= static_cast<uint16_t>(unit);
-    hash *= kFnvPrime;
-  }
-  return hash;
+  return Fnv1a(text);
 }
 
 uint64_t HashSegments(std::span<const TextSegment> segments) {
   uint64_t seed = kFnvOffsetBasis;
-  for (const TextSegment& segment : segments) {
-    seed ^= HashText(segment.text) + kGoldenRatio + (seed << 6) + (seed >> 2);
-  }
+  for (const TextSegment& segment : segments) seed = Combine(seed, HashText(segment.text));
   return seed;
 }
 
@@ -197,7 +208,7 @@ namespace {
 void HashFrame(ComposedFrame& frame) {
   frame.hash = HashSegments(frame.segments);
   if (frame.graph.shown()) {
-    frame.hash ^= HashText(kGraphHashMark) + kGoldenRatio + (frame.hash << 6) + (frame.hash >> 2);
+    frame.hash = Combine(frame.hash, HashText(kGraphHashMark));
   }
 }
 
@@ -284,31 +295,14 @@ TextBox WithFrameGraph(const TextBox& text_box, const ComposedFrame& frame, int 
   return frame.graph.shown() ? AddGraphArea(text_box, pixel_size) : text_box;
 }
 
-namespace {
-
-uint64_t Combine(uint64_t seed, uint64_t value) {
-  return seed ^ (value + kGoldenRatio + (seed << 6) + (seed >> 2));
-}
-
-uint64_t HashBytes(std::string_view bytes) {
-  uint64_t hash = kFnvOffsetBasis;
-  for (const char byte : bytes) {
-    hash ^= static_cast<uint8_t>(byte);
-    hash *= kFnvPrime;
-  }
-  return hash;
-}
-
-}  // namespace
-
 uint64_t HashStyle(const UiStyle& style) {
   uint64_t seed = kFnvOffsetBasis;
   for (const int64_t number :
        {int64_t{style.alpha}, int64_t{style.font_size}, int64_t{style.font_color}}) {
     seed = Combine(seed, static_cast<uint64_t>(number));
   }
-  seed = Combine(seed, HashBytes(style.pos));
-  seed = Combine(seed, HashBytes(style.direction));
+  seed = Combine(seed, Fnv1a<char>(style.pos));
+  seed = Combine(seed, Fnv1a<char>(style.direction));
   for (const ColorThresholds& row : style.colors) {
     seed = Combine(seed, row.values.size());
     for (const double value : row.values) seed = Combine(seed, std::bit_cast<uint64_t>(value));
